@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs from Debian's packages whatever the build and the tests need.
+# Runs apt-get only when something is missing, so a second run is quick.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config g++ clang libclang-rt-14-dev
+  libmodbus-dev libtoml11-dev nlohmann-json3-dev libcxxopts-dev libeigen3-dev
+  libgtest-dev libgmock-dev googletest libzip-dev
+  socat zip unzip binutils procps
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
