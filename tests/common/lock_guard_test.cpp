@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "common/co_aware_lock_guard.h"
+#include "common/yielding_lock_guard.h"
+#include "host/kelmi/periodic_thread.h"
+
+namespace {
+
+using velk::common::CoAwareLockGuard;
+using velk::common::YieldingLockGuard;
+using velk::kelmi::PeriodicThread;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+template <typename Condition>
+bool eventually(Condition done, std::chrono::milliseconds limit = 3s) {
+  const auto end = Clock::now() + limit;
+  while (!done()) {
+    if (Clock::now() > end) return false;
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
+// How often thread `tid` of this process gave up the processor by itself:
+// a waiter that yields does so on every try, one blocked on the mutex once.
+long voluntarySwitches(pid_t tid) {
+  std::ifstream status("/proc/self/task/" + std::to_string(tid) + "/status");
+  const std::string key = "voluntary_ctxt_switches:";
+  for (std::string line; std::getline(status, line);) {
+    if (line.compare(0, key.size(), key) == 0) return std::stol(line.substr(key.size()));
+  }
+  return -1;
+}
+
+// One thread that takes a mutex the test holds, through a lock guard.
+struct Waiter {
+  std::atomic<pid_t> tid{0};
+  std::atomic<bool> acquired{false};
+
+  void wait(std::mutex& mutex, const std::function<void(std::mutex&)>& take) {
+    tid = gettid();
+    take(mutex);
+    acquired = true;
+  }
+
+  // Switches the waiter makes over 50 ms while the test keeps the mutex.
+  long switchesWhileBlocked() const {
+    std::this_thread::sleep_for(20ms);
+    const long before = voluntarySwitches(tid);
+    std::this_thread::sleep_for(50ms);
+    return voluntarySwitches(tid) - before;
+  }
+};
+
+void takeCoAware(std::mutex& mutex) { CoAwareLockGuard guard(mutex); }
+void takeYielding(std::mutex& mutex) { YieldingLockGuard guard(mutex); }
+
+TEST(CoAwareLockGuard, InsideATaskYieldsUntilTheHolderReleasesAndTheTaskGoesOn) {
+  std::mutex mutex;
+  mutex.lock();
+  Waiter waiter;
+  std::atomic<int> runs{0};
+  PeriodicThread thread(10000, "lock test", 0, -1, 10);
+  thread.addTask(
+      "take",
+      [&] {
+        if (runs++ == 0) waiter.wait(mutex, takeCoAware);
+      },
+      -1, 0, false);
+  thread.start(0);
+  ASSERT_TRUE(eventually([&] { return waiter.tid != 0; }));
+  const long switches = waiter.switchesWhileBlocked();
+  EXPECT_FALSE(waiter.acquired);
+  mutex.unlock();
+
+  EXPECT_TRUE(eventually([&] { return waiter.acquired.load(); }));
+  EXPECT_TRUE(eventually([&] { return runs >= 3; }));
+  thread.stop();
+  thread.join();
+  EXPECT_GT(switches, 10) << switches;
+}
+
+TEST(CoAwareLockGuard, OnAPlainThreadBlocksUntilTheHolderReleases) {
+  std::mutex mutex;
+  mutex.lock();
+  Waiter waiter;
+  std::thread plain([&] { waiter.wait(mutex, takeCoAware); });
+  ASSERT_TRUE(eventually([&] { return waiter.tid != 0; }));
+  const long switches = waiter.switchesWhileBlocked();
+  EXPECT_FALSE(waiter.acquired);
+  mutex.unlock();
+  plain.join();
+
+  EXPECT_TRUE(waiter.acquired);
+  EXPECT_LE(switches, 2) << switches;
+}
+
+TEST(YieldingLockGuard, YieldsOnAPlainThreadAndAcquiresAfterTheHolderReleases) {
+  std::mutex mutex;
+  mutex.lock();
+  Waiter waiter;
+  std::thread plain([&] { waiter.wait(mutex, takeYielding); });
+  ASSERT_TRUE(eventually([&] { return waiter.tid != 0; }));
+  const long switches = waiter.switchesWhileBlocked();
+  EXPECT_FALSE(waiter.acquired);
+  mutex.unlock();
+  plain.join();
+
+  EXPECT_TRUE(waiter.acquired);
+  EXPECT_GT(switches, 10) << switches;
+  // The guard released the mutex on leaving its scope.
+  EXPECT_TRUE(mutex.try_lock());
+  mutex.unlock();
+}
+
+}  // namespace
