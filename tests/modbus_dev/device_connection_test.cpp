@@ -1,0 +1,267 @@
+#include <gtest/gtest.h>
+#include <modbus/modbus.h>
+
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <string>
+
+#include "common/log_level.h"
+#include "communication/modbus_dev/modbus_device.h"
+#include "modbus_dev/device_test_kit.h"
+#include "support/log_capture.h"
+#include "support/pty_pair.h"
+#include "support/rtu_test_slave.h"
+#include "support/tcp_test_slave.h"
+
+namespace velk::zorv_control {
+namespace {
+
+using testkit::kResponseTimeoutMs;
+using testkit::kUnit;
+using velk::test::LogCapture;
+using velk::test::TcpTestSlave;
+
+std::string connectedText(const TcpTestSlave& slave) {
+  return "Connected to Modbus Slave 127.0.0.1:" + std::to_string(slave.port()) + " slave_number: 2";
+}
+
+std::string closedText(const TcpTestSlave& slave) {
+  return "Modbus device {}:{} closed. 127.0.0.1 " + std::to_string(slave.port());
+}
+
+class TcpConnection : public ::testing::Test {
+ protected:
+  LogCapture log;
+  TcpTestSlave slave;
+  ModbusDevice device{log.callback(), slave.host(), slave.port(), kUnit, kResponseTimeoutMs};
+};
+
+TEST_F(TcpConnection, ConnectLogsTheSlaveAndCloseLogsTheDeviceOnce) {
+  EXPECT_EQ(device.getPort(), slave.port());
+  EXPECT_FALSE(device.isConnected());
+  ASSERT_EQ(device.connect(), 0);
+  EXPECT_TRUE(device.isConnected());
+  EXPECT_EQ(log.messages(), std::vector<std::string>{connectedText(slave)});
+  EXPECT_EQ(log.entries().front().level, kLogInfo);
+
+  device.close();
+  device.close();
+  EXPECT_FALSE(device.isConnected());
+  EXPECT_EQ(log.count(kLogInfo, closedText(slave)), 1);
+  EXPECT_EQ(log.entries().size(), 2u);
+}
+
+TEST_F(TcpConnection, ConnectTcpOnAConnectedDeviceClosesTheOldContextFirst) {
+  ASSERT_EQ(device.connect(), 0);
+  ASSERT_EQ(device.connectTcp("127.0.0.1", slave.port(), kUnit, kResponseTimeoutMs), 0);
+  EXPECT_EQ(log.messages(), (std::vector<std::string>{connectedText(slave), closedText(slave)}));
+  EXPECT_TRUE(device.isConnected());
+}
+
+TEST_F(TcpConnection, DestroyingAConnectedDeviceLogsTheCloseAndKeepsItsSignals) {
+  auto signal = testkit::makeSignal("s", AddressType::Coil, 0);
+  {
+    ModbusDevice doomed(log.callback(), slave.host(), slave.port(), kUnit, kResponseTimeoutMs);
+    ASSERT_EQ(doomed.connect(), 0);
+    doomed.addSignal(signal.get());
+  }
+  EXPECT_EQ(log.count(kLogInfo, closedText(slave)), 1);
+  EXPECT_EQ(signal->name, "s");  // still a live object (ASan would object otherwise)
+}
+
+TEST_F(TcpConnection, ReconnectAttemptsOnEvery102ndCall) {
+  for (int call = 1; call <= 101; ++call) ASSERT_EQ(device.reconnect(), 0) << call;
+  EXPECT_FALSE(device.isConnected());
+  EXPECT_EQ(slave.connectionsAccepted(), 0);
+  EXPECT_EQ(device.reconnect(), 0);
+  EXPECT_TRUE(device.isConnected());
+
+  device.close();
+  slave.stopListening();
+  log.clear();
+  int failures = 0;
+  for (int call = 1; call <= 204; ++call) {
+    const int result = device.reconnect();
+    if (result != 0) {
+      EXPECT_EQ(result, -1);
+      EXPECT_EQ(call % 102, 0) << call;
+      ++failures;
+    }
+  }
+  EXPECT_EQ(failures, 2);
+  // A failed attempt releases its context, so the next one has nothing to close.
+  EXPECT_TRUE(log.entries().empty());
+}
+
+TEST_F(TcpConnection, WrappersWithoutContextLogNoInitBeforeLookingAtTheCount) {
+  std::array<uint16_t, 4> registers{};
+  std::array<uint8_t, 4> bits{};
+  EXPECT_EQ(device.readRegisters(0, 0, registers.data()), -1);
+  EXPECT_EQ(device.readInputBits(0, 1, bits.data()), -1);
+  EXPECT_EQ(device.writeBit(0, 1), -1);
+  const std::array<uint8_t, 6> raw{2, 3, 0, 0, 0, 1};
+  EXPECT_EQ(device.sendRawRequest(raw.data(), static_cast<int>(raw.size())), -1);
+  EXPECT_EQ(log.count(kLogError, "modbus no init !"), 4);
+}
+
+TEST_F(TcpConnection, ZeroCountReadSendsNothingAndOversizedReadIsTooManyData) {
+  ASSERT_EQ(device.connect(), 0);
+  std::array<uint16_t, 130> registers{};
+  EXPECT_EQ(device.readRegisters(0, 0, registers.data()), 0);
+  // More than a Modbus reply can carry: libmodbus refuses before sending.
+  EXPECT_EQ(device.readRegisters(0, 126, registers.data()), -4);
+  EXPECT_TRUE(device.isConnected());
+  EXPECT_EQ(slave.requestCount(), 0);
+}
+
+TEST_F(TcpConnection, SlaveExceptionsAndTimeOutsKeepTheConnection) {
+  ASSERT_EQ(device.connect(), 0);
+  std::array<uint16_t, 1> value{};
+  for (int code = 1; code <= 6; ++code) {
+    slave.answerAllWithException(code);
+    EXPECT_EQ(device.readRegisters(0, 1, value.data()), code);
+    EXPECT_EQ(device.writeRegister(0, 1), code);
+  }
+  slave.clearFaults();
+  slave.setSilent(true);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(device.readInputRegisters(0, 1, value.data()), 6);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
+  EXPECT_TRUE(device.isConnected());
+  EXPECT_TRUE(log.messages(kLogWarning).empty());
+}
+
+TEST_F(TcpConnection, UnknownExceptionIsTakenForALostConnection) {
+  ASSERT_EQ(device.connect(), 0);
+  slave.answerAllWithException(MODBUS_EXCEPTION_NEGATIVE_ACKNOWLEDGE);
+  std::array<uint8_t, 1> bit{};
+  EXPECT_EQ(device.readBits(0, 1, bit.data()), -2);
+  EXPECT_FALSE(device.isConnected());
+  const std::string expected = "Unkown errno({}): {}. Assume modbus unit disconnected" +
+                               std::to_string(EMBXNACK) + " " + modbus_strerror(EMBXNACK);
+  EXPECT_EQ(log.count(kLogWarning, expected), 1);
+}
+
+TEST_F(TcpConnection, LostConnectionStopsRequestsAndTheNextAttemptLogsTheCloseFirst) {
+  ASSERT_EQ(device.connect(), 0);
+  slave.dropClients();
+  std::array<uint16_t, 1> value{};
+  EXPECT_EQ(device.readRegisters(0, 1, value.data()), -2);
+  EXPECT_FALSE(device.isConnected());
+  EXPECT_EQ(log.countContaining("Assume modbus unit disconnected"), 1);
+
+  const int requests = slave.requestCount();
+  EXPECT_EQ(device.readRegisters(0, 1, value.data()), -2);
+  EXPECT_EQ(device.writeBit(0, 1), -2);
+  EXPECT_EQ(slave.requestCount(), requests);
+
+  log.clear();
+  for (int call = 0; call < 102; ++call) device.reconnect();
+  EXPECT_TRUE(device.isConnected());
+  EXPECT_EQ(log.messages(), (std::vector<std::string>{closedText(slave), connectedText(slave)}));
+  EXPECT_EQ(device.readRegisters(0, 1, value.data()), 0);
+}
+
+TEST_F(TcpConnection, ErrnoMappingTable) {
+  const std::pair<int, int> table[] = {
+      {0, 0},         {EMBXILFUN, 1}, {EMBXILADD, 2}, {EMBXILVAL, 3}, {EMBBADDATA, 3},
+      {EMBXSFAIL, 4}, {EMBXACK, 5},   {EMBXSBUSY, 6}, {ETIMEDOUT, 6}, {EMBMDATA, -4},
+  };
+  ASSERT_EQ(device.connect(), 0);
+  for (const auto& [error, result] : table) {
+    errno = error;
+    EXPECT_EQ(device.checkErrno(), result) << error;
+    EXPECT_TRUE(device.isConnected()) << error;
+  }
+  log.clear();
+  errno = EIO;
+  EXPECT_EQ(device.checkErrno(), -2);
+  EXPECT_FALSE(device.isConnected());
+  EXPECT_TRUE(log.entries().empty());
+
+  for (int error : {ECONNRESET, EPIPE, EBADF, EMBBADCRC, EMBBADSLAVE, EINVAL}) {
+    errno = error;
+    EXPECT_EQ(device.checkErrno(), -2);
+    EXPECT_EQ(log.count(kLogWarning, "Unkown errno({}): {}. Assume modbus unit disconnected" +
+                                         std::to_string(error) + " " + modbus_strerror(error)),
+              1);
+  }
+}
+
+TEST_F(TcpConnection, ResponseTimeOutKeepsItsMilliseconds) {
+  // 1500 ms must become 1 s + 500000 us: a reply after 1100 ms still counts.
+  ModbusDevice patient(log.callback(), slave.host(), slave.port(), kUnit, 1500);
+  ASSERT_EQ(patient.connect(), 0);
+  slave.setReplyDelay(std::chrono::milliseconds(1100));
+  slave.setHoldingRegister(7, 77);
+  std::array<uint16_t, 1> value{};
+  EXPECT_EQ(patient.readRegisters(7, 1, value.data()), 0);
+  EXPECT_EQ(value[0], 77);
+}
+
+TEST_F(TcpConnection, RefusedConnectionLeavesTheDeviceUnconnected) {
+  slave.stopListening();
+  EXPECT_EQ(device.connect(), -1);
+  EXPECT_FALSE(device.isConnected());
+  std::array<uint16_t, 1> value{};
+  EXPECT_EQ(device.readRegisters(0, 1, value.data()), -1);
+  EXPECT_EQ(log.count(kLogError, "modbus no init !"), 1);
+  ASSERT_TRUE(slave.startListening());
+  EXPECT_EQ(device.connect(), 0);
+}
+
+TEST(TcpContextCreation, EmptyHostIsRefusedWithItsMessage) {
+  LogCapture log;
+  ModbusDevice device(log.callback(), "", 502, kUnit, kResponseTimeoutMs);
+  EXPECT_EQ(device.connect(), -1);
+  EXPECT_EQ(device.connectTcp(nullptr, 502, kUnit, kResponseTimeoutMs), -1);
+  EXPECT_EQ(log.count(kLogError, "create modbus new tcp failed !"), 2);
+  EXPECT_FALSE(device.isConnected());
+}
+
+TEST(RtuConnection, ConnectsReadsAndClosesOverAPseudoTerminal) {
+  velk::test::PtyPair line;
+  velk::test::RtuTestSlave slave(line.slavePath());
+  LogCapture log;
+  ModbusDevice device(log.callback(), line.devicePath(), 115200, 'N', 8, 1, kUnit,
+                      kResponseTimeoutMs);
+  EXPECT_EQ(device.getIP(), "");
+  ASSERT_EQ(device.connect(), 0);
+  EXPECT_EQ(log.count(kLogInfo,
+                      "Connected to Modbus Slave {}:baud({}) parity({}) bits({}) stop_bit({}) "
+                      "slave_number: {}  " +
+                          line.devicePath() + " 115200 N 8 1 2"),
+            1);
+
+  slave.setHoldingRegister(512, 0x1234);
+  std::array<uint16_t, 1> value{};
+  EXPECT_EQ(device.readRegisters(512, 1, value.data()), 0);
+  EXPECT_EQ(value[0], 0x1234);
+  EXPECT_EQ(device.writeBit(16, 1), 0);
+  EXPECT_TRUE(slave.coil(16));
+
+  slave.answerAllWithException(MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS);
+  EXPECT_EQ(device.readRegisters(512, 1, value.data()), 2);
+  slave.clearFaults();
+  slave.setSilent(true);
+  EXPECT_EQ(device.readRegisters(512, 1, value.data()), 6);
+  EXPECT_TRUE(device.isConnected());
+
+  device.close();
+  EXPECT_EQ(log.count(kLogInfo, "Modbus device {} closed. " + line.devicePath()), 1);
+}
+
+TEST(RtuContextCreation, MissingLineFailsWithoutMessageAndBadParityWithOne) {
+  LogCapture log;
+  ModbusDevice missing(log.callback(), "/nonexistent/ttyUSB9", 115200, 'N', 8, 1, kUnit,
+                       kResponseTimeoutMs);
+  EXPECT_EQ(missing.connect(), -1);
+  EXPECT_TRUE(log.entries().empty());
+  ModbusDevice bad(log.callback(), "/dev/null", 115200, 'X', 8, 1, kUnit, kResponseTimeoutMs);
+  EXPECT_EQ(bad.connect(), -1);
+  EXPECT_EQ(log.count(kLogError, "create modbus new rtu failed !"), 1);
+}
+
+}  // namespace
+}  // namespace velk::zorv_control

@@ -1,0 +1,230 @@
+#include "support/modbus_test_slave.h"
+
+#include <modbus/modbus.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+
+namespace velk::test {
+
+namespace {
+
+constexpr std::chrono::milliseconds kLongestDelay{10000};
+
+bool isRead(int function) { return function >= 1 && function <= 4; }
+bool isSingleWrite(int function) { return function == 5 || function == 6; }
+
+int lastAddressOf(const SlaveRequest& request) {
+  if (isRead(request.function)) return request.address + std::max(request.count, 1) - 1;
+  return request.address;
+}
+
+}  // namespace
+
+ModbusTestSlave::ModbusTestSlave(int unit) : unit_(unit) {
+  mapping_ = modbus_mapping_new(kTableSize, kTableSize, kTableSize, kTableSize);
+  if (mapping_ == nullptr) throw std::runtime_error("modbus_mapping_new failed");
+}
+
+ModbusTestSlave::~ModbusTestSlave() { modbus_mapping_free(mapping_); }
+
+void ModbusTestSlave::checkAddress(int address) const {
+  if (address < 0 || address >= kTableSize) {
+    throw std::out_of_range("test slave table address " + std::to_string(address));
+  }
+}
+
+void ModbusTestSlave::setCoil(int address, bool on) {
+  checkAddress(address);
+  std::lock_guard<std::mutex> lock(mutex_);
+  mapping_->tab_bits[address] = on ? 1 : 0;
+}
+
+bool ModbusTestSlave::coil(int address) const {
+  checkAddress(address);
+  std::lock_guard<std::mutex> lock(mutex_);
+  return mapping_->tab_bits[address] != 0;
+}
+
+void ModbusTestSlave::setDiscreteInput(int address, bool on) {
+  checkAddress(address);
+  std::lock_guard<std::mutex> lock(mutex_);
+  mapping_->tab_input_bits[address] = on ? 1 : 0;
+}
+
+bool ModbusTestSlave::discreteInput(int address) const {
+  checkAddress(address);
+  std::lock_guard<std::mutex> lock(mutex_);
+  return mapping_->tab_input_bits[address] != 0;
+}
+
+void ModbusTestSlave::setHoldingRegister(int address, uint16_t value) {
+  checkAddress(address);
+  std::lock_guard<std::mutex> lock(mutex_);
+  mapping_->tab_registers[address] = value;
+}
+
+uint16_t ModbusTestSlave::holdingRegister(int address) const {
+  checkAddress(address);
+  std::lock_guard<std::mutex> lock(mutex_);
+  return mapping_->tab_registers[address];
+}
+
+void ModbusTestSlave::setInputRegister(int address, uint16_t value) {
+  checkAddress(address);
+  std::lock_guard<std::mutex> lock(mutex_);
+  mapping_->tab_input_registers[address] = value;
+}
+
+uint16_t ModbusTestSlave::inputRegister(int address) const {
+  checkAddress(address);
+  std::lock_guard<std::mutex> lock(mutex_);
+  return mapping_->tab_input_registers[address];
+}
+
+std::vector<SlaveRequest> ModbusTestSlave::requests() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return requests_;
+}
+
+std::vector<SlaveWrite> ModbusTestSlave::writes() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return writes_;
+}
+
+int ModbusTestSlave::requestCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return static_cast<int>(requests_.size());
+}
+
+int ModbusTestSlave::requestCount(int function) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return static_cast<int>(
+      std::count_if(requests_.begin(), requests_.end(),
+                    [&](const SlaveRequest& r) { return r.function == function; }));
+}
+
+int ModbusTestSlave::requestCount(int function, int address, int count) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return static_cast<int>(
+      std::count_if(requests_.begin(), requests_.end(), [&](const SlaveRequest& r) {
+        return r.function == function && r.address == address && r.count == count;
+      }));
+}
+
+void ModbusTestSlave::clearLog() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  requests_.clear();
+  writes_.clear();
+}
+
+bool ModbusTestSlave::waitForRequests(int total, std::chrono::milliseconds timeout) const {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return changed_.wait_for(lock, timeout,
+                           [&] { return static_cast<int>(requests_.size()) >= total; });
+}
+
+void ModbusTestSlave::answerAllWithException(int exception_code) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  exception_for_all_ = exception_code;
+}
+
+void ModbusTestSlave::rejectAddress(int address, int exception_code, int function) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto range = rejected_.equal_range(address);
+  for (auto it = range.first; it != range.second;) {
+    it = it->second.function == function ? rejected_.erase(it) : std::next(it);
+  }
+  if (exception_code != 0) rejected_.emplace(address, Rule{exception_code, function});
+}
+
+void ModbusTestSlave::setSilent(bool silent) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  silent_ = silent;
+}
+
+void ModbusTestSlave::setReplyDelay(std::chrono::milliseconds delay) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  delay_ = std::clamp(delay, std::chrono::milliseconds(0), kLongestDelay);
+}
+
+void ModbusTestSlave::clearFaults() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  silent_ = false;
+  exception_for_all_ = 0;
+  rejected_.clear();
+  delay_ = std::chrono::milliseconds(0);
+}
+
+void ModbusTestSlave::interruptDelays() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  interrupted_ = true;
+  changed_.notify_all();
+}
+
+void ModbusTestSlave::serve(modbus_t* context, const uint8_t* request, int length) {
+  const SlaveRequest parsed = parse(context, request, length);
+  record(parsed);
+  int exception_code = 0;
+  switch (judge(parsed, &exception_code)) {
+    case Verdict::kSilent:
+      return;
+    case Verdict::kException:
+      modbus_reply_exception(context, request, static_cast<unsigned int>(exception_code));
+      return;
+    case Verdict::kAnswer:
+      break;
+  }
+  if (!waitDelay()) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  modbus_reply(context, request, length, mapping_);
+}
+
+SlaveRequest ModbusTestSlave::parse(modbus_t* context, const uint8_t* request, int length) const {
+  const int offset = modbus_get_header_length(context);
+  SlaveRequest parsed;
+  if (length > offset) parsed.function = request[offset];
+  if (length >= offset + 5) {
+    parsed.address = (request[offset + 1] << 8) | request[offset + 2];
+    parsed.count = (request[offset + 3] << 8) | request[offset + 4];
+  }
+  if (parsed.function == 5) parsed.count = parsed.count == 0xFF00 ? 1 : 0;
+  return parsed;
+}
+
+void ModbusTestSlave::record(const SlaveRequest& request) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  requests_.push_back(request);
+  if (isSingleWrite(request.function)) {
+    writes_.push_back(SlaveWrite{request.function, request.address, request.count});
+  }
+  changed_.notify_all();
+}
+
+ModbusTestSlave::Verdict ModbusTestSlave::judge(const SlaveRequest& request,
+                                                int* exception_code) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (silent_) return Verdict::kSilent;
+  if (exception_for_all_ != 0) {
+    *exception_code = exception_for_all_;
+    return Verdict::kException;
+  }
+  if (!isRead(request.function) && !isSingleWrite(request.function)) return Verdict::kAnswer;
+  for (const auto& [address, rule] : rejected_) {
+    const bool covered = request.address <= address && address <= lastAddressOf(request);
+    if (covered && (rule.function == 0 || rule.function == request.function)) {
+      *exception_code = rule.exception_code;
+      return Verdict::kException;
+    }
+  }
+  return Verdict::kAnswer;
+}
+
+bool ModbusTestSlave::waitDelay() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (delay_.count() == 0) return !interrupted_;
+  return !changed_.wait_for(lock, delay_, [&] { return interrupted_; });
+}
+
+}  // namespace velk::test

@@ -1,0 +1,170 @@
+#include "support/tcp_test_slave.h"
+
+#include <arpa/inet.h>
+#include <modbus/modbus.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <stdexcept>
+
+namespace velk::test {
+
+namespace {
+
+constexpr int kPollMs = 10;
+// Longer than the longest reply delay, which holds the serving thread.
+constexpr auto kCommandWait = std::chrono::seconds(15);
+
+}  // namespace
+
+TcpTestSlave::TcpTestSlave(int unit, std::chrono::seconds lifetime) : ModbusTestSlave(unit) {
+  if (!listen(0)) throw std::runtime_error("test slave cannot listen on 127.0.0.1");
+  context_ = modbus_new_tcp("127.0.0.1", port_);
+  if (context_ == nullptr) throw std::runtime_error("test slave: modbus_new_tcp failed");
+  modbus_set_slave(context_, unit);
+  const auto deadline = std::chrono::steady_clock::now() + lifetime;
+  thread_ = std::thread([this, deadline] { run(deadline); });
+}
+
+TcpTestSlave::~TcpTestSlave() {
+  stop_ = true;
+  interruptDelays();
+  thread_.join();
+  closeClients();
+  if (listen_fd_ >= 0) ::close(listen_fd_);
+  modbus_free(context_);
+}
+
+bool TcpTestSlave::listen(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  const int on = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  auto* generic = reinterpret_cast<sockaddr*>(&address);
+  if (::bind(fd, generic, length) != 0 || ::listen(fd, 16) != 0 ||
+      ::getsockname(fd, generic, &length) != 0) {
+    ::close(fd);
+    return false;
+  }
+  listen_fd_ = fd;
+  port_ = ntohs(address.sin_port);  // the same port again on a restart
+  return true;
+}
+
+void TcpTestSlave::run(std::chrono::steady_clock::time_point deadline) {
+  while (!stop_ && std::chrono::steady_clock::now() < deadline) {
+    runCommands();
+    pollOnce();
+  }
+  runCommands();
+}
+
+void TcpTestSlave::pollOnce() {
+  std::vector<pollfd> fds;
+  if (listen_fd_ >= 0) fds.push_back(pollfd{listen_fd_, POLLIN, 0});
+  for (int fd : clients_) fds.push_back(pollfd{fd, POLLIN, 0});
+  if (::poll(fds.data(), fds.size(), kPollMs) <= 0) return;
+  std::vector<int> gone;
+  for (const pollfd& entry : fds) {
+    if (entry.revents == 0) continue;
+    if (entry.fd == listen_fd_) {
+      acceptClient();
+    } else if (!serveClient(entry.fd)) {
+      gone.push_back(entry.fd);
+    }
+  }
+  for (int fd : gone) {
+    ::close(fd);
+    clients_.erase(std::find(clients_.begin(), clients_.end(), fd));
+    --open_;
+  }
+}
+
+void TcpTestSlave::acceptClient() {
+  const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
+  if (fd < 0) return;
+  if (refuse_) {
+    ::close(fd);
+    return;
+  }
+  clients_.push_back(fd);
+  ++accepted_;
+  ++open_;
+}
+
+bool TcpTestSlave::serveClient(int fd) {
+  std::array<uint8_t, MODBUS_TCP_MAX_ADU_LENGTH> request{};
+  modbus_set_socket(context_, fd);
+  const int length = modbus_receive(context_, request.data());
+  if (length < 0) return false;
+  if (length > 0) serve(context_, request.data(), length);
+  return true;
+}
+
+void TcpTestSlave::closeClients() {
+  for (int fd : clients_) ::close(fd);
+  open_ -= static_cast<int>(clients_.size());
+  clients_.clear();
+}
+
+void TcpTestSlave::runCommands() {
+  std::vector<std::function<void()>> batch;
+  {
+    std::lock_guard<std::mutex> lock(commands_mutex_);
+    batch.swap(commands_);
+  }
+  for (auto& command : batch) command();
+  std::lock_guard<std::mutex> lock(commands_mutex_);
+  commands_run_ += batch.size();
+  commands_done_.notify_all();
+}
+
+bool TcpTestSlave::onServer(std::function<void()> command) {
+  std::unique_lock<std::mutex> lock(commands_mutex_);
+  commands_.push_back(std::move(command));
+  const unsigned long ticket = ++commands_posted_;
+  return commands_done_.wait_for(lock, kCommandWait, [&] { return commands_run_ >= ticket; });
+}
+
+void TcpTestSlave::acceptPending() {
+  pollfd entry{listen_fd_, POLLIN, 0};
+  while (listen_fd_ >= 0 && ::poll(&entry, 1, 0) > 0) acceptClient();
+}
+
+void TcpTestSlave::dropClients() {
+  // A master's connect completes in the kernel before this thread accepts
+  // it; such a connection is dropped too.
+  onServer([this] {
+    acceptPending();
+    closeClients();
+  });
+}
+
+void TcpTestSlave::setRefuseConnections(bool refuse) { refuse_ = refuse; }
+
+void TcpTestSlave::stopListening() {
+  onServer([this] {
+    if (listen_fd_ < 0) return;
+    ::close(listen_fd_);
+    listen_fd_ = -1;
+  });
+}
+
+bool TcpTestSlave::startListening() {
+  // Shared, because a command that times out may still run later.
+  auto listening = std::make_shared<std::atomic<bool>>(false);
+  const bool ran = onServer([this, listening] { *listening = listen_fd_ >= 0 || listen(port_); });
+  return ran && listening->load();
+}
+
+}  // namespace velk::test
