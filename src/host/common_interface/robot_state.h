@@ -16,9 +16,10 @@ class RobotState {
   int getRobotModeType();
   // Safety mode type; 1 is normal operation.
   int getSafetyModeType();
-  // True while the robot is at rest.
+  // True while the robot is at rest and not commanded to move.
   bool isSteady();
-  // Tool pose: x, y, z, rx, ry, rz.
+  // Tool pose in the robot base frame: x, y, z in metres, then rx, ry, rz in
+  // radians (roll, pitch, yaw about the fixed base axes, R = Rz * Ry * Rx).
   std::vector<double> getToolPose();
 
  private:

@@ -12,7 +12,7 @@ class HostBackend;
 class SystemInfo {
  public:
   explicit SystemInfo(std::shared_ptr<HostBackend> backend);
-  // Control system time in milliseconds.
+  // Control system time in milliseconds since the control system started.
   long long getControlSystemTime();
 
  private:

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "robot_sim/recorded_call.h"
+
+namespace velk::sim {
+
+// The calls that reached the simulated robot, oldest first. Thread-safe: the
+// bundle's task thread adds while a test thread reads.
+//
+// Bounded so that a long run does not grow without limit: once `capacity`
+// entries are held, each new one pushes out the oldest and counts it as
+// dropped. Queries can be left out altogether, which keeps the commands of a
+// long run (the bundle asks the robot's state every cycle, but commands only
+// now and then).
+class CallRecord {
+ public:
+  static constexpr std::size_t kDefaultCapacity = 20000;
+
+  void add(RecordedCall call);
+
+  std::vector<RecordedCall> all() const;
+  std::vector<RecordedCall> where(const std::function<bool(const RecordedCall&)>& keep) const;
+  std::size_t size() const;
+  // Entries pushed out since the last clear().
+  std::size_t dropped() const;
+  // Removes all entries and resets the dropped count.
+  void clear();
+
+  // Lowering the capacity drops the oldest entries beyond it at once.
+  void setCapacity(std::size_t capacity);
+  std::size_t capacity() const;
+  void setRecordQueries(bool record);
+
+ private:
+  void trimTo(std::size_t capacity);
+
+  mutable std::mutex mutex_;
+  std::deque<RecordedCall> calls_;
+  std::size_t capacity_ = kDefaultCapacity;
+  std::size_t dropped_ = 0;
+  bool record_queries_ = true;
+};
+
+}  // namespace velk::sim

@@ -1,0 +1,180 @@
+#include "host_backend.h"
+
+#include <utility>
+
+#include "pose_convention.h"
+#include "robot_sim/robot_codes.h"
+
+namespace velk::common_interface {
+
+namespace {
+
+using velk::sim::CallKind;
+
+std::string joined(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) {
+    if (!text.empty()) text += ',';
+    text += name;
+  }
+  return text;
+}
+
+std::vector<double> concatenated(const std::vector<double>& first,
+                                 const std::vector<double>& second) {
+  std::vector<double> both = first;
+  both.insert(both.end(), second.begin(), second.end());
+  return both;
+}
+
+}  // namespace
+
+std::vector<std::string> HostBackend::getRobotNames() {
+  auto lock = lockUpToDate();
+  std::vector<std::string> names = model_.robotNames();
+  record("getRobotNames", CallKind::kQuery, {}, {}, joined(names));
+  return names;
+}
+
+void HostBackend::getRobotInterface(const std::string& name) {
+  auto lock = lockUpToDate();
+  record("getRobotInterface", CallKind::kQuery, {}, {}, name);
+}
+
+int HostBackend::getRobotModeType() {
+  auto lock = lockUpToDate();
+  const int type = model_.robotModeType();
+  recordQuery("getRobotModeType", type);
+  return type;
+}
+
+int HostBackend::getSafetyModeType() {
+  auto lock = lockUpToDate();
+  const int type = model_.safetyModeType();
+  recordQuery("getSafetyModeType", type);
+  return type;
+}
+
+bool HostBackend::isSteady() {
+  auto lock = lockUpToDate();
+  const bool steady = model_.steady();
+  recordQuery("isSteady", steady ? 1.0 : 0.0);
+  return steady;
+}
+
+std::vector<double> HostBackend::getToolPose() {
+  auto lock = lockUpToDate();
+  std::vector<double> pose = model_.toolPose();
+  record("getToolPose", CallKind::kQuery, {}, pose);
+  return pose;
+}
+
+bool HostBackend::isFreedriveEnabled() {
+  auto lock = lockUpToDate();
+  const bool enabled = model_.freedriveEnabled();
+  recordQuery("isFreedriveEnabled", enabled ? 1.0 : 0.0);
+  return enabled;
+}
+
+int HostBackend::getStatus() {
+  auto lock = lockUpToDate();
+  const int status = model_.runtimeStatus();
+  recordQuery("getStatus", status);
+  return status;
+}
+
+int HostBackend::deleteTask(int id) {
+  auto lock = lockUpToDate();
+  // The simulated runner holds no tasks: deleting one always succeeds.
+  record("deleteTask", CallKind::kCommand, {static_cast<double>(id)}, {sim::kResultOk});
+  return sim::kResultOk;
+}
+
+std::vector<double> HostBackend::poseTrans(const std::vector<double>& p1,
+                                           const std::vector<double>& p2) {
+  std::vector<double> composed = sim::PoseConvention::compose(p1, p2);
+  auto lock = lockUpToDate();
+  record("poseTrans", CallKind::kQuery, concatenated(p1, p2), composed);
+  return composed;
+}
+
+int HostBackend::speedLine(const std::vector<double>& speed, double a, double t) {
+  auto lock = lockUpToDate();
+  const int result = model_.speedLine(speed, a, t);
+  record("speedLine", CallKind::kCommand, concatenated(speed, {a, t}),
+         {static_cast<double>(result)});
+  return result;
+}
+
+int HostBackend::stopLine(double a, double rot_a) {
+  auto lock = lockUpToDate();
+  const int result = model_.stopLine(a, rot_a);
+  record("stopLine", CallKind::kCommand, {a, rot_a}, {static_cast<double>(result)});
+  return result;
+}
+
+int HostBackend::setToolVoltageOutputDomain(int domain) {
+  auto lock = lockUpToDate();
+  const int result = model_.setToolVoltage(domain);
+  record("setToolVoltageOutputDomain", CallKind::kCommand, {static_cast<double>(domain)},
+         {static_cast<double>(result)});
+  return result;
+}
+
+long long HostBackend::getControlSystemTime() {
+  auto lock = lockUpToDate();
+  const long long ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(model_.simTime()).count();
+  recordQuery("getControlSystemTime", static_cast<double>(ms));
+  return ms;
+}
+
+void HostBackend::advance(std::chrono::nanoseconds dt) {
+  auto lock = lockUpToDate();
+  model_.advance(dt);
+}
+
+void HostBackend::setRealTime(bool enabled) {
+  auto lock = lockUpToDate();
+  real_time_ = enabled;
+  last_real_time_ = SteadyClock::now();
+}
+
+bool HostBackend::realTime() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return real_time_;
+}
+
+velk::sim::CallRecord& HostBackend::callRecord() { return record_; }
+
+std::unique_lock<std::mutex> HostBackend::lockUpToDate() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  catchUpRealTime();
+  return lock;
+}
+
+void HostBackend::catchUpRealTime() {
+  if (!real_time_) return;
+  const SteadyClock::time_point now = SteadyClock::now();
+  model_.advance(now - last_real_time_);
+  last_real_time_ = now;
+}
+
+void HostBackend::record(const char* name, velk::sim::CallKind kind, std::vector<double> args,
+                         std::vector<double> result, std::string text) {
+  velk::sim::RecordedCall call;
+  call.name = name;
+  call.kind = kind;
+  call.args = std::move(args);
+  call.text = std::move(text);
+  call.result = std::move(result);
+  call.sim_time = std::chrono::duration<double>(model_.simTime()).count();
+  call.steady_time = SteadyClock::now();
+  record_.add(std::move(call));
+}
+
+void HostBackend::recordQuery(const char* name, double result) {
+  record(name, CallKind::kQuery, {}, {result});
+}
+
+}  // namespace velk::common_interface
