@@ -1,0 +1,434 @@
+#include "communication/modbus_wrapper/modbus_wrapper_impl.h"
+
+#include <pthread.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <utility>
+
+#include "common/log.h"
+#include "common/log_level.h"
+#include "common/yielding_lock_guard.h"
+
+namespace velk::zorv_control {
+
+namespace {
+
+constexpr int kResponseTimeoutMs = 1000;
+// Linux refuses thread names longer than 15 characters, so the full
+// "RockerModbusClient" would leave the thread unnamed.
+constexpr const char* kPollThreadName = "RockerModbusCli";
+
+// Comma-separated fields; runs of commas and commas at either end make no
+// field, blanks belong to the field.
+std::vector<std::string> splitFields(const std::string& text) {
+  std::vector<std::string> fields;
+  std::string current;
+  for (char c : text) {
+    if (c != ',') {
+      current.push_back(c);
+    } else if (!current.empty()) {
+      fields.push_back(std::move(current));
+      current.clear();
+    }
+  }
+  if (!current.empty()) fields.push_back(std::move(current));
+  return fields;
+}
+
+int readNumber(const std::string& field) {
+  return static_cast<int>(std::strtol(field.c_str(), nullptr, 10));
+}
+
+}  // namespace
+
+ModbusWrapperImpl::ModbusWrapperImpl(
+    std::function<void(int, const char*, int, const std::string&)> log)
+    : log_(std::move(log)), running_(true), debug_(false), poll_period_us_(10000) {
+  // Last, so the thread finds a complete registry.
+  poll_thread_ = std::make_unique<std::thread>(&ModbusWrapperImpl::modbusPoll, this);
+}
+
+ModbusWrapperImpl::~ModbusWrapperImpl() {
+  running_ = false;
+  if (poll_thread_ && poll_thread_->joinable()) poll_thread_->join();
+  std::lock_guard<std::mutex> devices_lock(device_mutex_);
+  for (auto& entry : devices_) {
+    if (entry.second == nullptr) continue;
+    entry.second->close();
+    delete entry.second;
+  }
+  devices_.clear();
+  reservations_.clear();
+  std::lock_guard<std::mutex> signals_lock(signal_mutex_);
+  for (auto& entry : signals_) delete entry.second;
+  signals_.clear();
+  poll_thread_.reset();
+}
+
+int ModbusWrapperImpl::parseDeviceInfo(std::string device_info, std::string& device_name,
+                                       std::string& host, int& port, std::string& serial_path,
+                                       int& baud, char& parity, int& data_bits, int& stop_bits,
+                                       bool& tcp) {
+  const std::vector<std::string> fields = splitFields(device_info);
+  for (size_t i = 0; i < fields.size() && i < 5; ++i) {
+    const std::string& field = fields[i];
+    switch (i) {
+      case 0:
+        host = field;
+        serial_path = field;
+        break;
+      case 1:
+        port = readNumber(field);
+        baud = port;
+        break;
+      case 2:
+        parity = field.front();
+        break;
+      case 3:
+        data_bits = readNumber(field);
+        break;
+      default:
+        stop_bits = readNumber(field);
+        break;
+    }
+  }
+  if (fields.size() == 2) {
+    device_name = host + ":" + std::to_string(port);
+  } else {
+    device_name = serial_path;
+    tcp = false;
+  }
+  return 0;
+}
+
+DeviceParameters ModbusWrapperImpl::parseWithDefaults(const std::string& device_info) {
+  DeviceParameters p;
+  parseDeviceInfo(device_info, p.device_name, p.host, p.port, p.serial_path, p.baud, p.parity,
+                  p.data_bits, p.stop_bits, p.tcp);
+  return p;
+}
+
+ModbusDevice* ModbusWrapperImpl::getModbusDeviceByName(const std::string& name) {
+  common::YieldingLockGuard lock(device_mutex_);
+  auto it = devices_.find(name);
+  if (it == devices_.end()) return nullptr;
+  if (it->second == nullptr) {
+    VELK_LOGF(log_, kLogWarning, "Modbus device {} found but is nullptr.  ", name);
+  }
+  return it->second;
+}
+
+ModbusDevice* ModbusWrapperImpl::obtainReservedDevice(const DeviceParameters& params, int slave) {
+  // Lookup and entry happen under one hold of the device lock: two callers
+  // creating the same device at once would otherwise both enter one, and the
+  // second entry would orphan the first together with what was attached to it.
+  // Constructing a device does no I/O, so holding the lock for it is cheap.
+  common::YieldingLockGuard lock(device_mutex_);
+  auto it = devices_.find(params.device_name);
+  if (it != devices_.end() && it->second == nullptr) {
+    VELK_LOGF(log_, kLogWarning, "Modbus device {} found but is nullptr.  ", params.device_name);
+  }
+  ModbusDevice* device = it != devices_.end() ? it->second : nullptr;
+  if (device == nullptr) {
+    device = createDevice(params, slave);
+    devices_[params.device_name] = device;
+  }
+  ++reservations_[device];
+  return device;
+}
+
+ModbusDevice* ModbusWrapperImpl::createDevice(const DeviceParameters& p, int slave) const {
+  // Constructing a device does no I/O; the poll thread connects it.
+  if (p.tcp) return new ModbusDevice(log_, p.host, p.port, slave, kResponseTimeoutMs);
+  return new ModbusDevice(log_, p.serial_path, p.baud, p.parity, p.data_bits, p.stop_bits, slave,
+                          kResponseTimeoutMs);
+}
+
+void ModbusWrapperImpl::releaseDevice(ModbusDevice* device) {
+  common::YieldingLockGuard lock(device_mutex_);
+  auto it = reservations_.find(device);
+  if (it != reservations_.end() && --it->second <= 0) reservations_.erase(it);
+}
+
+// ------------------------------------------------------------------ signals
+
+int ModbusWrapperImpl::modbusAddSignal(const std::string& device_info, int slave, int address,
+                                       int address_type, const std::string& name) {
+  if (name.empty()) {
+    VELK_LOGF(log_, kLogWarning, "modbusAddSignal FAILED: signal name is empty.");
+    return 0;
+  }
+  const DeviceParameters params = parseWithDefaults(device_info);
+  common::YieldingLockGuard lock(signal_mutex_);
+  ModbusSignal* reused = nullptr;
+  auto it = signals_.find(name);
+  if (it != signals_.end()) {
+    if (it->second->device_name == params.device_name) {
+      updateSignalInPlace(*it->second, address, address_type);
+      return 0;
+    }
+    reused = detachForMove(*it->second, params.device_name, address, address_type);
+  }
+  ModbusSignal* signal = reused != nullptr ? reused : new ModbusSignal();
+  signal->device_name = params.device_name;
+  signal->address = address;
+  signal->name = name;
+  signal->update_frequency = ModbusSignal::kDefaultUpdateFrequency;
+  signal->type = static_cast<AddressType>(address_type);
+  attachToDevice(signal, params, slave);
+  signals_[name] = signal;
+  VELK_LOGF(log_, kLogInfo, "Add/Update Modbus signal {}(@{} type: {} address: {}) ", name,
+            device_info, address_type, address);
+  return 0;
+}
+
+bool ModbusWrapperImpl::isAt(const ModbusSignal& signal, int address, int address_type) {
+  return signal.address.load() == address && static_cast<int>(signal.type.load()) == address_type;
+}
+
+void ModbusWrapperImpl::updateSignalInPlace(ModbusSignal& signal, int address, int address_type) {
+  const int old_address = signal.address.load();
+  const int old_type = static_cast<int>(signal.type.load());
+  if (isAt(signal, address, address_type)) {
+    VELK_LOGF(log_, kLogWarning, "Cannot add Modbus signal ({}) Already exists. ", signal.name);
+    return;
+  }
+  if (old_address != address) {
+    VELK_LOGF(log_, kLogInfo, "Move Modbus signal({}) address changed from {} to {}", signal.name,
+              "", old_address, address);
+  }
+  if (old_type != address_type) {
+    VELK_LOGF(log_, kLogInfo, "Move Modbus signal({})  type changed from {} to {} ", signal.name,
+              old_type, address_type);
+  }
+  ModbusDevice* device = getModbusDeviceByName(signal.device_name);
+  // Address and type are two fields: while the poll thread could still reach
+  // the signal it might pair the new address with the old type and hand it a
+  // value from the wrong address space. Detached, it cannot see the change
+  // half done.
+  if (device != nullptr) device->deleteSignal(signal.name);
+  signal.address = address;
+  signal.type = static_cast<AddressType>(address_type);
+  if (device == nullptr) return;
+  device->addSignal(&signal);
+  // Grouping depends on the order signals are sorted in; rebuild in name order
+  // as any other regroup would, not with this signal last.
+  device->refreshSignalsGroup();
+}
+
+ModbusSignal* ModbusWrapperImpl::detachForMove(ModbusSignal& signal, const std::string& new_device,
+                                               int address, int address_type) {
+  if (!isAt(signal, address, address_type)) {
+    modbusRemoveSignal(signal.name);
+    return nullptr;
+  }
+  ModbusDevice* old_device = getModbusDeviceByName(signal.device_name);
+  if (old_device != nullptr) {
+    old_device->deleteSignal(signal.name);
+    VELK_LOGF(log_, kLogInfo, "Move Modbus signal({}) from modbus device({}) to modbus device({}) ",
+              signal.name, signal.device_name, new_device);
+  }
+  return &signal;
+}
+
+void ModbusWrapperImpl::attachToDevice(ModbusSignal* signal, const DeviceParameters& params,
+                                       int slave) {
+  ModbusDevice* device = obtainReservedDevice(params, slave);
+  device->addSignal(signal);
+  releaseDevice(device);
+}
+
+void ModbusWrapperImpl::detachFromDevice(const ModbusSignal& signal) {
+  // Detaching takes the device's signal-map lock, so once it returns no poll
+  // pass can still be touching the signal and it may be released.
+  ModbusDevice* device = getModbusDeviceByName(signal.device_name);
+  if (device != nullptr) device->deleteSignal(signal.name);
+}
+
+void ModbusWrapperImpl::modbusRemoveSignal(const std::string& name) {
+  auto it = signals_.find(name);
+  if (it == signals_.end()) return;
+  ModbusSignal* signal = it->second;
+  detachFromDevice(*signal);
+  signals_.erase(it);
+  VELK_LOGF(log_, kLogInfo, "Modbus signal {} removed. ", signal->name);
+  delete signal;
+}
+
+int ModbusWrapperImpl::modbusDeleteSignal(const std::string& name) {
+  common::YieldingLockGuard lock(signal_mutex_);
+  if (signals_.count(name) == 0) {
+    VELK_LOGF(log_, kLogWarning, "Modbus signal {} remove failed, because it is not exist.", name);
+    return -1;
+  }
+  modbusRemoveSignal(name);
+  return 0;
+}
+
+int ModbusWrapperImpl::modbusDeleteAllSignals() {
+  common::YieldingLockGuard lock(signal_mutex_);
+  for (auto& entry : signals_) {
+    detachFromDevice(*entry.second);
+    VELK_LOGF(log_, kLogInfo, "Modbus signal {} removed.", entry.first);
+    delete entry.second;
+  }
+  signals_.clear();
+  return -1;
+}
+
+int ModbusWrapperImpl::modbusSetSignalUpdateFrequency(const std::string& name, int frequency) {
+  if (frequency <= 0) {
+    VELK_LOGF(log_, kLogError, "Frequency cannot be less than 0");
+    return -1;
+  }
+  common::YieldingLockGuard lock(signal_mutex_);
+  auto it = signals_.find(name);
+  if (it == signals_.end()) return 0;
+  ModbusSignal* signal = it->second;
+  signal->update_frequency = frequency;
+  ModbusDevice* device = getModbusDeviceByName(signal->device_name);
+  if (device != nullptr) device->updateSignalFrequency(signal);
+  return 0;
+}
+
+// ------------------------------------------------------------------ queries
+
+template <class Field>
+std::vector<int> ModbusWrapperImpl::collectSignalField(Field field) const {
+  std::lock_guard<std::mutex> lock(signal_mutex_);
+  std::vector<int> result;
+  result.reserve(signals_.size());
+  for (const auto& entry : signals_) result.push_back(field(*entry.second));
+  return result;
+}
+
+std::vector<std::string> ModbusWrapperImpl::modbusGetSignalNames() const {
+  std::lock_guard<std::mutex> lock(signal_mutex_);
+  std::vector<std::string> names;
+  names.reserve(signals_.size());
+  for (const auto& entry : signals_) names.push_back(entry.first);
+  return names;
+}
+
+std::vector<int> ModbusWrapperImpl::modbusGetSignalTypes() const {
+  return collectSignalField(
+      [](const ModbusSignal& signal) { return static_cast<int>(signal.type.load()); });
+}
+
+std::vector<int> ModbusWrapperImpl::modbusGetSignalValues() const {
+  // value and error_state are atomics written by the poll thread under the
+  // device's lock only; each load is whole, never half of an update.
+  return collectSignalField(
+      [](const ModbusSignal& signal) { return static_cast<int>(signal.value.load()); });
+}
+
+std::vector<int> ModbusWrapperImpl::modbusGetSignalErrors() const {
+  return collectSignalField(
+      [](const ModbusSignal& signal) { return static_cast<int>(signal.error_state.load()); });
+}
+
+int ModbusWrapperImpl::modbusGetSignalStatus(const std::string& name) const {
+  std::lock_guard<std::mutex> lock(signal_mutex_);
+  auto it = signals_.find(name);
+  if (it == signals_.end()) {
+    VELK_LOGF(log_, kLogError, "modbusGetSignalStatus error: modbus {} signal not exist ! ", name);
+    return 0;
+  }
+  return static_cast<int>(it->second->value.load());
+}
+
+// ------------------------------------------------------ outputs and commands
+
+int ModbusWrapperImpl::modbusSetOutputSignal(const std::string& name, unsigned short value) {
+  common::YieldingLockGuard lock(signal_mutex_);
+  auto it = signals_.find(name);
+  if (it == signals_.end()) {
+    VELK_LOGF(log_, kLogError, "Modbus signal({}) not exist when set output ! ", name);
+    return -1;
+  }
+  // Value and pending flag go out in one atomic store, and the poll thread's
+  // read-back clears the flag only if the word still holds the value it read:
+  // an output set while a write or read is under way is never lost.
+  it->second->setOutput(value);
+  return 0;
+}
+
+int ModbusWrapperImpl::modbusSendCustomCommand(const std::string& device_info, int slave,
+                                               int function,
+                                               const std::vector<unsigned char>& data) {
+  std::vector<uint8_t> request;
+  request.reserve(data.size() + 2);
+  request.push_back(static_cast<uint8_t>(slave & 0xFF));
+  request.push_back(static_cast<uint8_t>(function & 0xFF));
+  request.insert(request.end(), data.begin(), data.end());
+  ModbusDevice* device = obtainReservedDevice(parseWithDefaults(device_info), slave);
+  device->addRawRequest(request);
+  releaseDevice(device);
+  return 0;
+}
+
+// -------------------------------------------------------------- poll thread
+
+void ModbusWrapperImpl::modbusPoll() {
+  pthread_setname_np(pthread_self(), kPollThreadName);
+  while (running_) pollPass();
+}
+
+void ModbusWrapperImpl::pollPass() {
+  const std::map<std::string, ModbusDevice*> snapshot = pruneAndSnapshot();
+  // Device I/O runs without the device lock, so operations can look devices
+  // up and enter new ones meanwhile. Only this thread releases devices, so the
+  // snapshot's pointers stay valid for the whole pass.
+  for (const auto& entry : snapshot) serviceDevice(entry.second);
+  sleepPollPeriod();
+}
+
+std::map<std::string, ModbusDevice*> ModbusWrapperImpl::pruneAndSnapshot() {
+  std::lock_guard<std::mutex> lock(device_mutex_);
+  for (auto it = devices_.begin(); it != devices_.end();) {
+    ModbusDevice* device = it->second;
+    if (device == nullptr) {
+      it = devices_.erase(it);
+      continue;
+    }
+    if (!isUnused(device)) {
+      ++it;
+      continue;
+    }
+    VELK_LOGF(log_, kLogInfo, "Modbus device {} has no signals anymore. It will be delete.",
+              it->first);
+    device->close();
+    it = devices_.erase(it);
+    delete device;
+  }
+  return devices_;
+}
+
+bool ModbusWrapperImpl::isUnused(ModbusDevice* device) const {
+  // A reserved device has just been handed to an operation that is about to
+  // attach a signal or queue a request on it.
+  return reservations_.count(device) == 0 && !device->hasSignals() && !device->hasRawRequests();
+}
+
+void ModbusWrapperImpl::serviceDevice(ModbusDevice* device) const {
+  const double elapsed = poll_period_us_ / 1e6;
+  if (device->isConnected()) {
+    device->checkErrSignalsAddedToGroup(elapsed);
+    device->readAllSignals(elapsed);
+    device->checkIfRegroupNeeded();
+    device->writeAllSignals(elapsed);
+  } else {
+    device->setDebugMode(debug_);
+    device->reconnect();
+  }
+}
+
+void ModbusWrapperImpl::sleepPollPeriod() const {
+  timespec remaining{0, static_cast<long>(poll_period_us_) * 1000L};
+  while (nanosleep(&remaining, &remaining) == -1 && errno == EINTR) {
+  }
+}
+
+}  // namespace velk::zorv_control

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/log_callback.h"
+#include "communication/modbus_dev/modbus_device.h"
+#include "communication/modbus_dev/modbus_signal.h"
+#include "communication/modbus_wrapper/device_parameters.h"
+
+namespace velk::zorv_control {
+
+// The registry of named Modbus signals spread over devices. Callers (the
+// rocker service's periodic task) only change tables and signal fields; the
+// registry's own poll thread does every bit of Modbus I/O.
+//
+// Locks: the signal lock before the device lock, never the other way round.
+// Changing operations take them with the yielding lock so a periodic task
+// gives way instead of blocking its thread; queries and the poll thread block.
+class ModbusWrapperImpl {
+ public:
+  explicit ModbusWrapperImpl(std::function<void(int, const char*, int, const std::string&)> log);
+  // Returns only after the poll pass in progress has ended; then closes and
+  // releases every device and signal.
+  ~ModbusWrapperImpl();
+
+  ModbusWrapperImpl(const ModbusWrapperImpl&) = delete;
+  ModbusWrapperImpl& operator=(const ModbusWrapperImpl&) = delete;
+
+  // Splits a device-info text ("path,baud,parity,data,stop" or "host,port")
+  // into the outputs. Writes only what the text supplies (and tcp=false for the
+  // serial form), so callers preset every output. Always 0.
+  static int parseDeviceInfo(std::string device_info, std::string& device_name, std::string& host,
+                             int& port, std::string& serial_path, int& baud, char& parity,
+                             int& data_bits, int& stop_bits, bool& tcp);
+
+  // The device entered under a device name, or nullptr. The device stays valid
+  // while it has signals or raw requests, since only those keep it from being
+  // pruned.
+  ModbusDevice* getModbusDeviceByName(const std::string& name);
+
+  int modbusAddSignal(const std::string& device_info, int slave, int address, int address_type,
+                      const std::string& name);
+  int modbusDeleteSignal(const std::string& name);
+  int modbusDeleteAllSignals();
+  int modbusSetSignalUpdateFrequency(const std::string& name, int frequency);
+
+  std::vector<std::string> modbusGetSignalNames() const;
+  std::vector<int> modbusGetSignalTypes() const;
+  std::vector<int> modbusGetSignalValues() const;
+  std::vector<int> modbusGetSignalErrors() const;
+  int modbusGetSignalStatus(const std::string& name) const;
+
+  int modbusSetOutputSignal(const std::string& name, unsigned short value);
+  int modbusSendCustomCommand(const std::string& device_info, int slave, int function,
+                              const std::vector<unsigned char>& data);
+
+ private:
+  static DeviceParameters parseWithDefaults(const std::string& device_info);
+
+  // Lookup-or-creation. The device comes back reserved: pruning leaves it alone
+  // until releaseDevice(), so the caller can attach its signal or request first.
+  ModbusDevice* obtainReservedDevice(const DeviceParameters& params, int slave);
+  ModbusDevice* createDevice(const DeviceParameters& params, int slave) const;
+  void releaseDevice(ModbusDevice* device);
+
+  // The signal lock must be held by the caller; only the registry can hold
+  // it, which is why this is not offered to callers.
+  void modbusRemoveSignal(const std::string& name);
+  static bool isAt(const ModbusSignal& signal, int address, int address_type);
+  void updateSignalInPlace(ModbusSignal& signal, int address, int address_type);
+  // Returns the signal to reuse on the new device, or nullptr once removed.
+  ModbusSignal* detachForMove(ModbusSignal& signal, const std::string& new_device, int address,
+                              int address_type);
+  void attachToDevice(ModbusSignal* signal, const DeviceParameters& params, int slave);
+  void detachFromDevice(const ModbusSignal& signal);
+
+  // The poll thread's body: passes until the running flag drops.
+  void modbusPoll();
+  void pollPass();
+  std::map<std::string, ModbusDevice*> pruneAndSnapshot();
+  bool isUnused(ModbusDevice* device) const;
+  void serviceDevice(ModbusDevice* device) const;
+  void sleepPollPeriod() const;
+
+  template <class Field>
+  std::vector<int> collectSignalField(Field field) const;
+
+  LogCallback log_;
+  std::unique_ptr<std::thread> poll_thread_;
+  std::atomic<bool> running_;
+  bool debug_;
+  int poll_period_us_;
+  mutable std::mutex device_mutex_;
+  mutable std::mutex signal_mutex_;
+  std::map<std::string, ModbusDevice*> devices_;
+  std::map<std::string, ModbusSignal*> signals_;
+  // How many in-flight operations hold each device; guarded by device_mutex_.
+  std::map<const ModbusDevice*, int> reservations_;
+};
+
+}  // namespace velk::zorv_control

@@ -1,0 +1,258 @@
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/log_level.h"
+#include "communication/modbus_wrapper/modbus_wrapper_impl.h"
+#include "modbus_wrapper/signal_snapshot.h"
+#include "modbus_wrapper/wait_until.h"
+#include "support/pty_pair.h"
+#include "support/rtu_test_slave.h"
+#include "support/tcp_test_slave.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+using velk::test::LogCapture;
+using velk::test::PtyPair;
+using velk::test::RtuTestSlave;
+using velk::test::snapshotError;
+using velk::test::snapshotValue;
+using velk::test::TcpTestSlave;
+using velk::test::waitForLog;
+using velk::test::waitUntil;
+using velk::zorv_control::ModbusWrapperImpl;
+
+constexpr int kCoil = 1;
+constexpr int kInputRegister = 2;
+constexpr int kHoldingRegister = 3;
+// A new device connects on its 102nd poll pass, about a second; the bound
+// leaves room for a slow, shared machine.
+constexpr milliseconds kConnectWait{10000};
+
+std::string infoOf(const TcpTestSlave& slave) {
+  return slave.host() + "," + std::to_string(slave.port());
+}
+
+std::string deviceOf(const TcpTestSlave& slave) {
+  return slave.host() + ":" + std::to_string(slave.port());
+}
+
+std::string connectedMessage(const TcpTestSlave& slave) {
+  return "Connected to Modbus Slave " + deviceOf(slave) + " slave_number: 2";
+}
+
+std::string pruneMessage(const std::string& device) {
+  return "Modbus device {} has no signals anymore. It will be delete." + device;
+}
+
+int writesTo(const TcpTestSlave& slave, int address) {
+  int count = 0;
+  for (const auto& write : slave.writes()) count += write.address == address ? 1 : 0;
+  return count;
+}
+
+bool threadNamed(const std::string& wanted) {
+  DIR* tasks = opendir("/proc/self/task");
+  if (tasks == nullptr) return false;
+  bool found = false;
+  while (dirent* entry = readdir(tasks)) {
+    std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+    std::string name;
+    if (std::getline(comm, name) && name == wanted) found = true;
+  }
+  closedir(tasks);
+  return found;
+}
+
+TEST(PollThread, RunsUnderANameLinuxAccepts) {
+  LogCapture log;
+  ModbusWrapperImpl registry(log.callback());
+  EXPECT_TRUE(waitUntil([] { return threadNamed("RockerModbusCli"); }, milliseconds(2000)));
+}
+
+TEST(PollThread, SignalsOnAnUnreachableDeviceComeAliveOnceTheSlaveAppears) {
+  TcpTestSlave slave;
+  slave.setInputRegister(256, 65535);
+  slave.stopListening();
+  LogCapture log;
+  ModbusWrapperImpl registry(log.callback());
+  const auto added = steady_clock::now();
+  registry.modbusAddSignal(infoOf(slave), 2, 256, kInputRegister, "axis_x");
+  registry.modbusAddSignal(infoOf(slave), 2, 20, kHoldingRegister, "indicator");
+  // Both before any pass could write: only the last one may go out.
+  registry.modbusSetOutputSignal("indicator", 111);
+  registry.modbusSetOutputSignal("indicator", 222);
+  std::this_thread::sleep_for(milliseconds(200));
+  EXPECT_EQ(registry.modbusGetSignalErrors(), (std::vector<int>{2, 2}));
+  ASSERT_TRUE(slave.startListening());
+
+  ASSERT_TRUE(waitUntil([&] { return snapshotValue(registry, "axis_x") == 65535; }, kConnectWait));
+  EXPECT_EQ(registry.modbusGetSignalStatus("axis_x"), 65535);
+  EXPECT_EQ(snapshotError(registry, "axis_x"), 0);
+  EXPECT_EQ(log.count(velk::kLogInfo, connectedMessage(slave)), 1);
+  // Connection attempts are a hundred-odd 10 ms passes apart, not a busy loop.
+  EXPECT_GE(steady_clock::now() - added, milliseconds(900));
+
+  ASSERT_TRUE(waitUntil([&] { return slave.holdingRegister(20) == 222; }, milliseconds(3000)));
+  for (const auto& write : slave.writes()) EXPECT_EQ(write.value, 222);
+}
+
+TEST(PollThread, ValuesAreReadAndOutputsWrittenUntilConfirmed) {
+  TcpTestSlave slave;
+  slave.setInputRegister(3, 777);
+  LogCapture log;
+  ModbusWrapperImpl registry(log.callback());
+  const std::string info = infoOf(slave);
+  registry.modbusAddSignal(info, 2, 3, kInputRegister, "stick");
+  registry.modbusAddSignal(info, 2, 10, kHoldingRegister, "indicator");
+  registry.modbusAddSignal(info, 2, 4, kCoil, "lamp");
+  registry.modbusSetOutputSignal("indicator", 0x1234);
+  registry.modbusSetOutputSignal("lamp", 1);
+
+  ASSERT_TRUE(waitUntil([&] { return slave.holdingRegister(10) == 0x1234 && slave.coil(4); },
+                        kConnectWait));
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        return snapshotValue(registry, "indicator") == 0x1234 &&
+               snapshotValue(registry, "lamp") == 1 && snapshotValue(registry, "stick") == 777;
+      },
+      milliseconds(3000)));
+  // Read back equal to the output: no longer pending, so the writes stop.
+  std::this_thread::sleep_for(milliseconds(150));
+  const int writes = writesTo(slave, 10);
+  std::this_thread::sleep_for(milliseconds(400));
+  EXPECT_EQ(writesTo(slave, 10), writes);
+
+  slave.setInputRegister(3, 778);
+  EXPECT_TRUE(
+      waitUntil([&] { return snapshotValue(registry, "stick") == 778; }, milliseconds(3000)));
+}
+
+TEST(PollThread, MovedSignalKeepsItsStateAndIsReadFromItsNewDevice) {
+  TcpTestSlave first;
+  TcpTestSlave second;
+  first.setHoldingRegister(7, 42);
+  second.setHoldingRegister(7, 77);
+  second.stopListening();
+  LogCapture log;
+  ModbusWrapperImpl registry(log.callback());
+  registry.modbusAddSignal(infoOf(first), 2, 7, kHoldingRegister, "speed");
+  ASSERT_TRUE(waitUntil([&] { return snapshotValue(registry, "speed") == 42; }, kConnectWait));
+
+  registry.modbusAddSignal(infoOf(second), 2, 7, kHoldingRegister, "speed");
+  // The new device is not reachable yet: what was read before stays.
+  EXPECT_EQ(snapshotValue(registry, "speed"), 42);
+  EXPECT_EQ(snapshotError(registry, "speed"), 0);
+  EXPECT_TRUE(waitForLog(log, velk::kLogInfo, pruneMessage(deviceOf(first)), milliseconds(3000)));
+
+  ASSERT_TRUE(second.startListening());
+  EXPECT_TRUE(waitUntil([&] { return snapshotValue(registry, "speed") == 77; }, kConnectWait));
+}
+
+TEST(PollThread, InPlaceUpdateReadsTheNewAddressAndType) {
+  TcpTestSlave slave;
+  slave.setHoldingRegister(10, 42);
+  slave.setHoldingRegister(11, 43);
+  slave.setInputRegister(11, 99);
+  LogCapture log;
+  ModbusWrapperImpl registry(log.callback());
+  const std::string info = infoOf(slave);
+  registry.modbusAddSignal(info, 2, 10, kHoldingRegister, "gauge");
+  ASSERT_TRUE(waitUntil([&] { return snapshotValue(registry, "gauge") == 42; }, kConnectWait));
+  registry.modbusAddSignal(info, 2, 11, kHoldingRegister, "gauge");
+  EXPECT_TRUE(
+      waitUntil([&] { return snapshotValue(registry, "gauge") == 43; }, milliseconds(3000)));
+  registry.modbusAddSignal(info, 2, 11, kInputRegister, "gauge");
+  EXPECT_TRUE(
+      waitUntil([&] { return snapshotValue(registry, "gauge") == 99; }, milliseconds(3000)));
+  EXPECT_EQ(snapshotError(registry, "gauge"), 0);
+}
+
+TEST(PollThread, EmptiedDeviceIsClosedAndALaterAddMakesANewOne) {
+  TcpTestSlave slave;
+  slave.setCoil(1, true);
+  LogCapture log;
+  ModbusWrapperImpl registry(log.callback());
+  registry.modbusAddSignal(infoOf(slave), 2, 1, kCoil, "lamp");
+  ASSERT_TRUE(waitUntil([&] { return snapshotValue(registry, "lamp") == 1; }, kConnectWait));
+
+  registry.modbusDeleteSignal("lamp");
+  ASSERT_TRUE(waitForLog(log, velk::kLogInfo, pruneMessage(deviceOf(slave)), milliseconds(3000)));
+  EXPECT_TRUE(waitForLog(log, velk::kLogInfo,
+                         "Modbus device {}:{} closed. 127.0.0.1 " + std::to_string(slave.port()),
+                         milliseconds(1000)));
+  EXPECT_EQ(registry.getModbusDeviceByName(deviceOf(slave)), nullptr);
+
+  registry.modbusAddSignal(infoOf(slave), 2, 1, kCoil, "lamp");
+  EXPECT_NE(registry.getModbusDeviceByName(deviceOf(slave)), nullptr);
+  EXPECT_TRUE(waitForLog(log, velk::kLogInfo, connectedMessage(slave), kConnectWait, 2));
+  EXPECT_TRUE(waitUntil([&] { return snapshotValue(registry, "lamp") == 1; }, milliseconds(3000)));
+}
+
+TEST(PollThread, DestructionReturnsOnlyAfterThePassInProgress) {
+  TcpTestSlave slave;
+  LogCapture log;
+  auto registry = std::make_unique<ModbusWrapperImpl>(log.callback());
+  registry->modbusAddSignal(infoOf(slave), 2, 5, kHoldingRegister, "gauge");
+  ASSERT_TRUE(waitUntil([&] { return snapshotError(*registry, "gauge") == 0; }, kConnectWait));
+
+  slave.setReplyDelay(milliseconds(400));
+  slave.clearLog();
+  ASSERT_TRUE(slave.waitForRequests(1, milliseconds(3000)));
+  const auto destroying = steady_clock::now();
+  registry.reset();
+  // The request in flight is answered 400 ms after it arrived; the pass, its
+  // sleep and only then the close come after it.
+  EXPECT_GE(steady_clock::now() - destroying, milliseconds(250));
+  EXPECT_EQ(log.count(velk::kLogInfo,
+                      "Modbus device {}:{} closed. 127.0.0.1 " + std::to_string(slave.port())),
+            1);
+  const int requests = slave.requestCount();
+  std::this_thread::sleep_for(milliseconds(100));
+  EXPECT_EQ(slave.requestCount(), requests);
+}
+
+TEST(PollThread, RawRequestsKeepTheirDeviceUntilSentOverRtu) {
+  PtyPair line;
+  RtuTestSlave slave(line.slavePath());
+  LogCapture log;
+  ModbusWrapperImpl registry(log.callback());
+  const std::string info = line.devicePath() + ",115200,N,8,1";
+  registry.modbusSendCustomCommand(info, 2, 3, {0, 5, 0, 2});
+  // The device exists now and keeps its own slave number; this request's unit
+  // 258 goes out as its low byte, 2, the only unit this slave answers.
+  registry.modbusSendCustomCommand(info, 258, 4, {0, 6, 0, 1});
+  // Not connected for its first hundred-odd passes, yet kept for the requests.
+  EXPECT_FALSE(waitForLog(log, velk::kLogInfo, pruneMessage(line.devicePath()), milliseconds(400)));
+  EXPECT_NE(registry.getModbusDeviceByName(line.devicePath()), nullptr);
+
+  ASSERT_TRUE(slave.waitForRequests(2, kConnectWait));
+  EXPECT_EQ(slave.requestCount(3, 5, 2), 1);
+  EXPECT_EQ(slave.requestCount(4, 6, 1), 1);
+  EXPECT_TRUE(waitForLog(log, velk::kLogInfo, pruneMessage(line.devicePath()), milliseconds(3000)));
+  EXPECT_TRUE(waitForLog(log, velk::kLogInfo, "Modbus device {} closed. " + line.devicePath(),
+                         milliseconds(1000)));
+}
+
+TEST(PollThread, SerialDeviceReadsAndWrites) {
+  PtyPair line;
+  RtuTestSlave slave(line.slavePath());
+  slave.setInputRegister(256, 512);
+  LogCapture log;
+  ModbusWrapperImpl registry(log.callback());
+  const std::string info = line.devicePath() + ",115200,N,8,1";
+  registry.modbusAddSignal(info, 2, 256, kInputRegister, "axis_x");
+  registry.modbusAddSignal(info, 2, 0, kCoil, "lamp");
+  registry.modbusSetOutputSignal("lamp", 1);
+  EXPECT_TRUE(waitUntil([&] { return snapshotValue(registry, "axis_x") == 512 && slave.coil(0); },
+                        kConnectWait));
+}
+
+}  // namespace
