@@ -1,0 +1,42 @@
+#pragma once
+
+#include <nlohmann/json_fwd.hpp>
+#include <string>
+
+#include "common/log_callback.h"
+
+namespace velk::zorv_comm {
+
+// The JSON file in which the joystick's firmware version is recorded. The
+// whole document is read, one member ("firmware_version") is set, and the
+// document is written back with every other member kept.
+//
+// The file is replaced, never rewritten in place: the new text goes to
+// "<path>.tmp" in the same folder and is renamed over the file, so a crash
+// or a full disk leaves either the old or the new document, never a torn one.
+class PackageFile {
+ public:
+  PackageFile(LogCallback log, std::string path);
+
+  // True when the file holds `version` afterwards. False, with the file left
+  // as it was, when it is malformed, has a shape the version cannot be
+  // stored in, or cannot be written. Never throws.
+  bool recordFirmwareVersion(const std::string& version) const;
+
+ private:
+  enum class ReadOutcome { kParsed, kMissing, kMalformed };
+
+  bool update(const std::string& version) const;
+  ReadOutcome read(nlohmann::json& document) const;
+  bool hasUsableShape(const nlohmann::json& document) const;
+  bool serialise(const nlohmann::json& document, std::string& text) const;
+  bool replaceWith(const std::string& text) const;
+  bool writeTemporary(const std::string& temporary, const std::string& text) const;
+  bool targetIsWritable() const;
+  bool failWriting() const;
+
+  LogCallback log_;
+  std::string path_;
+};
+
+}  // namespace velk::zorv_comm

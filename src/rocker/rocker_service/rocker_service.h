@@ -1,0 +1,184 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/log_callback.h"
+#include "rocker/rocker_service/change_detector.h"
+#include "rocker/rocker_service/rocker_clock.h"
+
+namespace velk::common_interface {
+class RobotInterface;
+class ZorvApi;
+}  // namespace velk::common_interface
+
+namespace velk::zorv_control {
+class ModbusWrapperImpl;
+}  // namespace velk::zorv_control
+
+namespace velk::zorv_comm {
+
+// Turns the hand-held six-axis joystick (the "rocker", a Modbus slave) into
+// Cartesian jog motion of the robot.
+//
+// Once per period the motion task calls updateRockerData() and then
+// motion(): the first powers and registers the joystick while the robot is
+// in mode 8, takes the values the registry's poll thread has read, drives
+// the lights and handles the buttons; the second decides from this cycle's
+// and the previous cycle's stick values whether to start one speed command
+// or to stop it. A jog is one speedLine and one stopLine, nothing between.
+//
+// Threads: construction and the settings run on the host thread before the
+// task starts; everything else on the periodic task thread. The only thing
+// shared with another thread is the registry, through its own locks.
+class RockerService {
+ public:
+  using ValueMap = std::map<std::string, int16_t>;
+
+  static constexpr const char* kVersion = "0.3.0";
+
+  RockerService(std::shared_ptr<common_interface::ZorvApi> api, LogCallback log,
+                std::string device_info);
+  // For callers that bring their own registry (a null one is created here)
+  // and their own clock, such as simulators and tests.
+  RockerService(std::shared_ptr<common_interface::ZorvApi> api, LogCallback log,
+                std::string device_info, std::shared_ptr<zorv_control::ModbusWrapperImpl> registry,
+                RockerClock clock);
+  ~RockerService();
+
+  RockerService(const RockerService&) = delete;
+  RockerService& operator=(const RockerService&) = delete;
+
+  // Registers / removes the 16 joystick signals with the registry.
+  void enable();
+  void disable();
+
+  void setProperty(double pose_speed_fast, double pose_speed_slow, double ori_velc, double acc,
+                   double rotation);
+  void setDebug(bool debug);
+  // Which stick axis, with which sign, feeds each jog component: 1, 2, 3
+  // pick x, y, z; a negative value flips the sign; 0 and anything beyond 3
+  // pick z.
+  void setAxis(int x, int y, int z);
+  void setConfigPath(const std::string& path);
+  // Records the firmware version in the package file; true when the file
+  // holds it afterwards.
+  bool updateConfig(const std::string& version);
+
+  // The cycle's first step: power and registration, then getRockerData().
+  void updateRockerData();
+  // Takes the joystick values, drives the lights, handles the buttons.
+  void getRockerData();
+  // The indicator's blink while the host program is paused.
+  void setLEDStatusOnPaused();
+
+  // Centred check: the first n stick axes all lie strictly inside +-limit.
+  bool range(ValueMap values, std::size_t n, int limit);
+  // Steadiness check: both maps hold n keys and no stick axis differs by
+  // more than limit between them.
+  bool range(ValueMap a, ValueMap b, std::size_t n, int limit);
+
+  // The robot to drive (the host's first robot), or empty when there is none.
+  std::shared_ptr<common_interface::RobotInterface> getRobotInterface();
+  long long currentTime();
+
+  // The cycle's second step: runs the decision while jogging is allowed.
+  void motion();
+  // Starts, keeps or stops the jog from the stick values of two cycles.
+  void decisionFullView();
+
+ private:
+  friend class RockerServiceTestPeer;
+
+  enum class StepEnd { kContinue, kReturn };
+
+  void powerOnJoystick(common_interface::RobotInterface& robot);
+  void resetValues();
+  // Counts an error cycle, switching jogging off past the limit; returns
+  // whether this cycle has a read error.
+  bool takeReadErrorState(const std::vector<int>& errors);
+  void storeValues(const std::vector<std::string>& names, const std::vector<int>& values);
+  void dumpValuesIfMoved();
+  StepEnd applyIndicatorRules();
+  void showIndicator(int state, uint16_t code);
+  void handlePowerButton();
+  void switchRockerOn();
+  void switchRockerOff();
+  void handleSpeedButton();
+  void stopIfNotSteady();
+  void setOutput(const char* name, uint16_t value);
+
+  bool releaseSeen();
+  bool immediateStopSeen();
+  bool stopCountSeen();
+  bool signReversalSeen();
+  void detectPush();
+  void checkStart();
+  bool anyLinearAxisAbove(int (RockerService::*measure)(const char*), int threshold);
+  int growth(const char* axis);
+  int drop(const char* axis);
+  int magnitude(const char* axis);
+  void requestStop();
+  void startJog();
+  void sendSpeedCommand(common_interface::RobotInterface& robot);
+  std::vector<double> stickVector();
+  bool isPose(const std::vector<double>& pose);
+  void logStartFrames(const std::vector<double>& base_t_flange,
+                      const std::vector<double>& end_t_rocker,
+                      const std::vector<double>& base_t_rocker, const std::vector<double>& rocker,
+                      const std::vector<double>& speed);
+  void stopJog();
+  // Stops a running jog from outside the decision (joystick lost or switched
+  // off): a jog must never outlive the joystick that started it.
+  void endActiveJog();
+
+  uint16_t firmware_version_word_;
+  uint16_t hardware_version_word_;
+  std::shared_ptr<zorv_control::ModbusWrapperImpl> registry_;
+  ChangeDetector enabled_;
+  ChangeDetector power_button_;
+  ChangeDetector motion_request_;
+  ChangeDetector speed_button_;
+  ChangeDetector read_error_;
+  int indicator_state_;
+  int read_error_count_;
+  bool rocker_on_;
+  int speed_mode_;
+  bool debug_;
+  bool moving_;
+  bool armed_;
+  std::string sign_watch_axis_;
+  timespec stop_time_;
+  timespec start_time_;
+  std::string device_info_;
+  std::vector<std::string> signal_names_;
+  ValueMap current_values_;
+  ValueMap previous_values_;
+  int axis_x_;
+  int axis_y_;
+  int axis_z_;
+  int reversal_count_;
+  double pose_speed_slow_;
+  double pose_speed_fast_;
+  double pose_speed_;
+  double ori_velc_;
+  double acc_;
+  double rotation_angle_;
+  std::shared_ptr<common_interface::ZorvApi> api_;
+  LogCallback log_;
+  std::string config_path_;
+  RockerClock clock_;
+
+  // Step of the paused blink, shared by every service of the process like
+  // the indicator it animates. Atomic because two started extensions would
+  // run their tasks on two threads.
+  static std::atomic<int> paused_blink_step_;
+};
+
+}  // namespace velk::zorv_comm

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "rocker_service/service_rig.h"
+#include "support/tcp_test_slave.h"
+
+namespace velk::test {
+
+// A rocker service whose joystick is a real Modbus TCP slave on loopback,
+// read by the real registry and poll thread. The test thread runs the
+// service's cycle; after changing the slave it waits until the registry has
+// read the change, so every cycle sees exactly what the test set up.
+class JoystickBench {
+ public:
+  static constexpr std::chrono::seconds kWait{8};
+
+  JoystickBench() : rig("127.0.0.1," + std::to_string(slave.port())) {}
+
+  void cycle() {
+    rig.service.updateRockerData();
+    rig.service.motion();
+  }
+  bool healthy() const {
+    const std::vector<int> errors = rig.registry->modbusGetSignalErrors();
+    return errors.size() == 16 &&
+           std::all_of(errors.begin(), errors.end(), [](int e) { return e == 0; });
+  }
+  bool failing() const {
+    const std::vector<int> errors = rig.registry->modbusGetSignalErrors();
+    return std::any_of(errors.begin(), errors.end(), [](int e) { return e != 0; });
+  }
+  template <class Predicate>
+  static bool waitFor(Predicate done) {
+    const auto deadline = std::chrono::steady_clock::now() + kWait;
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return done();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+  }
+  // Until the registry, with every signal healthy, reports `value` for `name`.
+  bool await(const char* name, int value) const {
+    return waitFor([&] { return healthy() && rig.registry->modbusGetSignalStatus(name) == value; });
+  }
+  // Power-on cycle, then the first cycle with healthy data.
+  void powerOn() {
+    cycle();
+    ASSERT_TRUE(waitFor([this] { return healthy(); }));
+    cycle();
+  }
+  void setCoil(int address, bool on, const char* name) {
+    slave.setCoil(address, on);
+    ASSERT_TRUE(await(name, on ? 1 : 0));
+  }
+  void setStickX(int value) {
+    slave.setInputRegister(256, static_cast<uint16_t>(value));
+    ASSERT_TRUE(await("get_x", static_cast<uint16_t>(value)));
+  }
+  // A push that settles: the jog starts with the second cycle.
+  void jogAt(int x) {
+    setStickX(x - 10);
+    cycle();
+    setStickX(x);
+    cycle();
+    ASSERT_EQ(rig.count("speedLine"), 1u);
+  }
+
+  TcpTestSlave slave;
+  ServiceRig rig;
+};
+
+}  // namespace velk::test
