@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+
+namespace velk::zorv_comm {
+
+// The extension's start options, read from the TOML text the host passes to
+// start(). A key counts only with exactly its TOML type; anything else gives
+// the default without a message. Integers keep their low 32 bits.
+struct StartOptions {
+  static constexpr double kDefaultCycle = 0.01;
+
+  double cycle = kDefaultCycle;
+  std::string device_info = "/dev/ttyUSB0,115200,N,8,1";
+  int tool_x = 1;
+  int tool_y = 2;
+  int tool_z = 3;
+  double ori_velc = 0.005;
+  double acc = 1.0;
+  int debug = 0;
+  double rotation = 0.0;
+  double pose_speed_fast = 0.1;
+  double pose_speed_slow = 0.01;
+
+  // Parses text with the source name "config"; a syntax error raises
+  // toml::syntax_error, whose message names that source.
+  static StartOptions parse(const std::string& text);
+
+  // Whether cycle gives a period of at least one microsecond that fits in 32
+  // bits. Zero would make the task thread spin; negative, huge and non-finite
+  // values have no meaning as a period.
+  bool cycleIsUsable() const;
+
+  // The period of the rocker cycle: cycle seconds in whole microseconds,
+  // truncated (0.00397 s gives 3969, not 3970); the default period when the
+  // cycle is not usable.
+  unsigned int periodMicroseconds() const;
+};
+
+}  // namespace velk::zorv_comm

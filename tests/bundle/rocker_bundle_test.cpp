@@ -1,0 +1,159 @@
+// librocker.so loaded the way a host loads it: through the framework and
+// dlopen, its service found by interface and driven against the simulated
+// robot and a joystick slave on loopback TCP.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bundle/process_threads.h"
+#include "bundle/recording_log.h"
+#include "bundle/scratch_dir.h"
+#include "cppmicroservices/Any.h"
+#include "cppmicroservices/Bundle.h"
+#include "cppmicroservices/BundleContext.h"
+#include "cppmicroservices/Framework.h"
+#include "cppmicroservices/FrameworkFactory.h"
+#include "host/common_interface/zorv_control_extension.h"
+#include "robot_sim/simulated_robot.h"
+#include "support/tcp_test_slave.h"
+
+namespace {
+
+using cppmicroservices::any_cast;
+using velk::common_interface::ZorvControlExtension;
+using namespace std::chrono_literals;
+
+template <class Condition>
+bool eventually(Condition condition, std::chrono::milliseconds timeout = 10000ms) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(5ms);
+  }
+  return true;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  if (in) text << in.rdbuf();
+  return text.str();
+}
+
+class RockerBundleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* home = std::getenv("HOME");
+    if (home) savedHome_ = home;
+    setenv("HOME", home_.path().c_str(), 1);
+    std::filesystem::create_directories(home_.file("velk_ws/extensions/rocker"));
+  }
+  void TearDown() override {
+    if (savedHome_.empty()) {
+      unsetenv("HOME");
+    } else {
+      setenv("HOME", savedHome_.c_str(), 1);
+    }
+  }
+
+  rocker_test::ScratchDir home_;
+  std::string savedHome_;
+};
+
+TEST_F(RockerBundleTest, RegistersTheExtensionWithItsProperties) {
+  auto framework = cppmicroservices::FrameworkFactory().NewFramework();
+  framework.Start();
+  auto context = framework.GetBundleContext();
+  auto bundles = context.InstallBundles(ROCKER_BUNDLE_PATH);
+  ASSERT_EQ(bundles.size(), 1u);
+  EXPECT_EQ(bundles[0].GetSymbolicName(), "zorv_comm");
+  bundles[0].Start();
+
+  auto ref = context.GetServiceReference<ZorvControlExtension>();
+  ASSERT_TRUE(ref);
+  EXPECT_EQ(ref.GetInterfaceId(), "velk::common_interface::ZorvControlExtension");
+  auto keys = ref.GetPropertyKeys();
+  std::sort(keys.begin(), keys.end());
+  EXPECT_EQ(keys, (std::vector<std::string>{"Name", "VendorName", "Version", "objectclass",
+                                            "service.id", "service.scope"}));
+  EXPECT_EQ(any_cast<std::string>(ref.GetProperty("Name")), "rocker");
+  EXPECT_EQ(any_cast<std::string>(ref.GetProperty("VendorName")), "zorv");
+  EXPECT_EQ(any_cast<int>(ref.GetProperty("Version")), 0);
+  EXPECT_EQ(any_cast<std::vector<std::string>>(ref.GetProperty("objectclass")),
+            std::vector<std::string>{"velk::common_interface::ZorvControlExtension"});
+  EXPECT_EQ(bundles[0].GetRegisteredServices().size(), 1u);
+
+  // The command interface answers through the loaded library as well.
+  auto extension = context.GetService(ref);
+  ASSERT_NE(extension, nullptr);
+  std::ostringstream out;
+  std::string action = "action1";
+  std::string help = "-h";
+  char* argv[] = {action.data(), help.data()};
+  EXPECT_EQ(extension->parseCmdLine(2, argv, out), 0);
+  EXPECT_NE(out.str().find("  Rocker [OPTION...]"), std::string::npos) << out.str();
+
+  bundles[0].Stop();
+  EXPECT_FALSE(context.GetServiceReference<ZorvControlExtension>());
+  framework.Stop();
+}
+
+TEST_F(RockerBundleTest, HostRunsTheRockerAndUnloadingLeavesNoThreadBehind) {
+  velk::test::TcpTestSlave joystick;
+  joystick.setInputRegister(263, 0x1083);  // firmware 1.1.3
+  joystick.setInputRegister(264, 0x2100);  // hardware 2:2
+  joystick.setCoil(0, true);               // power button held
+  velk::sim::SimulatedRobot robot;
+  rocker_test::RecordingLog log;
+  const int baseline = rocker_test::settledThreadCount();
+  const std::string options =
+      "cycle = 0.01\ndevice_info = \"127.0.0.1," + std::to_string(joystick.port()) + "\"\n";
+  {
+    auto framework = cppmicroservices::FrameworkFactory().NewFramework();
+    framework.Start();
+    auto context = framework.GetBundleContext();
+    auto bundle = context.InstallBundles(ROCKER_BUNDLE_PATH).at(0);
+    bundle.Start();
+    {
+      auto extension = context.GetService(context.GetServiceReference<ZorvControlExtension>());
+      ASSERT_NE(extension, nullptr);
+      extension->start(robot.api(), log.callback(), options);
+      // The thread names itself once it runs.
+      EXPECT_TRUE(eventually([] { return rocker_test::threadsNamed("ROCKER Server") == 1; }));
+
+      // The robot is running: the rocker powers the joystick, reads it and,
+      // on the held power button, switches jogging on and records the
+      // firmware version in the package file under HOME.
+      EXPECT_TRUE(eventually([&] { return log.contains("startup rocker"); }));
+      EXPECT_TRUE(log.contains("Rocker power on"));
+      EXPECT_EQ(robot.toolVoltage(), 24);
+      const std::string package = home_.file("velk_ws/extensions/rocker/package.json");
+      EXPECT_TRUE(eventually(
+          [&] { return readFile(package) == "{\n    \"firmware_version\": \"1.1.3\"\n}"; }));
+      EXPECT_TRUE(eventually([&] { return joystick.coil(16); }));  // power button light
+      std::this_thread::sleep_for(200ms);
+
+      extension->stop();
+      // Joined; the kernel may list the ended thread for a moment longer.
+      EXPECT_TRUE(eventually([] { return rocker_test::threadsNamed("ROCKER Server") == 0; }));
+    }
+    // The framework's registry holds the last reference: stopping the
+    // bundle withdraws the service and so destroys the extension.
+    bundle.Stop();
+    EXPECT_FALSE(context.GetServiceReference<ZorvControlExtension>());
+    framework.Stop();
+  }
+  EXPECT_EQ(rocker_test::waitForThreadCount(baseline, 5000ms), baseline);
+  EXPECT_EQ(robot.callsNamed("deleteTask").size(), 2u);
+}
+
+}  // namespace

@@ -1,0 +1,139 @@
+// Start options as the host writes them: typed TOML keys with defaults.
+#include "bundle_activator/start_options.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdlib>
+#include <string>
+#include <toml.hpp>
+
+#include "bundle_activator/package_file_path.h"
+
+namespace {
+
+using velk::zorv_comm::StartOptions;
+
+TEST(StartOptionsTest, EmptyTextGivesAllDefaults) {
+  const StartOptions o = StartOptions::parse("");
+  EXPECT_EQ(o.periodMicroseconds(), 10000u);
+  EXPECT_EQ(o.device_info, "/dev/ttyUSB0,115200,N,8,1");
+  EXPECT_EQ(o.tool_x, 1);
+  EXPECT_EQ(o.tool_y, 2);
+  EXPECT_EQ(o.tool_z, 3);
+  EXPECT_DOUBLE_EQ(o.ori_velc, 0.005);
+  EXPECT_DOUBLE_EQ(o.acc, 1.0);
+  EXPECT_EQ(o.debug, 0);
+  EXPECT_DOUBLE_EQ(o.rotation, 0.0);
+  EXPECT_DOUBLE_EQ(o.pose_speed_fast, 0.1);
+  EXPECT_DOUBLE_EQ(o.pose_speed_slow, 0.01);
+}
+
+TEST(StartOptionsTest, ValuesOfTheirExactTypeAreTaken) {
+  const StartOptions o = StartOptions::parse(
+      "cycle = 0.02\ndevice_info = \"127.0.0.1,1502\"\ntool_x = -2\ntool_y = 3\ntool_z = 1\n"
+      "ori_velc = 0.5\nacc = 2.5\ndebug = 2\nrotation = 90.0\npose_speed_fast = 0.2\n"
+      "pose_speed_slow = 0.02\nunknown = \"ignored\"\n");
+  EXPECT_EQ(o.periodMicroseconds(), 20000u);
+  EXPECT_EQ(o.device_info, "127.0.0.1,1502");
+  EXPECT_EQ(o.tool_x, -2);
+  EXPECT_EQ(o.tool_y, 3);
+  EXPECT_EQ(o.tool_z, 1);
+  EXPECT_DOUBLE_EQ(o.ori_velc, 0.5);
+  EXPECT_DOUBLE_EQ(o.acc, 2.5);
+  EXPECT_EQ(o.debug, 2);
+  EXPECT_DOUBLE_EQ(o.rotation, 90.0);
+  EXPECT_DOUBLE_EQ(o.pose_speed_fast, 0.2);
+  EXPECT_DOUBLE_EQ(o.pose_speed_slow, 0.02);
+}
+
+TEST(StartOptionsTest, ValuesOfAnotherTypeGiveTheDefaultSilently) {
+  const StartOptions o = StartOptions::parse(
+      "cycle = 1\ntool_x = 1.0\ntool_y = \"3\"\ndebug = true\ndevice_info = 5\nacc = \"2\"\n"
+      "rotation = 45\npose_speed_fast = [0.3]\n");
+  EXPECT_EQ(o.periodMicroseconds(), 10000u);
+  EXPECT_EQ(o.tool_x, 1);
+  EXPECT_EQ(o.tool_y, 2);
+  EXPECT_EQ(o.debug, 0);
+  EXPECT_EQ(o.device_info, "/dev/ttyUSB0,115200,N,8,1");
+  EXPECT_DOUBLE_EQ(o.acc, 1.0);
+  EXPECT_DOUBLE_EQ(o.rotation, 0.0);
+  EXPECT_DOUBLE_EQ(o.pose_speed_fast, 0.1);
+}
+
+TEST(StartOptionsTest, OnlyTopLevelKeysCount) {
+  const StartOptions o = StartOptions::parse("[rocker]\ncycle = 0.5\ntool_x = 3\n");
+  EXPECT_EQ(o.periodMicroseconds(), 10000u);
+  EXPECT_EQ(o.tool_x, 1);
+}
+
+TEST(StartOptionsTest, IntegersKeepTheirLow32Bits) {
+  const StartOptions o = StartOptions::parse(
+      "tool_x = 4294967298\ntool_y = 2147483648\ntool_z = -1\ndebug = 4294967296\n");
+  EXPECT_EQ(o.tool_x, 2);
+  EXPECT_EQ(o.tool_y, INT_MIN);
+  EXPECT_EQ(o.tool_z, -1);
+  EXPECT_EQ(o.debug, 0);
+}
+
+TEST(StartOptionsTest, PeriodIsTruncatedNotRounded) {
+  EXPECT_EQ(StartOptions::parse("cycle = 0.004").periodMicroseconds(), 4000u);
+  EXPECT_EQ(StartOptions::parse("cycle = 0.00397").periodMicroseconds(), 3969u);
+  EXPECT_EQ(StartOptions::parse("cycle = 0.0123456789").periodMicroseconds(), 12345u);
+  EXPECT_EQ(StartOptions::parse("cycle = 0.000001").periodMicroseconds(), 1u);
+}
+
+TEST(StartOptionsTest, CyclesWithoutAUsablePeriodFallBackToTheDefault) {
+  for (const char* text : {"cycle = 0.0", "cycle = -0.01", "cycle = 1e-7", "cycle = inf",
+                           "cycle = -inf", "cycle = nan", "cycle = 5000.0"}) {
+    const StartOptions o = StartOptions::parse(text);
+    EXPECT_FALSE(o.cycleIsUsable()) << text;
+    EXPECT_EQ(o.periodMicroseconds(), 10000u) << text;
+  }
+  EXPECT_TRUE(StartOptions::parse("cycle = 4000.0").cycleIsUsable());
+}
+
+TEST(StartOptionsTest, InvalidTomlRaisesAnErrorNamingTheConfigSource) {
+  try {
+    StartOptions::parse("cycle = \n");
+    FAIL() << "a syntax error must be raised";
+  } catch (const toml::syntax_error& e) {
+    EXPECT_NE(std::string(e.what()).find("config"), std::string::npos) << e.what();
+  }
+}
+
+class PackageFilePathTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* home = std::getenv("HOME");
+    hadHome_ = home != nullptr;
+    if (hadHome_) savedHome_ = home;
+  }
+  void TearDown() override {
+    if (hadHome_) {
+      setenv("HOME", savedHome_.c_str(), 1);
+    } else {
+      unsetenv("HOME");
+    }
+  }
+
+ private:
+  bool hadHome_ = false;
+  std::string savedHome_;
+};
+
+TEST_F(PackageFilePathTest, FollowsHomeAsWritten) {
+  setenv("HOME", "/home/operator", 1);
+  EXPECT_EQ(velk::zorv_comm::packageFilePath(),
+            "/home/operator/velk_ws/extensions/rocker/package.json");
+  setenv("HOME", "/home/operator/", 1);
+  EXPECT_EQ(velk::zorv_comm::packageFilePath(),
+            "/home/operator//velk_ws/extensions/rocker/package.json");
+}
+
+TEST_F(PackageFilePathTest, UsesRootWithoutHome) {
+  unsetenv("HOME");
+  EXPECT_EQ(velk::zorv_comm::packageFilePath(), "/root/velk_ws/extensions/rocker/package.json");
+}
+
+}  // namespace
