@@ -1,0 +1,262 @@
+// rocker-sim run end to end: the real bundle loaded through the framework,
+// a real Modbus slave as the joystick over loopback TCP or a pseudo-terminal
+// pair, the simulated robot; each test reads the JSON report of one short
+// scenario.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "support/tcp_test_slave.h"
+#include "tools/sim_process.h"
+#include "tools/sim_workspace.h"
+
+namespace {
+
+using nlohmann::json;
+using rocker_sim_test::SimProcess;
+using rocker_sim_test::SimWorkspace;
+
+// Timing of the road from stick to robot. The poll thread reads the stick
+// registers once per group period; the extension decides once per cycle. A
+// push starts its jog in the cycle after the first read that sees it (the
+// decision wants two steady cycles), a release stops it in the first cycle
+// after the read that sees it, so each end of a jog lags the stick by up to
+// a group period and two cycles. Doubled for a slow shared machine under
+// sanitizers, that bounds how much a jog may differ from the hold.
+constexpr double kGroupPeriod = 0.1;  // s
+constexpr double kCycle = 0.01;       // s
+constexpr double kLagPerEnd = kGroupPeriod + 2 * kCycle;
+constexpr double kSlowMachine = 2.0;
+constexpr double kJogLengthTolerance = kLagPerEnd * kSlowMachine;
+
+// Default start options: fast and slow pose speed, acceleration.
+constexpr double kFast = 0.1;
+constexpr double kSlow = 0.01;
+constexpr double kAcceleration = 1.0;      // m/s^2, the speed command's ramp
+constexpr double kStopDeceleration = 4.0;  // m/s^2, stopLine(4.0, 4.0)
+constexpr int kPush = 500;
+constexpr double kPushSpeed = kFast * kPush / 1000.0;  // m/s along the push
+
+constexpr double kStopWithin = 0.5;  // s from a lost joystick to the stop command
+
+// Brings the extension to the point where a push jogs: joystick answering,
+// jogging switched on with the power button.
+const std::string kPrelude = R"(
+[[step]]
+at = 0.0
+wait = "ready"
+timeout = 30.0
+[[step]]
+at = 0.1
+press = "power"
+wait = "jogging_on"
+timeout = 10.0
+)";
+
+struct SimRun {
+  SimProcess::Result process;
+  json report;
+};
+
+SimRun runSim(const SimWorkspace& space, const std::string& scenario,
+              std::vector<std::string> extra = {}) {
+  const std::string scenario_file = space.write("scenario.toml", kPrelude + scenario);
+  std::vector<std::string> args{
+      ROCKER_SIM_EXECUTABLE, "--scenario", scenario_file, "--report", space.file("report.json"),
+      "--log-level",         "2"};
+  args.insert(args.end(), extra.begin(), extra.end());
+  SimRun run;
+  run.process = SimProcess::run(args, space.path());
+  if (space.exists("report.json"))
+    run.report = json::parse(std::ifstream(space.file("report.json")));
+  return run;
+}
+
+// When the step whose description starts with `text` was applied.
+double stepTime(const json& report, const std::string& text) {
+  for (const auto& step : report["events"]["steps"]) {
+    if (step["description"].get<std::string>().rfind(text, 0) == 0) return step["t"];
+  }
+  ADD_FAILURE() << "no step " << text;
+  return 0.0;
+}
+
+std::vector<double> moved(const json& jog) {
+  const auto a = jog["start_pose"].get<std::vector<double>>();
+  const auto b = jog["end_pose"].get<std::vector<double>>();
+  return {b.at(0) - a.at(0), b.at(1) - a.at(1), b.at(2) - a.at(2)};
+}
+
+// Distance a speed command at `v` covers when stopped after `length` s:
+// the ramp up loses v^2/2a, the stop ramp adds v^2/2d.
+double travel(double v, double length) {
+  return v * length - v * v / (2 * kAcceleration) + v * v / (2 * kStopDeceleration);
+}
+
+// The tool must have travelled what its own jog commanded (the robot's
+// motion), and the jog must have lasted the hold within the timing bound
+// (the bundle's reaction to push and release).
+void expectJogAlong(const json& jog, int axis, double speed, double hold) {
+  const auto d = moved(jog);
+  const double length = jog["stop"].get<double>() - jog["start"].get<double>();
+  EXPECT_NEAR(d[static_cast<std::size_t>(axis)], travel(speed, length), 0.001);
+  EXPECT_NEAR(length, hold, kJogLengthTolerance);
+  for (int other = 0; other < 3; ++other) {
+    if (other != axis) {
+      EXPECT_NEAR(d[static_cast<std::size_t>(other)], 0.0, 1e-6) << other;
+    }
+  }
+}
+
+void expectSpeed(const json& jog, const std::vector<double>& xyz) {
+  const auto speed = jog["speed"].get<std::vector<double>>();
+  ASSERT_EQ(speed.size(), 6u);
+  for (std::size_t i = 0; i < 6; ++i) EXPECT_NEAR(speed[i], i < 3 ? xyz[i] : 0.0, 1e-12) << i;
+}
+
+void expectCompleted(const SimRun& run) {
+  ASSERT_FALSE(run.process.timed_out);
+  ASSERT_EQ(run.process.status, 0) << run.process.err;
+  ASSERT_TRUE(run.report.is_object());
+}
+
+// Stop command time, and when the tool was found at rest after it.
+double restTimeAfter(const json& report, double t) {
+  for (const auto& sample : report["path"]) {
+    if (sample["t"].get<double>() >= t && sample["speed"].get<double>() == 0.0) return sample["t"];
+  }
+  return 1e9;
+}
+
+void expectDropStopsTheJog(const json& report, const json& jog) {
+  ASSERT_EQ(report["faults"].size(), 1u);
+  const double dropped = report["faults"][0]["start"];
+  ASSERT_FALSE(jog["stop"].is_null());
+  EXPECT_GT(jog["stop"].get<double>(), dropped);
+  EXPECT_LE(jog["stop"].get<double>() - dropped, kStopWithin);
+  EXPECT_LE(restTimeAfter(report, jog["stop"]) - dropped, kStopWithin + 2 * kCycle);
+  EXPECT_EQ(jog["stop_cause"], "read_error");
+  EXPECT_NE(jog["fault"].get<std::string>().find("drop"), std::string::npos);
+}
+
+const std::string kPushThenSlowPush = R"(
+[[step]]
+at = 0.5
+stick = { x = 500 }
+[[step]]
+at = 1.5
+stick = "centre"
+[[step]]
+at = 2.0
+press = "speed"
+[[step]]
+at = 2.6
+stick = { x = 500 }
+[[step]]
+at = 3.4
+stick = "centre"
+)";
+
+TEST(RockerSimOverTcp, PushAlongXMovesTheToolAlongBaseXAndSlowModeScalesTheSpeed) {
+  SimWorkspace space;
+  const SimRun run = runSim(space, kPushThenSlowPush);
+  expectCompleted(run);
+  const json& jogs = run.report["jogs"];
+  ASSERT_EQ(jogs.size(), 2u) << run.process.out;
+
+  expectSpeed(jogs[0], {kPushSpeed, 0, 0});
+  EXPECT_EQ(jogs[0]["stick"][0], kPush);
+  EXPECT_EQ(jogs[0]["stop_cause"], "fast_release");
+  const double hold = stepTime(run.report, "stick centre") - stepTime(run.report, "stick x=500");
+  expectJogAlong(jogs[0], 0, kPushSpeed, hold);
+
+  EXPECT_NEAR(jogs[1]["speed"][0].get<double>(), kPushSpeed * kSlow / kFast, 1e-12);
+  bool slow_light = false;
+  for (const auto& sample : run.report["lights"]) slow_light |= sample["speed_light"].get<bool>();
+  EXPECT_TRUE(slow_light);
+}
+
+TEST(RockerSimOverTcp, RotationOptionTurnsAPushAlongXIntoBaseY) {
+  SimWorkspace space;
+  const std::string options = space.write("options.toml", "rotation = 1.5707963267948966\n");
+  const SimRun run = runSim(space, R"(
+[[step]]
+at = 0.5
+stick = { x = 500 }
+[[step]]
+at = 1.3
+stick = "centre"
+)",
+                            {"--options", options});
+  expectCompleted(run);
+  const json& jogs = run.report["jogs"];
+  ASSERT_EQ(jogs.size(), 1u) << run.process.out;
+  expectSpeed(jogs[0], {0, kPushSpeed, 0});
+  const double hold = stepTime(run.report, "stick centre") - stepTime(run.report, "stick x=500");
+  expectJogAlong(jogs[0], 1, kPushSpeed, hold);
+  EXPECT_NE(run.report["run"]["start_options"][0].get<std::string>().find("rotation = 1.57"),
+            std::string::npos);
+}
+
+const std::string kDropDuringJog = R"(
+[[step]]
+at = 0.5
+stick = { x = 500 }
+wait = "moving"
+timeout = 5.0
+[[step]]
+at = 0.9
+fault = "drop"
+duration = 1.0
+[[step]]
+at = 1.2
+stick = "centre"
+)";
+
+TEST(RockerSimOverTcp, DroppedConnectionDuringAJogStopsTheRobotWithinHalfASecond) {
+  SimWorkspace space;
+  const SimRun run = runSim(space, kDropDuringJog);
+  expectCompleted(run);
+  ASSERT_EQ(run.report["jogs"].size(), 1u) << run.process.out;
+  expectDropStopsTheJog(run.report, run.report["jogs"][0]);
+}
+
+TEST(RockerSimOverRtu, PushAlongXMovesTheToolAndAnUnpluggedLineStopsTheNextJog) {
+  SimWorkspace space;
+  const SimRun run = runSim(space, R"(
+[[step]]
+at = 0.5
+stick = { x = 500 }
+[[step]]
+at = 1.3
+stick = "centre"
+[[step]]
+at = 1.8
+stick = { x = 500 }
+wait = "moving"
+timeout = 5.0
+[[step]]
+at = 2.2
+fault = "drop"
+duration = 1.0
+[[step]]
+at = 2.5
+stick = "centre"
+)",
+                            {"--joystick", "rtu"});
+  expectCompleted(run);
+  EXPECT_NE(run.report["run"]["device_info"].get<std::string>().find(",115200,N,8,1"),
+            std::string::npos);
+  const json& jogs = run.report["jogs"];
+  ASSERT_EQ(jogs.size(), 2u) << run.process.out;
+  expectSpeed(jogs[0], {kPushSpeed, 0, 0});
+  const double hold = stepTime(run.report, "stick centre") - stepTime(run.report, "stick x=500");
+  expectJogAlong(jogs[0], 0, kPushSpeed, hold);
+  expectDropStopsTheJog(run.report, jogs[1]);
+}
+
+}  // namespace

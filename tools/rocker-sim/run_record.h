@@ -1,0 +1,97 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "robot_sim/recorded_call.h"
+#include "rocker-sim/scenario.h"
+
+namespace velk::rocker_sim {
+
+// What happened during a run, each entry stamped with seconds since the
+// extension was started (the run clock, SimClock).
+
+struct LogEntry {
+  double t = 0.0;
+  int level = 0;
+  std::string file;
+  int line = 0;
+  std::string message;
+};
+
+// The joystick's outputs as the bundle last wrote them.
+struct JoystickLights {
+  bool power = false;  // coil 16: jogging switched on
+  bool speed = false;  // coil 17: slow speed
+  int indicator = 0;   // holding register 512
+  bool operator==(const JoystickLights& o) const {
+    return power == o.power && speed == o.speed && indicator == o.indicator;
+  }
+  bool operator!=(const JoystickLights& o) const { return !(*this == o); }
+};
+
+struct LightSample {
+  double t = 0.0;
+  JoystickLights lights;
+};
+
+struct PathSample {
+  double t = 0.0;
+  std::vector<double> pose;  // x, y, z (m), rx, ry, rz (rad)
+  double speed = 0.0;        // linear speed of the tool point, m/s
+};
+
+struct StickSample {
+  double t = 0.0;
+  StickAxes axes{};
+};
+
+struct FaultRecord {
+  FaultStart fault;
+  double start = 0.0;
+  double end = kForever;  // kForever while it lasts
+};
+
+struct RobotEvent {
+  double t = 0.0;
+  std::string description;
+  bool halts = false;  // the change stops the tool at once (a safety stop's brakes)
+};
+
+struct StepRecord {
+  double at = 0.0;  // script time
+  double t = 0.0;   // run time it was applied
+  int line = 0;
+  std::string description;
+};
+
+struct WaitRecord {
+  WaitCondition condition = WaitCondition::kReady;
+  double start = 0.0;
+  double end = 0.0;
+  bool timed_out = false;
+};
+
+struct RobotCall {
+  double t = 0.0;
+  sim::RecordedCall call;
+};
+
+struct RunRecord {
+  bool simulated_joystick = false;  // stick and lights are known
+  std::vector<LogEntry> log;
+  std::size_t log_dropped = 0;
+  std::vector<LightSample> lights;
+  std::vector<PathSample> path;
+  std::vector<StickSample> sticks;
+  std::vector<FaultRecord> faults;
+  std::vector<RobotEvent> robot_events;
+  std::vector<StepRecord> steps;
+  std::vector<WaitRecord> waits;
+  std::vector<RobotCall> robot_calls;
+  std::size_t robot_calls_dropped = 0;
+  std::vector<std::string> start_options;  // the text of each start(), in order
+  double end = 0.0;
+};
+
+}  // namespace velk::rocker_sim

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+namespace velk::rocker_sim {
+
+enum class JoystickChoice { kTcp, kRtu, kNone };
+
+// What the command line asked for.
+struct SimSettings {
+  bool help = false;
+  std::string help_text;
+  std::string bundle;
+  std::string scenario;  // empty with --interactive
+  std::string options;
+  std::string report;
+  std::string svg;
+  std::string device_info;
+  std::string home;  // empty: a temporary one
+  JoystickChoice joystick = JoystickChoice::kTcp;
+  bool interactive = false;
+  int log_level = 4;  // print the bundle's messages up to Debug
+};
+
+}  // namespace velk::rocker_sim
