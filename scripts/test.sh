@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole suite three times:
 # a plain build, under ThreadSanitizer, and under AddressSanitizer with
-# UndefinedBehaviorSanitizer. Exits non-zero if anything fails.
+# UndefinedBehaviorSanitizer; then each fuzz target for about 20 s. Exits
+# non-zero if anything fails.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -41,6 +42,16 @@ export UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1 ${UBSAN_OPTIONS:-}"
 run_suite "plain" build ""
 run_suite "thread-sanitizer" build-tsan thread
 run_suite "address+undefined-sanitizer" build-asan address
+
+# libFuzzer targets (clang, AddressSanitizer and UndefinedBehaviorSanitizer),
+# about 20 s each; any finding fails the run.
+echo "=== fuzz: 20 s per target"
+if bash scripts/fuzz.sh 20; then
+  summaries+=("fuzz: no findings")
+else
+  summaries+=("fuzz: FINDINGS or build failure (see build-fuzz/fuzz-work/)")
+  status=1
+fi
 
 echo
 echo "=== summary"

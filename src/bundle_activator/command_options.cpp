@@ -1,5 +1,8 @@
 #include "bundle_activator/command_options.h"
 
+#include <cstring>
+#include <string>
+
 namespace velk::zorv_comm {
 
 cxxopts::Options makeCommandOptions() {
@@ -13,6 +16,15 @@ cxxopts::Options makeCommandOptions() {
       ("c,status", "running or stopped", cxxopts::value<bool>()->default_value("false"));
   // clang-format on
   return options;
+}
+
+void refuseOverlongArguments(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (argv[i] == nullptr) continue;
+    if (std::strlen(argv[i]) > kMaxCommandArgumentLength) {
+      throw cxxopts::exceptions::invalid_option_syntax(std::string(argv[i], 32) + "...");
+    }
+  }
 }
 
 }  // namespace velk::zorv_comm

@@ -168,6 +168,7 @@ int Extension1::parseCmdLine(int argc, char** argv, std::ostream& out) {
   if (argc < 1 || argv == nullptr || argv[0] == nullptr || std::strcmp(argv[0], "action1") != 0) {
     return 1;
   }
+  velk::zorv_comm::refuseOverlongArguments(argc, argv);
   const cxxopts::ParseResult result = commandOptions_.parse(argc, argv);
   if (result.count("help") > 0) out << commandOptions_.help() << std::endl;
   return 0;

@@ -6,6 +6,8 @@
 #include <toml.hpp>
 #include <utility>
 
+#include "bundle_activator/toml_text_screen.h"
+
 namespace velk::zorv_comm {
 namespace {
 
@@ -22,6 +24,7 @@ double microseconds(double seconds) { return seconds * 1000000.0; }
 }  // namespace
 
 StartOptions StartOptions::parse(const std::string& text) {
+  TomlTextScreen::check(text, "config");
   std::istringstream stream(text);
   const toml::value config = toml::parse(stream, "config");
   StartOptions o;

@@ -23,7 +23,8 @@ struct StartOptions {
   double pose_speed_slow = 0.01;
 
   // Parses text with the source name "config"; a syntax error raises
-  // toml::syntax_error, whose message names that source.
+  // toml::syntax_error, whose message names that source. Text that is not
+  // UTF-8 or nests deeper than TomlTextScreen allows is a syntax error too.
   static StartOptions parse(const std::string& text);
 
   // Whether cycle gives a period of at least one microsecond that fits in 32

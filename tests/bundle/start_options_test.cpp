@@ -102,6 +102,40 @@ TEST(StartOptionsTest, InvalidTomlRaisesAnErrorNamingTheConfigSource) {
   }
 }
 
+// The screen in front of the parser refuses only what the parser cannot take
+// safely: valid UTF-8 anywhere and brackets inside strings or comments pass.
+TEST(StartOptionsTest, ScreenPassesValidTextThatLooksDeep) {
+  const std::string deepInString(200, '[');
+  const StartOptions o = StartOptions::parse(
+      "# [[[[ 摇杆 {{{{\n"
+      "device_info = \"192.168.1.10,502," + deepInString + "\"\n"
+      "x = '''\n{{{{{{ ''' \n"
+      "y = \"\\\" [[[[\"\n"
+      "z = '设备' # ]]]]\n");
+  EXPECT_EQ(o.device_info, "192.168.1.10,502," + deepInString);
+}
+
+std::string nestedArrays(int depth) {
+  return "a = " + std::string(static_cast<std::size_t>(depth), '[') + "1" +
+         std::string(static_cast<std::size_t>(depth), ']') + "\n";
+}
+
+TEST(StartOptionsTest, ScreenRefusesDeepNestingAndBrokenUtf8AsSyntaxErrors) {
+  EXPECT_NO_THROW(StartOptions::parse(nestedArrays(64)));
+  EXPECT_THROW(StartOptions::parse(nestedArrays(65)), toml::syntax_error);
+  // Truncated sequence, overlong '/', a surrogate, above U+10FFFF, a stray
+  // continuation byte.
+  for (const char* bad : {"a = '\xe6\x91'\n", "a = '\xc0\xaf'\n", "a = '\xed\xa0\x80'\n",
+                          "a = '\xf4\x90\x80\x80'\n", "# \x80\n"}) {
+    try {
+      StartOptions::parse(bad);
+      ADD_FAILURE() << "accepted " << ::testing::PrintToString(std::string(bad));
+    } catch (const toml::syntax_error& e) {
+      EXPECT_NE(std::string(e.what()).find("config"), std::string::npos) << e.what();
+    }
+  }
+}
+
 class PackageFilePathTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -1,6 +1,7 @@
 #include "communication/modbus_dev/modbus_device.h"
 
 #include <modbus/modbus.h>
+#include <poll.h>
 
 #include <array>
 #include <cerrno>
@@ -27,6 +28,13 @@ constexpr int kHighestAddress = 0xFFFF;
 // Unit, function code and the largest PDU data libmodbus accepts.
 constexpr int kMinRawLength = 2;
 constexpr int kMaxRawLength = MODBUS_MAX_PDU_LENGTH + 1;
+// Draining a transport after a stale reply: how long it must stay quiet, and
+// how many bursts are thrown away at most (a slave that never stops talking
+// must not hold the poll thread). A slave with Nagle's algorithm on holds
+// its next small reply until the previous one is acknowledged, and Linux
+// delays that acknowledgement by up to 40 ms: the window must be longer.
+constexpr int kQuietMs = 50;
+constexpr int kMaxDrainRounds = 10;
 
 bool hasProtocolAddress(int address) { return address >= 0 && address <= kHighestAddress; }
 
@@ -176,6 +184,7 @@ int ModbusDevice::openContext(modbus_t* context, int slave, int response_timeout
   modbus_set_debug(context, debug_.load() ? 1 : 0);
   // Whatever the transport already holds belongs to an earlier exchange.
   modbus_flush(context);
+  replies_stale_ = false;
   context_ = context;
   connected_ = true;
   return 0;
@@ -244,8 +253,25 @@ int ModbusDevice::runWrite(const std::function<int()>& call) {
 
 int ModbusDevice::runConnected(const std::function<int()>& call) {
   if (!connected_) return kLostConnection;
+  if (replies_stale_) discardStaleReplies();
   if (call() != -1) return 0;
   return checkErrno();
+}
+
+void ModbusDevice::discardStaleReplies() {
+  // libmodbus leaves a reply that came after its time-out where the next
+  // request reads it as its own: over TCP every later transaction is then
+  // one answer behind; on a serial line the value of another address is
+  // taken. Throw away what has come and whatever is still arriving, until
+  // the transport stays quiet for a moment.
+  replies_stale_ = false;
+  const int fd = modbus_get_socket(context_);
+  for (int round = 0; round < kMaxDrainRounds; ++round) {
+    modbus_flush(context_);
+    if (fd < 0) return;
+    pollfd waiting{fd, POLLIN, 0};
+    if (::poll(&waiting, 1, kQuietMs) <= 0) return;
+  }
 }
 
 int ModbusDevice::checkErrno() {
@@ -258,14 +284,18 @@ int ModbusDevice::checkErrno() {
     case EMBXILADD:
       return 2;
     case EMBXILVAL:
+      return 3;
     case EMBBADDATA:
+      replies_stale_ = true;
       return 3;
     case EMBXSFAIL:
       return 4;
     case EMBXACK:
       return 5;
     case EMBXSBUSY:
+      return 6;
     case ETIMEDOUT:
+      replies_stale_ = true;
       return 6;
     case EMBMDATA:
       return kTooManyData;
@@ -300,6 +330,7 @@ int ModbusDevice::sendRawRequest(const uint8_t* request, int length) {
               length, kMinRawLength, kMaxRawLength);
     return kNoContext;
   }
+  if (replies_stale_) discardStaleReplies();
   if (modbus_send_raw_request(context_, request, length) == -1) return checkErrno();
   return consumeRawReply(request[0]);
 }

@@ -143,12 +143,17 @@ class ModbusDevice {
   int runRead(int nb, const void* dest, const std::function<int()>& call);
   int runWrite(const std::function<int()>& call);
   int runConnected(const std::function<int()>& call);
+  void discardStaleReplies();
   int openContext(modbus_t* context, int slave, int response_timeout_ms);
   void logConnected();
 
   LogCallback log_;
   modbus_t* context_ = nullptr;
   std::atomic<bool> connected_{false};
+  // Set after a time-out or a reply that was not ours: a late answer may be
+  // in the transport, and must be gone before the next request goes out.
+  // Touched only by the thread doing the I/O, like context_.
+  bool replies_stale_ = false;
   std::atomic<bool> regroup_{false};
   double retry_countdown_ = 0.1;
   bool tcp_ = false;

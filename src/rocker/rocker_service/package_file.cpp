@@ -1,10 +1,11 @@
 #include "rocker/rocker_service/package_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
+#include <sstream>
 #include <nlohmann/json.hpp>
 #include <utility>
 
@@ -33,6 +34,17 @@ bool writeAll(int fd, const std::string& text) {
     left -= static_cast<std::size_t>(written);
   }
   return true;
+}
+
+bool readAll(int fd, std::string& text) {
+  char buffer[4096];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) return true;
+    text.append(buffer, static_cast<std::size_t>(got));
+  }
 }
 
 }  // namespace
@@ -79,13 +91,36 @@ bool PackageFile::update(const std::string& version) const {
 }
 
 PackageFile::ReadOutcome PackageFile::read(nlohmann::json& document) const {
-  std::ifstream file(path_);
-  if (!file.is_open()) return ReadOutcome::kMissing;
+  std::string text;
+  const ReadOutcome outcome = readText(text);
+  if (outcome != ReadOutcome::kParsed) return outcome;
+  std::istringstream stream(text);
   try {
     // Reads one value from the start; what follows it is not looked at.
-    file >> document;
+    stream >> document;
   } catch (const nlohmann::json::parse_error& error) {
     VELK_LOG(log_, kLogDebug) << kSignature << " JSON parse error: " << error.what();
+    return ReadOutcome::kMalformed;
+  }
+  return ReadOutcome::kParsed;
+}
+
+PackageFile::ReadOutcome PackageFile::readText(std::string& text) const {
+  // O_NONBLOCK: opening a named pipe nobody writes to would otherwise block
+  // the periodic task thread for good.
+  const int fd = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return ReadOutcome::kMissing;
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    ::close(fd);
+    // Only a regular file can be replaced by rename without surprises.
+    failWriting();
+    return ReadOutcome::kMalformed;
+  }
+  const bool complete = readAll(fd, text);
+  ::close(fd);
+  if (!complete) {
+    VELK_LOG(log_, kLogError) << kSignature << " Config file cannot be read: " << path_;
     return ReadOutcome::kMalformed;
   }
   return ReadOutcome::kParsed;

@@ -28,6 +28,7 @@ class PackageFile {
 
   bool update(const std::string& version) const;
   ReadOutcome read(nlohmann::json& document) const;
+  ReadOutcome readText(std::string& text) const;
   bool hasUsableShape(const nlohmann::json& document) const;
   bool serialise(const nlohmann::json& document, std::string& text) const;
   bool replaceWith(const std::string& text) const;

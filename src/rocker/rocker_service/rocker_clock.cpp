@@ -7,9 +7,9 @@ namespace velk::zorv_comm {
 RockerClock RockerClock::realTime() {
   RockerClock clock;
   clock.now = [] {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    return now;
+    timespec current{};
+    clock_gettime(CLOCK_REALTIME, &current);
+    return current;
   };
   clock.sleep = [](unsigned int microseconds) { usleep(microseconds); };
   return clock;

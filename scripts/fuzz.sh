@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang (AddressSanitizer and
+# UndefinedBehaviorSanitizer) in build-fuzz and runs each of them for a
+# bounded time, starting from the seed corpora in fuzz/corpus/. Exits
+# non-zero on any finding (crash, sanitizer report, leak, time-out, failed
+# check) and names the input that caused it.
+#
+#   scripts/fuzz.sh                 # 20 s per target
+#   scripts/fuzz.sh 600             # 10 min per target
+#   scripts/fuzz.sh 60 fuzz_start_options fuzz_package_file
+#
+# Inputs found along the way go to build-fuzz/fuzz-work/<target>/, never into
+# the committed seeds; a finding is saved there as crash-*, leak-* or
+# timeout-*. Replay one with: build-fuzz/fuzz/<target> <file>
+set -uo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+
+seconds="${1:-20}"
+shift || true
+all_targets=(fuzz_device_info fuzz_start_options fuzz_package_file fuzz_command_line
+             fuzz_modbus_reply)
+if [ "$#" -gt 0 ]; then targets=("$@"); else targets=("${all_targets[@]}"); fi
+
+case "$seconds" in
+  ''|*[!0-9]*) echo "fuzz.sh: the run time must be whole seconds, got '$seconds'" >&2; exit 2 ;;
+esac
+if ! command -v clang++ >/dev/null 2>&1; then
+  echo "fuzz.sh: clang++ is needed for libFuzzer" >&2
+  exit 2
+fi
+
+build="$root/build-fuzz"
+jobs="$(nproc 2>/dev/null || echo 2)"
+echo "=== fuzz: build ($build)"
+mkdir -p "$build"
+if ! CC=clang CXX=clang++ cmake -S "$root" -B "$build" -C "$root/fuzz/fuzz-cache.cmake" \
+       >"$build/configure.log" 2>&1; then
+  cat "$build/configure.log"
+  echo "fuzz.sh: configure failed" >&2
+  exit 1
+fi
+if ! cmake --build "$build" --target rocker_fuzzers -j "$jobs"; then
+  echo "fuzz.sh: build failed" >&2
+  exit 1
+fi
+
+# Leaks count as findings; a report halts at once with a stack.
+export ASAN_OPTIONS="detect_leaks=1 ${ASAN_OPTIONS:-}"
+export UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1 ${UBSAN_OPTIONS:-}"
+
+status=0
+summary=()
+for target in "${targets[@]}"; do
+  name="${target#fuzz_}"
+  binary="$build/fuzz/$target"
+  seeds="$root/fuzz/corpus/$name"
+  work="$build/fuzz-work/$target"
+  if [ ! -x "$binary" ] || [ ! -d "$seeds" ]; then
+    echo "fuzz.sh: no such target or seed corpus: $target" >&2
+    status=1
+    summary+=("$target: MISSING")
+    continue
+  fi
+  mkdir -p "$work/corpus"
+  log="$work/run.log"
+  echo "=== fuzz: $target for ${seconds}s"
+  # -timeout: one input taking longer than this is a hang, a finding too.
+  "$binary" "$work/corpus" "$seeds" \
+      -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
+      -print_final_stats=1 -artifact_prefix="$work/" >"$log" 2>&1
+  rc=$?
+  runs="$(grep -Eo 'stat::number_of_executed_units: *[0-9]+' "$log" | grep -Eo '[0-9]+$' | tail -n 1)"
+  cov="$(grep -Eo 'cov: [0-9]+' "$log" | tail -n 1)"
+  if [ "$rc" -ne 0 ]; then
+    status=1
+    tail -n 60 "$log"
+    artifact="$(ls -t "$work"/crash-* "$work"/leak-* "$work"/timeout-* "$work"/oom-* 2>/dev/null | head -n 1)"
+    summary+=("$target: FINDING (exit $rc) ${artifact:-see $log}")
+  else
+    summary+=("$target: ok, ${runs:-?} runs in ${seconds}s, ${cov:-cov: ?}")
+  fi
+done
+
+echo
+echo "=== fuzz summary"
+for s in "${summary[@]}"; do echo "$s"; done
+exit $status

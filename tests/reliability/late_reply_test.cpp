@@ -1,0 +1,86 @@
+// A reply that arrives after its response time-out, at the device layer.
+// libmodbus leaves such a reply in the socket or on the line, where the next
+// request reads it as its own answer. Over TCP the transaction number gives
+// it away, but then every later request reads the answer to the one before,
+// for as long as the connection lasts. On a serial line there is no
+// transaction number: a late answer to the same function is taken as the
+// next request's answer, with the value of another address.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "communication/modbus_dev/modbus_device.h"
+#include "reliability/rig_timing.h"
+#include "support/log_capture.h"
+#include "support/pty_pair.h"
+#include "support/rtu_test_slave.h"
+#include "support/tcp_test_slave.h"
+
+namespace rocker_reliability {
+namespace {
+
+using velk::test::LogCapture;
+using velk::test::PtyPair;
+using velk::test::RtuTestSlave;
+using velk::test::TcpTestSlave;
+using velk::zorv_control::ModbusDevice;
+
+constexpr int kSlave = 2;
+constexpr int kTimeoutMs = 200;
+constexpr int kTimedOut = 6;
+constexpr int kReads = 10;
+
+// Reads address `address` kReads times; how many came back sound with the
+// expected value.
+int soundReads(ModbusDevice& device, int address, uint16_t expected) {
+  int sound = 0;
+  for (int i = 0; i < kReads; ++i) {
+    uint16_t value = 0;
+    if (device.readInputRegisters(address, 1, &value) == 0 && value == expected) ++sound;
+  }
+  return sound;
+}
+
+TEST(LateReplyTest, TcpTransactionsAreSoundAgainAfterOneLateReply) {
+  TcpTestSlave slave;
+  slave.setInputRegister(256, 111);
+  LogCapture log;
+  ModbusDevice device(log.callback(), slave.host(), slave.port(), kSlave, kTimeoutMs);
+  ASSERT_EQ(device.connect(), 0);
+  uint16_t value = 0;
+  ASSERT_EQ(device.readInputRegisters(256, 1, &value), 0);
+
+  slave.setReplyDelay(std::chrono::milliseconds(kTimeoutMs + 150));
+  EXPECT_EQ(device.readInputRegisters(256, 1, &value), kTimedOut);
+  slave.setReplyDelay(0ms);
+  // One transaction may still meet the late answer; the rest must not.
+  EXPECT_GE(soundReads(device, 256, 111), kReads - 1);
+  EXPECT_TRUE(device.isConnected());
+}
+
+TEST(LateReplyTest, SerialReadNeverTakesTheLateAnswerOfAnotherAddress) {
+  PtyPair line;
+  RtuTestSlave slave(line.slavePath());
+  slave.setInputRegister(256, 111);
+  slave.setInputRegister(257, 222);
+  LogCapture log;
+  ModbusDevice device(log.callback(), line.devicePath(), 115200, 'N', 8, 1, kSlave, kTimeoutMs);
+  ASSERT_EQ(device.connect(), 0);
+
+  slave.setReplyDelay(std::chrono::milliseconds(kTimeoutMs + 150));
+  uint16_t value = 0;
+  EXPECT_EQ(device.readInputRegisters(256, 1, &value), kTimedOut);
+  slave.setReplyDelay(0ms);
+  std::this_thread::sleep_for(300ms);  // the late answer is on the line now
+
+  value = 0;
+  const int result = device.readInputRegisters(257, 1, &value);
+  EXPECT_FALSE(result == 0 && value == 111)
+      << "register 257 read as 111, the late answer for register 256";
+  EXPECT_GE(soundReads(device, 257, 222), kReads - 1);
+}
+
+}  // namespace
+}  // namespace rocker_reliability

@@ -1,0 +1,178 @@
+// Hostile package files: the firmware version is recorded by the rocker
+// service on the periodic task thread, so whatever sits at the package
+// file's path must not crash it, hang it, or leave a half-written file; a
+// failure is reported in the log and the result, and the old file stays.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bundle/scratch_dir.h"
+#include "reliability/child_outcome.h"
+#include "reliability/rig_timing.h"
+#include "rocker/rocker_service/rocker_service.h"
+#include "support/log_capture.h"
+
+namespace rocker_reliability {
+namespace {
+
+using velk::zorv_comm::RockerService;
+
+constexpr const char* kOldDocument = "{\n    \"firmware_version\": \"1.1.2\"\n}";
+constexpr int kNobody = 65534;
+
+std::string contentOf(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  if (in.peek() != std::ifstream::traits_type::eof()) content << in.rdbuf();
+  return content.str();
+}
+
+void write(const std::string& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+}
+
+class PackageFileInputTest : public ::testing::Test {
+ protected:
+  // A service of its own per call: the child processes below must not
+  // inherit a poll thread.
+  bool record(const std::string& version) {
+    RockerService service(nullptr, log_.callback(), "/dev/null-joystick");
+    service.setConfigPath(path_);
+    return service.updateConfig(version);
+  }
+
+  bool leftTemporaryFile() const { return ::access((path_ + ".tmp").c_str(), F_OK) == 0; }
+  int failuresLogged() const {
+    return log_.countContaining("Failed to open config file for writing: " + path_);
+  }
+
+  rocker_test::ScratchDir dir_;
+  std::string path_ = dir_.file("package.json");
+  velk::test::LogCapture log_;
+};
+
+TEST_F(PackageFileInputTest, DirectoryWhereTheFileShouldBeIsReportedAndLeftAlone) {
+  std::filesystem::create_directory(path_);
+  write(path_ + "/inside", "keep");
+  EXPECT_FALSE(record("1.1.3"));
+  EXPECT_TRUE(std::filesystem::is_directory(path_));
+  EXPECT_EQ(contentOf(path_ + "/inside"), "keep");
+  EXPECT_FALSE(leftTemporaryFile());
+  EXPECT_GE(log_.countContaining("updateConfig"), 1);
+}
+
+TEST_F(PackageFileInputTest, MissingFolderIsReportedAndNothingIsCreated) {
+  path_ = dir_.file("no/such/folder/package.json");
+  EXPECT_FALSE(record("1.1.3"));
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("no")));
+  EXPECT_EQ(failuresLogged(), 1);
+}
+
+// Tests run as root, who may write anywhere; the refusal is shown by a
+// child that gives up root first.
+TEST_F(PackageFileInputTest, FileTheProcessMayNotWriteKeepsItsContent) {
+  write(path_, kOldDocument);
+  ::chmod(path_.c_str(), 0444);
+  ::chmod(dir_.path().c_str(), 0755);
+  const ChildOutcome outcome = ChildOutcome::of(
+      [&] {
+        if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) return 20;
+        return record("1.1.3") ? 0 : 1;
+      },
+      static_cast<unsigned int>(20 * kSlowdown));
+  EXPECT_TRUE(outcome.exited() && outcome.exitCode() == 1) << outcome.describe();
+  EXPECT_EQ(contentOf(path_), kOldDocument);
+  EXPECT_FALSE(leftTemporaryFile());
+}
+
+// The disk fills up while the new document is written: a file size limit
+// makes the write fail exactly as a full disk does (EFBIG instead of
+// ENOSPC), without a mount.
+TEST_F(PackageFileInputTest, FullDiskLeavesTheOldFileWhole) {
+  write(path_, kOldDocument);
+  const ChildOutcome outcome = ChildOutcome::of(
+      [&] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{8, 8};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 20;
+        return record("1.1.3-with-a-longer-version-text") ? 0 : 1;
+      },
+      static_cast<unsigned int>(20 * kSlowdown));
+  EXPECT_TRUE(outcome.exited() && outcome.exitCode() == 1) << outcome.describe();
+  EXPECT_EQ(contentOf(path_), kOldDocument);
+  EXPECT_FALSE(leftTemporaryFile());
+}
+
+// Reading a named pipe blocks until somebody writes into it, which nobody
+// does: the task thread must not wait for that.
+TEST_F(PackageFileInputTest, NamedPipeWhereTheFileShouldBeDoesNotHangTheTask) {
+  ASSERT_EQ(::mkfifo(path_.c_str(), 0644), 0);
+  const ChildOutcome outcome = ChildOutcome::of([&] { return record("1.1.3") ? 0 : 1; },
+                                                static_cast<unsigned>(5 * kSlowdown));
+  EXPECT_TRUE(outcome.exited()) << "recording the version into a named pipe " << outcome.describe();
+}
+
+struct ContentCase {
+  const char* name;
+  std::string content;
+};
+
+// Files that are not a JSON object, or whose version is not a string: the
+// update is refused, the file keeps its bytes.
+TEST_F(PackageFileInputTest, ContentThatCannotHoldTheVersionIsLeftUntouched) {
+  const std::vector<ContentCase> cases = {
+      {"empty", ""},
+      {"not json", "firmware_version = 1.1.2"},
+      {"truncated", "{\"firmware_version\": \"1.1"},
+      {"array", "[\"firmware_version\", \"1.1.2\"]"},
+      {"number", "113"},
+      {"version as number", "{\"firmware_version\": 113}"},
+      {"version as object", "{\"firmware_version\": {\"major\": 1}}"},
+      {"not utf-8", "{\"firmware_version\": \"\xff\xfe\"}"},
+      {"nul byte", std::string("{\"firmware_version\": \"1.1.2\0\"}", 30)},
+      {"deep arrays", std::string(100000, '[') + std::string(100000, ']')},
+  };
+  for (const auto& c : cases) {
+    write(path_, c.content);
+    EXPECT_FALSE(record("1.1.3")) << c.name;
+    EXPECT_EQ(contentOf(path_), c.content) << c.name;
+    EXPECT_FALSE(leftTemporaryFile()) << c.name;
+  }
+}
+
+TEST_F(PackageFileInputTest, VersionTextThatIsNotUtf8IsRefusedAndTheFileKept) {
+  write(path_, kOldDocument);
+  EXPECT_FALSE(record("1.\xff.3"));
+  EXPECT_EQ(contentOf(path_), kOldDocument);
+  EXPECT_FALSE(leftTemporaryFile());
+}
+
+// Big, deep, foreign content in other members survives an update intact.
+TEST_F(PackageFileInputTest, LargeDocumentsKeepEveryOtherMember) {
+  std::string document = "{\"blob\": \"" + std::string(1 << 20, 'x') +
+                         "\", \"deep\": " + std::string(500, '[') + std::string(500, ']') +
+                         ", \"名前\": \"摇杆\", \"firmware_version\": \"1.1.2\"}";
+  write(path_, document);
+  const auto begin = Clock::now();
+  EXPECT_TRUE(record("1.1.3"));
+  std::cout << "[figure] package file update of " << document.size()
+            << " bytes: " << millisecondsOf(Clock::now() - begin) << " ms" << std::endl;
+  const std::string after = contentOf(path_);
+  EXPECT_NE(after.find("\"firmware_version\": \"1.1.3\""), std::string::npos);
+  EXPECT_NE(after.find(std::string(1 << 20, 'x')), std::string::npos);
+  EXPECT_NE(after.find("\"名前\": \"摇杆\""), std::string::npos);
+  EXPECT_FALSE(leftTemporaryFile());
+}
+
+}  // namespace
+}  // namespace rocker_reliability

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "reliability/byte_relay.h"
+#include "reliability/reply_mangling.h"
+#include "support/pty_pair.h"
+
+namespace rocker_reliability {
+
+// A serial line with a tap in the middle, made of two socat pseudo-terminal
+// pairs and a relay between them, so that a test can damage the slave's
+// replies on the wire (for example their check sum):
+//
+//   master (devicePath) <-> pair 1 <-> relay <-> pair 2 <-> slave (slavePath)
+//
+// Create it on the test's own thread (see PtyPair).
+class SerialLineTap {
+ public:
+  SerialLineTap();
+  ~SerialLineTap();
+  SerialLineTap(const SerialLineTap&) = delete;
+  SerialLineTap& operator=(const SerialLineTap&) = delete;
+
+  // The end for the master under test.
+  const std::string& devicePath() const { return master_side_.devicePath(); }
+  // The end for RtuTestSlave.
+  const std::string& slavePath() const { return slave_side_.slavePath(); }
+  ReplyMangling& mangling() { return *mangling_; }
+
+ private:
+  velk::test::PtyPair master_side_;
+  velk::test::PtyPair slave_side_;
+  std::shared_ptr<ReplyMangling> mangling_ = std::make_shared<ReplyMangling>();
+  std::unique_ptr<ByteRelay> relay_;
+};
+
+}  // namespace rocker_reliability

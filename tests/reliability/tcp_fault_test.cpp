@@ -1,0 +1,283 @@
+// Faults of a joystick on Modbus TCP, end to end: librocker.so loaded
+// through the framework, its registry and poll thread talking to a real
+// libmodbus slave on loopback, the robot simulated. In every case the robot
+// must not move without a push, an active jog must stop within half a
+// second of the loss (response time-out plus half a second when the slave
+// falls silent), and the log must say what happened once, not every cycle.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include "reliability/mangling_tcp_proxy.h"
+#include "reliability/rig_timing.h"
+#include "reliability/rocker_rig.h"
+#include "robot_sim/robot_codes.h"
+#include "support/tcp_test_slave.h"
+
+namespace rocker_reliability {
+namespace {
+
+using velk::test::TcpTestSlave;
+
+constexpr auto kLossBound = 500ms;
+// The registry's response time-out.
+constexpr auto kResponseTimeout = 1000ms;
+constexpr auto kReconnectBound = 1500ms;
+const char* const kReadError = "Get rocker modbus data error!";
+const char* const kReadBack = "Get rocker modbus data success!";
+const char* const kConnected = "Connected to Modbus Slave";
+
+std::string tcpInfo(int port) { return "127.0.0.1," + std::to_string(port); }
+
+void report(const std::string& figure, Clock::duration d) {
+  std::cout << "[figure] " << figure << ": " << millisecondsOf(d) << " ms" << std::endl;
+}
+
+class TcpFaultTest : public ::testing::Test {
+ protected:
+  void startJogging() {
+    rig_.start(tcpInfo(joystick_.port()));
+    ASSERT_TRUE(rig_.switchJoggingOn(joystick_)) << rig_.logSince(0);
+    ASSERT_TRUE(rig_.startJog(joystick_)) << rig_.logSince(0);
+  }
+
+  void expectStopWithin(Clock::time_point injected, std::chrono::milliseconds bound,
+                        const std::string& figure) {
+    const auto latency = rig_.stopLatencySince(injected);
+    ASSERT_TRUE(latency.has_value()) << "no stop command after the fault\n" << rig_.logSince(0);
+    report(figure, *latency);
+    EXPECT_LE(*latency, scaled(std::chrono::duration_cast<Clock::duration>(bound)));
+  }
+
+  // The log of the fault names it once and does not repeat anything every
+  // cycle.
+  // A message that comes back every cycle shows up about 100 times a
+  // second; one per reconnection attempt (about one a second) or a few
+  // repeats are events, not a flood.
+  void expectNoFlood(std::size_t mark, Clock::time_point since) {
+    const double seconds = std::chrono::duration<double>(Clock::now() - since).count();
+    const int limit = 3 + static_cast<int>(2 * seconds);
+    // ROCKER_RELIABILITY_LOG=1 shows what the bundle said about the fault.
+    if (std::getenv("ROCKER_RELIABILITY_LOG") != nullptr) std::cout << rig_.logSince(mark);
+    const auto most = rig_.mostFrequentSince(mark);
+    EXPECT_LE(most.second, limit) << "\"" << most.first << "\" repeated " << most.second
+                                  << " times\n"
+                                  << rig_.logSince(mark);
+  }
+
+  int connections() { return rig_.log().countContaining(kConnected); }
+
+  TcpTestSlave joystick_;
+  RockerRig rig_;
+};
+
+TEST_F(TcpFaultTest, ConnectionDroppedDuringAJogStopsItAndReconnectsWithNothingLost) {
+  startJogging();
+  const int jogs = rig_.speedCommands();
+  const std::size_t mark = rig_.logMark();
+  const auto marked = Clock::now();
+  const int connected_before = connections();
+
+  const auto dropped = Clock::now();
+  joystick_.dropClients();
+  expectStopWithin(dropped, kLossBound, "stop after a dropped TCP connection");
+  // While the joystick is away the robot's program stops: the indicator
+  // must show that once the joystick is back, although the change came
+  // while nothing could be written.
+  rig_.robot().setRuntimeStatus(velk::sim::kRuntimeStopped);
+
+  ASSERT_TRUE(waitFor([&] { return connections() > connected_before; }, 3000ms));
+  const auto reconnect = Clock::now() - dropped;
+  report("reconnect after a dropped TCP connection", reconnect);
+  EXPECT_LE(reconnect, scaled(Clock::duration(kReconnectBound)));
+  EXPECT_TRUE(waitFor([&] { return joystick_.holdingRegister(RockerRig::kIndicatorRegister) == 2; },
+                      2000ms))
+      << "indicator " << joystick_.holdingRegister(RockerRig::kIndicatorRegister) << "\n"
+      << rig_.logSince(mark);
+
+  // The stick is still deflected: without a new push nothing moves.
+  rig_.robot().setRuntimeStatus(velk::sim::kRuntimeIdle);
+  std::this_thread::sleep_for(scaled(700ms));
+  EXPECT_EQ(rig_.speedCommands(), jogs);
+  EXPECT_EQ(rig_.countSince(mark, kReadError), 1);
+  EXPECT_EQ(rig_.countSince(mark, kReadBack), 1);
+  expectNoFlood(mark, marked);
+}
+
+TEST_F(TcpFaultTest, ConnectionDroppedAtRestNeverMovesTheRobot) {
+  rig_.start(tcpInfo(joystick_.port()));
+  ASSERT_TRUE(rig_.switchJoggingOn(joystick_)) << rig_.logSince(0);
+  const std::size_t mark = rig_.logMark();
+  const auto marked = Clock::now();
+  const int connected_before = connections();
+
+  joystick_.dropClients();
+  ASSERT_TRUE(waitFor([&] { return connections() > connected_before; }, 3000ms));
+  std::this_thread::sleep_for(scaled(500ms));
+  EXPECT_EQ(rig_.speedCommands(), 0);
+  EXPECT_EQ(rig_.stopCommands(), 0);
+  EXPECT_EQ(rig_.countSince(mark, kReadError), 1);
+  expectNoFlood(mark, marked);
+}
+
+TEST_F(TcpFaultTest, SilentSlaveStopsTheJogWithinTheResponseTimeOutAndHalfASecond) {
+  startJogging();
+  const std::size_t mark = rig_.logMark();
+  const auto marked = Clock::now();
+  const auto silenced = Clock::now();
+  joystick_.setSilent(true);
+  expectStopWithin(silenced, kResponseTimeout + kLossBound, "stop after the slave fell silent");
+  std::this_thread::sleep_for(scaled(2000ms));
+  EXPECT_EQ(rig_.countSince(mark, kReadError), 1);
+  expectNoFlood(mark, marked);
+
+  joystick_.setSilent(false);
+  EXPECT_TRUE(waitFor([&] { return rig_.countSince(mark, kReadBack) == 1; }, 20000ms))
+      << rig_.logSince(mark);
+}
+
+// The host stops and releases the bundle while the joystick does not
+// answer: its thread waits for the poll pass in progress, which must not
+// take much longer than one response time-out.
+TEST_F(TcpFaultTest, ReleasingTheBundleWhileTheSlaveIsSilentReturnsInBoundedTime) {
+  startJogging();
+  joystick_.setSilent(true);
+  ASSERT_TRUE(rig_.stopLatencySince(Clock::now()).has_value());
+  // Let the retry pass begin its probes of all the signals now in error.
+  std::this_thread::sleep_for(500ms);
+  const auto stop = rig_.bundle().stop();
+  const auto release = rig_.bundle().release();
+  report("stop() with a silent slave", stop);
+  report("release with a silent slave", release);
+  EXPECT_LE(stop, scaled(Clock::duration(500ms)));
+  EXPECT_LE(release, scaled(Clock::duration(kResponseTimeout + 1000ms)));
+}
+
+TEST_F(TcpFaultTest, SlaveRestartReconnectsAndTheLightsShowTheRobotStateAgain) {
+  startJogging();
+  const std::size_t mark = rig_.logMark();
+  const auto marked = Clock::now();
+  const int connected_before = connections();
+
+  const auto down = Clock::now();
+  joystick_.stopListening();
+  joystick_.dropClients();
+  expectStopWithin(down, kLossBound, "stop after the slave went down");
+  // The restarted joystick comes back with its lights dark, and meanwhile
+  // the robot's program has stopped.
+  joystick_.setHoldingRegister(RockerRig::kIndicatorRegister, 0);
+  rig_.robot().setRuntimeStatus(velk::sim::kRuntimeStopped);
+  std::this_thread::sleep_for(300ms);
+  ASSERT_TRUE(joystick_.startListening());
+  const auto back = Clock::now();
+
+  ASSERT_TRUE(waitFor([&] { return connections() > connected_before; }, 3000ms))
+      << rig_.logSince(mark);
+  report("reconnect after the slave came back", Clock::now() - back);
+  EXPECT_LE(Clock::now() - back, scaled(Clock::duration(kReconnectBound)));
+  EXPECT_TRUE(waitFor([&] { return joystick_.holdingRegister(RockerRig::kIndicatorRegister) == 2; },
+                      2000ms))
+      << rig_.logSince(mark);
+  EXPECT_EQ(rig_.countSince(mark, kReadError), 1);
+  expectNoFlood(mark, marked);
+}
+
+TEST_F(TcpFaultTest, ExceptionOnOneAddressOfABatchStopsTheJogAndIsReportedOnce) {
+  startJogging();
+  const std::size_t mark = rig_.logMark();
+  const auto marked = Clock::now();
+  const auto rejected = Clock::now();
+  // The indicator's read-back register sits inside the batch of the axes.
+  joystick_.rejectAddress(262, 2, 4);
+  expectStopWithin(rejected, kLossBound, "stop after an exception inside the axis batch");
+  std::this_thread::sleep_for(scaled(2000ms));
+  EXPECT_EQ(rig_.countSince(mark, kReadError), 1);
+  expectNoFlood(mark, marked);
+
+  joystick_.rejectAddress(262, 0, 4);
+  EXPECT_TRUE(waitFor([&] { return rig_.countSince(mark, kReadBack) == 1; }, 2000ms))
+      << rig_.logSince(mark);
+}
+
+// A slave that answers, only slowly (below the time-out), still jogs: the
+// release is seen late, but it is seen, and nothing moves on its own.
+TEST_F(TcpFaultTest, SlowSlaveBelowTheTimeOutStillStartsAndStopsJogs) {
+  rig_.start(tcpInfo(joystick_.port()));
+  ASSERT_TRUE(rig_.switchJoggingOn(joystick_)) << rig_.logSince(0);
+  joystick_.setReplyDelay(150ms);
+  const std::size_t mark = rig_.logMark();
+  ASSERT_TRUE(rig_.startJog(joystick_)) << rig_.logSince(mark);
+  const auto released = Clock::now();
+  joystick_.setInputRegister(256, 0);
+  const auto latency = rig_.stopLatencySince(released);
+  ASSERT_TRUE(latency.has_value()) << rig_.logSince(mark);
+  report("stop after a release, slave answering in 150 ms", *latency);
+  EXPECT_EQ(rig_.speedCommands(), 1);
+  EXPECT_EQ(rig_.countSince(mark, kReadError), 0);
+}
+
+// A reply that arrives after its time-out stays in the socket. Once the
+// slave is quick again every later transaction must be sound again, instead
+// of each reading the answer to the one before.
+TEST_F(TcpFaultTest, ReplyAfterItsTimeOutDoesNotShiftLaterTransactions) {
+  rig_.start(tcpInfo(joystick_.port()));
+  ASSERT_TRUE(rig_.switchJoggingOn(joystick_)) << rig_.logSince(0);
+  const std::size_t mark = rig_.logMark();
+  joystick_.setReplyDelay(kResponseTimeout + 300ms);
+  ASSERT_TRUE(waitFor([&] { return rig_.countSince(mark, kReadError) == 1; }, 4000ms));
+  joystick_.setReplyDelay(0ms);
+
+  EXPECT_TRUE(waitFor([&] { return rig_.countSince(mark, kReadBack) == 1; }, 5000ms))
+      << "the joystick never reads sound again after one late reply\n"
+      << rig_.logSince(mark);
+  // And the values are the joystick's: a push jogs.
+  EXPECT_TRUE(rig_.startJog(joystick_)) << rig_.logSince(mark);
+}
+
+class ManglingTcpFaultTest : public TcpFaultTest {
+ protected:
+  void startJoggingThroughProxy() {
+    rig_.start(tcpInfo(proxy_.port()));
+    ASSERT_TRUE(rig_.switchJoggingOn(joystick_)) << rig_.logSince(0);
+    ASSERT_TRUE(rig_.startJog(joystick_)) << rig_.logSince(0);
+  }
+
+  ManglingTcpProxy proxy_{joystick_.port()};
+};
+
+// A reply one byte shorter than its header says: the master waits for the
+// byte that never comes.
+TEST_F(ManglingTcpFaultTest, ShortRepliesStopTheJogAndTheLinkRecovers) {
+  startJoggingThroughProxy();
+  const std::size_t mark = rig_.logMark();
+  const auto marked = Clock::now();
+  const auto damaged = Clock::now();
+  proxy_.mangling().set(ReplyMangling::dropLastBytes(1));
+  expectStopWithin(damaged, kResponseTimeout + kLossBound, "stop after short replies");
+  std::this_thread::sleep_for(scaled(1000ms));
+  expectNoFlood(mark, marked);
+  proxy_.mangling().clear();
+  EXPECT_TRUE(waitFor([&] { return rig_.countSince(mark, kReadBack) == 1; }, 5000ms))
+      << rig_.logSince(mark);
+}
+
+// Two bytes after every reply that nobody asked for.
+TEST_F(ManglingTcpFaultTest, OverlongRepliesStopTheJogAndTheLinkRecovers) {
+  startJoggingThroughProxy();
+  const std::size_t mark = rig_.logMark();
+  const auto marked = Clock::now();
+  const auto damaged = Clock::now();
+  proxy_.mangling().set(ReplyMangling::appendBytes({0x00, 0x00}));
+  expectStopWithin(damaged, kLossBound, "stop after overlong replies");
+  std::this_thread::sleep_for(scaled(1000ms));
+  expectNoFlood(mark, marked);
+  proxy_.mangling().clear();
+  EXPECT_TRUE(waitFor([&] { return rig_.countSince(mark, kReadBack) == 1; }, 5000ms))
+      << rig_.logSince(mark);
+}
+
+}  // namespace
+}  // namespace rocker_reliability
