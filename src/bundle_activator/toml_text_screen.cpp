@@ -59,8 +59,11 @@ std::size_t skipString(const std::string& text, std::size_t i) {
   return text.size();
 }
 
-[[noreturn]] void refuse(const std::string& source, const std::string& what) {
-  throw toml::syntax_error("[error] " + source + ": " + what, toml::source_location());
+[[noreturn]] void refuse(const std::string& text, std::size_t offset, const std::string& source,
+                         const std::string& what) {
+  const auto line = 1 + std::count(text.begin(), text.begin() + static_cast<long>(offset), '\n');
+  throw toml::syntax_error("[error] " + source + ": line " + std::to_string(line) + ": " + what,
+                           toml::source_location());
 }
 
 }  // namespace
@@ -68,11 +71,12 @@ std::size_t skipString(const std::string& text, std::size_t i) {
 void TomlTextScreen::check(const std::string& text, const std::string& source) {
   const std::size_t bad = firstInvalidUtf8(text);
   if (bad != std::string::npos) {
-    refuse(source, "byte " + std::to_string(bad) + " is not UTF-8");
+    refuse(text, bad, source, "byte " + std::to_string(bad) + " is not UTF-8");
   }
-  if (nestingDepth(text) > kMaxNesting) {
-    refuse(source, "arrays or inline tables nested deeper than " + std::to_string(kMaxNesting) +
-                       " levels");
+  const std::size_t deep = firstTooDeep(text, kMaxNesting);
+  if (deep != std::string::npos) {
+    refuse(text, deep, source,
+           "arrays or inline tables nested deeper than " + std::to_string(kMaxNesting) + " levels");
   }
 }
 
@@ -86,9 +90,8 @@ std::size_t TomlTextScreen::firstInvalidUtf8(const std::string& text) {
   return std::string::npos;
 }
 
-int TomlTextScreen::nestingDepth(const std::string& text) {
+std::size_t TomlTextScreen::firstTooDeep(const std::string& text, int limit) {
   int depth = 0;
-  int deepest = 0;
   std::size_t i = 0;
   while (i < text.size()) {
     const char c = text[i];
@@ -101,11 +104,11 @@ int TomlTextScreen::nestingDepth(const std::string& text) {
       i = end == std::string::npos ? text.size() : end;
       continue;
     }
-    if (c == '[' || c == '{') deepest = std::max(deepest, ++depth);
+    if ((c == '[' || c == '{') && ++depth > limit) return i;
     if ((c == ']' || c == '}') && depth > 0) --depth;
     ++i;
   }
-  return deepest;
+  return std::string::npos;
 }
 
 }  // namespace velk::zorv_comm

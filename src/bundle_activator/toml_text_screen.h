@@ -17,7 +17,8 @@ class TomlTextScreen {
   static constexpr int kMaxNesting = 64;
 
   // Throws toml::syntax_error when text is not valid UTF-8 or nests arrays
-  // and inline tables deeper than kMaxNesting.
+  // and inline tables deeper than kMaxNesting; the message names the source
+  // and the line.
   static void check(const std::string& text, const std::string& source);
 
   // Offset of the first byte that does not belong to a valid UTF-8 sequence
@@ -25,8 +26,9 @@ class TomlTextScreen {
   // or npos when there is none.
   static std::size_t firstInvalidUtf8(const std::string& text);
 
-  // Deepest nesting of '[' and '{' outside strings and comments.
-  static int nestingDepth(const std::string& text);
+  // Offset of the first '[' or '{' outside strings and comments that opens
+  // a level deeper than `limit`, or npos when there is none.
+  static std::size_t firstTooDeep(const std::string& text, int limit);
 };
 
 }  // namespace velk::zorv_comm

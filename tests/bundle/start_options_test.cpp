@@ -108,7 +108,9 @@ TEST(StartOptionsTest, ScreenPassesValidTextThatLooksDeep) {
   const std::string deepInString(200, '[');
   const StartOptions o = StartOptions::parse(
       "# [[[[ 摇杆 {{{{\n"
-      "device_info = \"192.168.1.10,502," + deepInString + "\"\n"
+      "device_info = \"192.168.1.10,502," +
+      deepInString +
+      "\"\n"
       "x = '''\n{{{{{{ ''' \n"
       "y = \"\\\" [[[[\"\n"
       "z = '设备' # ]]]]\n");

@@ -1,10 +1,11 @@
+#include "common/log.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "common/base_class_statics.h"
-#include "common/log.h"
 #include "common/log_level.h"
 
 namespace {
@@ -35,7 +36,8 @@ TEST(LogSink, StatementThatWritesNothingMakesNoCall) {
 TEST(LogSink, StreamFormCarriesLevelBaseNameAndLine) {
   Recorder rec;
   const int line = __LINE__ + 1;
-  VELK_LOG(rec.callback(), velk::kLogWarning) << "rocker version: " << "0.3.0" << ' ' << 7 << 2.5;
+  VELK_LOG(rec.callback(), velk::kLogWarning) << "rocker version: "
+                                              << "0.3.0" << ' ' << 7 << 2.5;
   ASSERT_EQ(rec.entries.size(), 1u);
   EXPECT_EQ(rec.entries[0].level, velk::kLogWarning);
   EXPECT_EQ(rec.entries[0].file, "log_test.cpp");
@@ -48,8 +50,9 @@ TEST(LogSink, FormatFormKeepsMarksAndSeparatesValuesBySingleSpaces) {
   VELK_LOGF(rec.callback(), velk::kLogInfo, "Modbus device {}:{} closed. ", "127.0.0.1", 1502);
   VELK_LOGF(rec.callback(), velk::kLogError, "Set Modbus signal {} result failed, ret:{} ", "sig",
             -2);
-  VELK_LOGF(rec.callback(), velk::kLogWarning, "Unkown errno({}): {}. Assume modbus unit disconnected",
-            104, "Connection reset by peer");
+  VELK_LOGF(rec.callback(), velk::kLogWarning,
+            "Unkown errno({}): {}. Assume modbus unit disconnected", 104,
+            "Connection reset by peer");
   VELK_LOGF(rec.callback(), velk::kLogError, "modbus no init !");
   ASSERT_EQ(rec.entries.size(), 4u);
   EXPECT_EQ(rec.entries[0].msg, "Modbus device {}:{} closed. 127.0.0.1 1502");
@@ -61,7 +64,8 @@ TEST(LogSink, FormatFormKeepsMarksAndSeparatesValuesBySingleSpaces) {
 
 TEST(LogSink, EmbeddedNewlinesArriveAsOneCall) {
   Recorder rec;
-  VELK_LOG(rec.callback(), velk::kLogInfo) << "Start rocker. Options: \n" << "cycle = 0.01\nacc = 1.0";
+  VELK_LOG(rec.callback(), velk::kLogInfo) << "Start rocker. Options: \n"
+                                           << "cycle = 0.01\nacc = 1.0";
   ASSERT_EQ(rec.entries.size(), 1u);
   EXPECT_EQ(rec.entries[0].msg, "Start rocker. Options: \ncycle = 0.01\nacc = 1.0");
 }

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <sstream>
 
+#include "bundle_activator/toml_text_screen.h"
 #include "rocker-sim/input_error.h"
 #include "rocker-sim/scenario_text.h"
 #include "rocker-sim/start_option_keys.h"
@@ -298,6 +299,7 @@ Scenario ScenarioParser::parseFile(const std::string& path) {
 Scenario ScenarioParser::parseText(const std::string& text, const std::string& name) {
   toml::value root;
   try {
+    zorv_comm::TomlTextScreen::check(text, name);
     std::istringstream in(text);
     root = toml::parse(in, name);
   } catch (const std::exception& e) {

@@ -7,6 +7,7 @@
 #include <map>
 #include <sstream>
 
+#include "bundle_activator/toml_text_screen.h"
 #include "rocker-sim/input_error.h"
 #include "rocker-sim/start_option_keys.h"
 
@@ -67,6 +68,7 @@ void StartOptions::readFile(const std::string& path) {
   content << in.rdbuf();
   file_text_ = content.str();
   try {
+    zorv_comm::TomlTextScreen::check(file_text_, path);
     std::istringstream parse_in(file_text_);
     file_table_ = toml::parse(parse_in, path);
   } catch (const std::exception& e) {

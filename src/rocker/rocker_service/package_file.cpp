@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <sstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <utility>
 
 #include "common/log.h"
