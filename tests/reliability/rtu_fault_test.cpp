@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "reliability/fault_test_fixture.h"
 #include "reliability/rig_timing.h"
 #include "reliability/rocker_rig.h"
 #include "reliability/serial_line_tap.h"
@@ -28,36 +29,7 @@ const char* const kReadBack = "Get rocker modbus data success!";
 
 std::string serialInfo(const std::string& path) { return path + ",115200,N,8,1"; }
 
-void report(const std::string& figure, Clock::duration d) {
-  std::cout << "[figure] " << figure << ": " << millisecondsOf(d) << " ms" << std::endl;
-}
-
-class RtuFaultTest : public ::testing::Test {
- protected:
-  void expectStopWithin(Clock::time_point injected, std::chrono::milliseconds bound,
-                        const std::string& figure) {
-    const auto latency = rig_.stopLatencySince(injected);
-    ASSERT_TRUE(latency.has_value()) << "no stop command after the fault\n" << rig_.logSince(0);
-    report(figure, *latency);
-    EXPECT_LE(*latency, scaled(std::chrono::duration_cast<Clock::duration>(bound)));
-  }
-
-  // A message that comes back every cycle shows up about 100 times a
-  // second; one per reconnection attempt (about one a second) or a few
-  // repeats are events, not a flood.
-  void expectNoFlood(std::size_t mark, Clock::time_point since) {
-    const double seconds = std::chrono::duration<double>(Clock::now() - since).count();
-    const int limit = 3 + static_cast<int>(2 * seconds);
-    // ROCKER_RELIABILITY_LOG=1 shows what the bundle said about the fault.
-    if (std::getenv("ROCKER_RELIABILITY_LOG") != nullptr) std::cout << rig_.logSince(mark);
-    const auto most = rig_.mostFrequentSince(mark);
-    EXPECT_LE(most.second, limit) << "\"" << most.first << "\" repeated " << most.second
-                                  << " times\n"
-                                  << rig_.logSince(mark);
-  }
-
-  RockerRig rig_;
-};
+class RtuFaultTest : public FaultTestFixture {};
 
 TEST_F(RtuFaultTest, BadCheckSumsStopTheJogAndTheLineRecovers) {
   SerialLineTap line;

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "reliability/fault_test_fixture.h"
 #include "reliability/mangling_tcp_proxy.h"
 #include "reliability/rig_timing.h"
 #include "reliability/rocker_rig.h"
@@ -32,11 +33,7 @@ const char* const kConnected = "Connected to Modbus Slave";
 
 std::string tcpInfo(int port) { return "127.0.0.1," + std::to_string(port); }
 
-void report(const std::string& figure, Clock::duration d) {
-  std::cout << "[figure] " << figure << ": " << millisecondsOf(d) << " ms" << std::endl;
-}
-
-class TcpFaultTest : public ::testing::Test {
+class TcpFaultTest : public FaultTestFixture {
  protected:
   void startJogging() {
     rig_.start(tcpInfo(joystick_.port()));
@@ -44,34 +41,9 @@ class TcpFaultTest : public ::testing::Test {
     ASSERT_TRUE(rig_.startJog(joystick_)) << rig_.logSince(0);
   }
 
-  void expectStopWithin(Clock::time_point injected, std::chrono::milliseconds bound,
-                        const std::string& figure) {
-    const auto latency = rig_.stopLatencySince(injected);
-    ASSERT_TRUE(latency.has_value()) << "no stop command after the fault\n" << rig_.logSince(0);
-    report(figure, *latency);
-    EXPECT_LE(*latency, scaled(std::chrono::duration_cast<Clock::duration>(bound)));
-  }
-
-  // The log of the fault names it once and does not repeat anything every
-  // cycle.
-  // A message that comes back every cycle shows up about 100 times a
-  // second; one per reconnection attempt (about one a second) or a few
-  // repeats are events, not a flood.
-  void expectNoFlood(std::size_t mark, Clock::time_point since) {
-    const double seconds = std::chrono::duration<double>(Clock::now() - since).count();
-    const int limit = 3 + static_cast<int>(2 * seconds);
-    // ROCKER_RELIABILITY_LOG=1 shows what the bundle said about the fault.
-    if (std::getenv("ROCKER_RELIABILITY_LOG") != nullptr) std::cout << rig_.logSince(mark);
-    const auto most = rig_.mostFrequentSince(mark);
-    EXPECT_LE(most.second, limit) << "\"" << most.first << "\" repeated " << most.second
-                                  << " times\n"
-                                  << rig_.logSince(mark);
-  }
-
   int connections() { return rig_.log().countContaining(kConnected); }
 
   TcpTestSlave joystick_;
-  RockerRig rig_;
 };
 
 TEST_F(TcpFaultTest, ConnectionDroppedDuringAJogStopsItAndReconnectsWithNothingLost) {

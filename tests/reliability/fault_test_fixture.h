@@ -1,0 +1,34 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+
+#include "reliability/rig_timing.h"
+#include "reliability/rocker_rig.h"
+
+namespace rocker_reliability {
+
+// What every fault test checks after injecting its fault, over any link:
+// the jog stopped in time, and the log did not repeat itself every cycle.
+class FaultTestFixture : public ::testing::Test {
+ protected:
+  // The stop command came within `bound` (scaled for sanitizer builds) of
+  // `injected`; the latency is printed as a figure.
+  void expectStopWithin(Clock::time_point injected, std::chrono::milliseconds bound,
+                        const std::string& figure);
+
+  // A message that comes back every cycle shows up about 100 times a
+  // second; one per reconnection attempt (about one a second) or a few
+  // repeats are events, not a flood. ROCKER_RELIABILITY_LOG=1 prints what
+  // the bundle said after `mark`.
+  void expectNoFlood(std::size_t mark, Clock::time_point since);
+
+  static void report(const std::string& figure, Clock::duration d);
+
+  RockerRig rig_;
+};
+
+}  // namespace rocker_reliability
