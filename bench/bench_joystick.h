@@ -1,0 +1,45 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "bench/transport.h"
+#include "support/modbus_test_slave.h"
+#include "support/pty_pair.h"
+
+namespace velk::bench {
+
+// The joystick the bundle polls: a real libmodbus slave (unit 2) on loopback
+// TCP at a port the kernel picks, or on one end of a socat pseudo-terminal
+// pair at 115200 baud 8N1. Stick centred, buttons up, firmware 1.1.3.
+class BenchJoystick {
+ public:
+  // The slave serves at most `lifetime`, then ends by itself.
+  BenchJoystick(Transport transport, std::chrono::seconds lifetime);
+  ~BenchJoystick();
+  BenchJoystick(const BenchJoystick&) = delete;
+  BenchJoystick& operator=(const BenchJoystick&) = delete;
+
+  Transport transport() const { return transport_; }
+  test::ModbusTestSlave& slave() { return *slave_; }
+  // The "device_info" start option that reaches this joystick.
+  const std::string& deviceInfo() const { return device_info_; }
+  // Where a second master reaches it: host and port, or the serial path.
+  std::string host() const { return "127.0.0.1"; }
+  int port() const { return port_; }
+  std::string serialPath() const;
+
+  void setStickX(int16_t value);
+  void setButton(int coil, bool down);
+
+ private:
+  Transport transport_;
+  std::unique_ptr<test::PtyPair> line_;
+  std::unique_ptr<test::ModbusTestSlave> slave_;
+  std::string device_info_;
+  int port_ = 0;
+};
+
+}  // namespace velk::bench

@@ -1,0 +1,47 @@
+#include "bench/jog_driver.h"
+
+#include "bench/wait_until.h"
+
+namespace velk::bench {
+
+double JogDriver::Timing::ms() const {
+  return std::chrono::duration<double, std::milli>(command - changed).count();
+}
+
+JogDriver::JogDriver(RockerRig& rig) : rig_(rig) {}
+
+JogDriver::Timing JogDriver::push(int16_t value, std::chrono::milliseconds timeout) {
+  return moveAndAwait(value, "speedLine", timeout);
+}
+
+JogDriver::Timing JogDriver::release(std::chrono::milliseconds timeout) {
+  return moveAndAwait(0, "stopLine", timeout);
+}
+
+JogDriver::Timing JogDriver::moveAndAwait(int16_t value, const char* command,
+                                          std::chrono::milliseconds timeout) {
+  const char* const kPauseWarning = "距离上一组运动时间间隔:";
+  sim::SimulatedRobot& robot = rig_.robot();
+  // Cleared first, so that any command recorded from here on answers this move.
+  robot.clearCalls();
+  const int pauses_before = rig_.log().count(kPauseWarning);
+  Timing timing;
+  rig_.joystick().setStickX(value);
+  // Taken after the change: from now on every read the slave serves sees it.
+  timing.changed = std::chrono::steady_clock::now();
+  timing.ok = waitUntil(
+      [&] {
+        for (const sim::RecordedCall& call : robot.commands()) {
+          if (call.name == command) {
+            timing.command = call.steady_time;
+            return true;
+          }
+        }
+        return false;
+      },
+      timeout, std::chrono::milliseconds(3));
+  timing.paused = rig_.log().count(kPauseWarning) > pauses_before;
+  return timing;
+}
+
+}  // namespace velk::bench

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <nlohmann/json.hpp>
+
+#include "bench/rocker_rig.h"
+
+namespace velk::bench {
+
+struct ShutdownSettings {
+  int iterations = 15;
+  uint32_t seed = 6;
+};
+
+// Figure 6: how long the host waits in the extension's stop(), and in the
+// release of the extension (the host drops its reference and stops the
+// bundle; the framework withdraws the service, which destroys the extension,
+// its periodic thread, the rocker service, the registry and, after the pass
+// in progress, the poll thread). Each iteration starts the bundle afresh,
+// waits until the joystick has been read, then a random part of a group
+// period so that the stop falls anywhere in the poll schedule.
+class ShutdownBench {
+ public:
+  ShutdownBench(RockerRig& rig, ShutdownSettings settings);
+  void run(nlohmann::json& figures);
+
+ private:
+  RockerRig& rig_;
+  ShutdownSettings settings_;
+};
+
+}  // namespace velk::bench

@@ -1,0 +1,65 @@
+#include "bench/thread_probe.h"
+
+#include <dirent.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace velk::bench {
+namespace {
+
+std::string taskFile(int tid, const char* file) {
+  return "/proc/self/task/" + std::to_string(tid) + "/" + file;
+}
+
+uint64_t statusField(const std::string& text, const std::string& key) {
+  const auto at = text.find(key);
+  if (at == std::string::npos) return 0;
+  return std::strtoull(text.c_str() + at + key.size(), nullptr, 10);
+}
+
+}  // namespace
+
+std::vector<int> ThreadProbe::tids() {
+  std::vector<int> out;
+  DIR* dir = opendir("/proc/self/task");
+  if (dir == nullptr) return out;
+  while (const dirent* entry = readdir(dir)) {
+    const int tid = std::atoi(entry->d_name);
+    if (tid > 0) out.push_back(tid);
+  }
+  closedir(dir);
+  return out;
+}
+
+std::string ThreadProbe::nameOf(int tid) {
+  std::ifstream in(taskFile(tid, "comm"));
+  std::string name;
+  std::getline(in, name);
+  return name;
+}
+
+std::vector<int> ThreadProbe::tidsNamed(const std::string& name) {
+  std::vector<int> out;
+  for (int tid : tids()) {
+    if (nameOf(tid) == name) out.push_back(tid);
+  }
+  return out;
+}
+
+ThreadSample ThreadProbe::sample(int tid) {
+  ThreadSample sample;
+  sample.tid = tid;
+  std::ifstream schedstat(taskFile(tid, "schedstat"));
+  if (!(schedstat >> sample.cpu_ns)) return sample;
+  std::ifstream status(taskFile(tid, "status"));
+  std::stringstream text;
+  text << status.rdbuf();
+  sample.voluntary = statusField(text.str(), "\nvoluntary_ctxt_switches:");
+  sample.involuntary = statusField(text.str(), "\nnonvoluntary_ctxt_switches:");
+  sample.alive = true;
+  return sample;
+}
+
+}  // namespace velk::bench

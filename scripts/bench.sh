@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Builds an optimised tree (build-bench) and runs the benchmarks of bench/
+# over a loopback Modbus TCP slave and over Modbus RTU on a pseudo-terminal
+# pair, then writes docs/benchmarks.md from their results. Never part of the
+# test command. The default run takes about seven to eight minutes; --long makes the
+# memory growth run ten minutes per transport instead of 45 s (about 25 minutes
+# in all).
+#
+#   scripts/bench.sh                 # all benchmarks, page in docs/benchmarks.md
+#   scripts/bench.sh --long          # the same with the ten-minute memory runs
+#   scripts/bench.sh --quick         # a short check of the machinery; its page goes
+#                                    # to build-bench/bench-results/ unless --output
+#   scripts/bench.sh --output FILE   # write the page elsewhere
+#
+# The figures depend on the machine and on what else runs on it: run it on a
+# quiet machine. Exits non-zero if a benchmark fails; the page then shows "–"
+# for its figures.
+set -uo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+
+long=0
+quick=0
+output=""
+while [ "$#" -gt 0 ]; do
+  case "$1" in
+    --long) long=1 ;;
+    --quick) quick=1 ;;
+    --output) shift; output="${1:-}" ;;
+    -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
+    *) echo "bench.sh: unknown argument '$1'" >&2; exit 2 ;;
+  esac
+  shift
+done
+
+pushes=200; window=10; cpu_window=15; growth=45; iterations=15
+if [ "$long" -eq 1 ]; then growth=600; fi
+if [ "$quick" -eq 1 ]; then
+  pushes=20; window=3; cpu_window=5; growth=15; iterations=4
+fi
+
+bash scripts/install-deps.sh || exit 1
+
+build="$root/build-bench"
+jobs="$(nproc 2>/dev/null || echo 2)"
+echo "=== bench: build ($build, Release)"
+mkdir -p "$build"
+if ! cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DROCKER_BENCH=ON >"$build/configure.log" 2>&1; then
+  cat "$build/configure.log"
+  echo "bench.sh: configure failed" >&2
+  exit 1
+fi
+if ! cmake --build "$build" --target rocker-bench -j "$jobs"; then
+  echo "bench.sh: build failed" >&2
+  exit 1
+fi
+bench="$build/bench/rocker-bench"
+
+results="$build/bench-results/$(date -u +%Y%m%dT%H%M%SZ)"
+mkdir -p "$results"
+if [ -z "$output" ]; then
+  if [ "$quick" -eq 1 ]; then output="$results/benchmarks.md"; else output="$root/docs/benchmarks.md"; fi
+fi
+
+status=0
+run() {
+  local name="$1" transport="$2"
+  shift 2
+  echo "=== bench: $name over $transport"
+  local started=$SECONDS
+  if ! "$bench" "$name" --transport "$transport" --out "$results/$name-$transport.json" "$@" \
+       2>"$results/$name-$transport.log"; then
+    cat "$results/$name-$transport.log" >&2
+    echo "bench.sh: $name over $transport failed" >&2
+    status=1
+  fi
+  echo "    $((SECONDS - started)) s"
+}
+
+for transport in tcp rtu; do
+  run latency "$transport" --pushes "$pushes"
+  run wire "$transport" --window "$window"
+  run cpu "$transport" --window "$cpu_window"
+  run memory "$transport" --window "$window" --growth "$growth"
+  run shutdown "$transport" --iterations "$iterations"
+done
+
+echo "=== bench: report"
+mkdir -p "$(dirname "$output")"
+if ! "$bench" report --results "$results" --output "$output"; then
+  echo "bench.sh: the report could not be written" >&2
+  exit 1
+fi
+echo "bench.sh: results in $results, page in $output"
+exit $status
