@@ -15,6 +15,6 @@ endif()
 # sanitizers), and the sanitizers' own documentation recommends it.
 if(NOT ROCKER_SANITIZE STREQUAL "")
   foreach(lang C CXX)
-    set(CMAKE_${lang}_FLAGS_RELWITHDEBINFO "-O1 -g -DNDEBUG")
+    set(CMAKE_${lang}_FLAGS_RELWITHDEBINFO "-O1 -g1 -DNDEBUG")
   endforeach()
 endif()

@@ -49,37 +49,59 @@ fi
 export ASAN_OPTIONS="detect_leaks=1 ${ASAN_OPTIONS:-}"
 export UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1 ${UBSAN_OPTIONS:-}"
 
-status=0
-summary=()
-for target in "${targets[@]}"; do
-  name="${target#fuzz_}"
-  binary="$build/fuzz/$target"
-  seeds="$root/fuzz/corpus/$name"
-  work="$build/fuzz-work/$target"
+# Runs one target; its summary line goes to build-fuzz/fuzz-work/<target>/summary.
+run_target() {
+  local target="$1"
+  local name="${target#fuzz_}"
+  local binary="$build/fuzz/$target"
+  local seeds="$root/fuzz/corpus/$name"
+  local work="$build/fuzz-work/$target"
+  mkdir -p "$work/corpus"
+  rm -f "$work/summary"
   if [ ! -x "$binary" ] || [ ! -d "$seeds" ]; then
     echo "fuzz.sh: no such target or seed corpus: $target" >&2
-    status=1
-    summary+=("$target: MISSING")
-    continue
+    echo "$target: MISSING" >"$work/summary"
+    return 1
   fi
-  mkdir -p "$work/corpus"
-  log="$work/run.log"
+  local log="$work/run.log"
   echo "=== fuzz: $target for ${seconds}s"
   # -timeout: one input taking longer than this is a hang, a finding too.
   "$binary" "$work/corpus" "$seeds" \
       -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
       -print_final_stats=1 -artifact_prefix="$work/" >"$log" 2>&1
-  rc=$?
+  local rc=$?
+  local runs cov artifact
   runs="$(grep -Eo 'stat::number_of_executed_units: *[0-9]+' "$log" | grep -Eo '[0-9]+$' | tail -n 1)"
   cov="$(grep -Eo 'cov: [0-9]+' "$log" | tail -n 1)"
   if [ "$rc" -ne 0 ]; then
-    status=1
     tail -n 60 "$log"
     artifact="$(ls -t "$work"/crash-* "$work"/leak-* "$work"/timeout-* "$work"/oom-* 2>/dev/null | head -n 1)"
-    summary+=("$target: FINDING (exit $rc) ${artifact:-see $log}")
-  else
-    summary+=("$target: ok, ${runs:-?} runs in ${seconds}s, ${cov:-cov: ?}")
+    echo "$target: FINDING (exit $rc) ${artifact:-see $log}" >"$work/summary"
+    return 1
   fi
+  echo "$target: ok, ${runs:-?} runs in ${seconds}s, ${cov:-cov: ?}" >"$work/summary"
+}
+
+# One target per core at a time: each fuzzer is single-threaded.
+status=0
+running=0
+for target in "${targets[@]}"; do
+  if [ "$running" -ge "$jobs" ]; then
+    wait -n || status=1
+    running=$((running - 1))
+  fi
+  run_target "$target" &
+  running=$((running + 1))
+done
+while [ "$running" -gt 0 ]; do
+  wait -n || status=1
+  running=$((running - 1))
+done
+
+summary=()
+for target in "${targets[@]}"; do
+  summary+=("$(cat "$build/fuzz-work/$target/summary" 2>/dev/null || echo "$target: no result")")
+  grep -q ': ok,' "$build/fuzz-work/$target/summary" 2>/dev/null || status=1
 done
 
 echo

@@ -21,13 +21,13 @@ summaries=()
 
 run_suite() {
   local name="$1" dir="$2" san="$3"
-  echo "=== ${name}: build (${dir})"
+  echo "=== ${name}: build (${dir}) $(date +%T)"
   if ! bash scripts/build.sh "$dir" "$san"; then
     summaries+=("${name}: BUILD FAILED")
     status=1
     return
   fi
-  echo "=== ${name}: test"
+  echo "=== ${name}: test $(date +%T)"
   local log="$root/$dir/ctest.log"
   (cd "$root/$dir" && ctest --output-on-failure -j "$jobs" --timeout 300) 2>&1 | tee "$log"
   local rc=${PIPESTATUS[0]}
@@ -45,7 +45,7 @@ run_suite "address+undefined-sanitizer" build-asan address
 
 # libFuzzer targets (clang, AddressSanitizer and UndefinedBehaviorSanitizer),
 # about 20 s each; any finding fails the run.
-echo "=== fuzz: 20 s per target"
+echo "=== fuzz: 20 s per target $(date +%T)"
 if bash scripts/fuzz.sh 20; then
   summaries+=("fuzz: no findings")
 else
@@ -54,6 +54,6 @@ else
 fi
 
 echo
-echo "=== summary"
+echo "=== summary $(date +%T)"
 for s in "${summaries[@]}"; do echo "$s"; done
 exit $status

@@ -1,7 +1,7 @@
 #include "bundle_activator/toml_text_screen.h"
 
 #include <algorithm>
-#include <toml.hpp>
+#include <toml/exception.hpp>
 
 namespace velk::zorv_comm {
 namespace {

@@ -7,6 +7,13 @@
 
 namespace rocker_reliability {
 
+void FaultTestFixture::startJogging(const std::string& device_info,
+                                    velk::test::ModbusTestSlave& joystick) {
+  rig_.start(device_info);
+  ASSERT_TRUE(rig_.switchJoggingOn(joystick)) << rig_.logSince(0);
+  ASSERT_TRUE(rig_.startJog(joystick)) << rig_.logSince(0);
+}
+
 void FaultTestFixture::expectStopWithin(Clock::time_point injected, std::chrono::milliseconds bound,
                                         const std::string& figure) {
   const auto latency = rig_.stopLatencySince(injected);

@@ -15,6 +15,10 @@ namespace rocker_reliability {
 // the jog stopped in time, and the log did not repeat itself every cycle.
 class FaultTestFixture : public ::testing::Test {
  protected:
+  // Starts the bundle against `joystick` at `device_info`, switches jogging
+  // on and starts a jog; fatal failures end the test.
+  void startJogging(const std::string& device_info, velk::test::ModbusTestSlave& joystick);
+
   // The stop command came within `bound` (scaled for sanitizer builds) of
   // `injected`; the latency is printed as a figure.
   void expectStopWithin(Clock::time_point injected, std::chrono::milliseconds bound,

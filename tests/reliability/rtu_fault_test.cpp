@@ -34,9 +34,8 @@ class RtuFaultTest : public FaultTestFixture {};
 TEST_F(RtuFaultTest, BadCheckSumsStopTheJogAndTheLineRecovers) {
   SerialLineTap line;
   RtuTestSlave joystick(line.slavePath());
-  rig_.start(serialInfo(line.devicePath()));
-  ASSERT_TRUE(rig_.switchJoggingOn(joystick)) << rig_.logSince(0);
-  ASSERT_TRUE(rig_.startJog(joystick)) << rig_.logSince(0);
+  startJogging(serialInfo(line.devicePath()), joystick);
+  if (HasFatalFailure()) return;
   const std::size_t mark = rig_.logMark();
   const auto marked = Clock::now();
 
@@ -55,9 +54,8 @@ TEST_F(RtuFaultTest, BadCheckSumsStopTheJogAndTheLineRecovers) {
 TEST_F(RtuFaultTest, SilentSlaveStopsTheJogWithinTheResponseTimeOutAndHalfASecond) {
   PtyPair line;
   RtuTestSlave joystick(line.slavePath());
-  rig_.start(serialInfo(line.devicePath()));
-  ASSERT_TRUE(rig_.switchJoggingOn(joystick)) << rig_.logSince(0);
-  ASSERT_TRUE(rig_.startJog(joystick)) << rig_.logSince(0);
+  startJogging(serialInfo(line.devicePath()), joystick);
+  if (HasFatalFailure()) return;
   const std::size_t mark = rig_.logMark();
   const auto marked = Clock::now();
 
@@ -72,9 +70,8 @@ TEST_F(RtuFaultTest, SilentSlaveStopsTheJogWithinTheResponseTimeOutAndHalfASecon
 TEST_F(RtuFaultTest, VanishingLineStopsTheJogAndIsReportedOnce) {
   auto line = std::make_unique<PtyPair>();
   auto joystick = std::make_unique<RtuTestSlave>(line->slavePath());
-  rig_.start(serialInfo(line->devicePath()));
-  ASSERT_TRUE(rig_.switchJoggingOn(*joystick)) << rig_.logSince(0);
-  ASSERT_TRUE(rig_.startJog(*joystick)) << rig_.logSince(0);
+  startJogging(serialInfo(line->devicePath()), *joystick);
+  if (HasFatalFailure()) return;
   const int jogs = rig_.speedCommands();
   const std::size_t mark = rig_.logMark();
   const auto marked = Clock::now();

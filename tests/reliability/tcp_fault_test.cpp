@@ -35,11 +35,7 @@ std::string tcpInfo(int port) { return "127.0.0.1," + std::to_string(port); }
 
 class TcpFaultTest : public FaultTestFixture {
  protected:
-  void startJogging() {
-    rig_.start(tcpInfo(joystick_.port()));
-    ASSERT_TRUE(rig_.switchJoggingOn(joystick_)) << rig_.logSince(0);
-    ASSERT_TRUE(rig_.startJog(joystick_)) << rig_.logSince(0);
-  }
+  void startJogging() { FaultTestFixture::startJogging(tcpInfo(joystick_.port()), joystick_); }
 
   int connections() { return rig_.log().countContaining(kConnected); }
 
@@ -48,6 +44,7 @@ class TcpFaultTest : public FaultTestFixture {
 
 TEST_F(TcpFaultTest, ConnectionDroppedDuringAJogStopsItAndReconnectsWithNothingLost) {
   startJogging();
+  if (HasFatalFailure()) return;
   const int jogs = rig_.speedCommands();
   const std::size_t mark = rig_.logMark();
   const auto marked = Clock::now();
@@ -97,6 +94,7 @@ TEST_F(TcpFaultTest, ConnectionDroppedAtRestNeverMovesTheRobot) {
 
 TEST_F(TcpFaultTest, SilentSlaveStopsTheJogWithinTheResponseTimeOutAndHalfASecond) {
   startJogging();
+  if (HasFatalFailure()) return;
   const std::size_t mark = rig_.logMark();
   const auto marked = Clock::now();
   const auto silenced = Clock::now();
@@ -116,6 +114,7 @@ TEST_F(TcpFaultTest, SilentSlaveStopsTheJogWithinTheResponseTimeOutAndHalfASecon
 // take much longer than one response time-out.
 TEST_F(TcpFaultTest, ReleasingTheBundleWhileTheSlaveIsSilentReturnsInBoundedTime) {
   startJogging();
+  if (HasFatalFailure()) return;
   joystick_.setSilent(true);
   ASSERT_TRUE(rig_.stopLatencySince(Clock::now()).has_value());
   // Let the retry pass begin its probes of all the signals now in error.
@@ -130,6 +129,7 @@ TEST_F(TcpFaultTest, ReleasingTheBundleWhileTheSlaveIsSilentReturnsInBoundedTime
 
 TEST_F(TcpFaultTest, SlaveRestartReconnectsAndTheLightsShowTheRobotStateAgain) {
   startJogging();
+  if (HasFatalFailure()) return;
   const std::size_t mark = rig_.logMark();
   const auto marked = Clock::now();
   const int connected_before = connections();
@@ -159,6 +159,7 @@ TEST_F(TcpFaultTest, SlaveRestartReconnectsAndTheLightsShowTheRobotStateAgain) {
 
 TEST_F(TcpFaultTest, ExceptionOnOneAddressOfABatchStopsTheJogAndIsReportedOnce) {
   startJogging();
+  if (HasFatalFailure()) return;
   const std::size_t mark = rig_.logMark();
   const auto marked = Clock::now();
   const auto rejected = Clock::now();

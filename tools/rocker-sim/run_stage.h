@@ -1,7 +1,7 @@
 #pragma once
 
 #include <functional>
-#include <toml.hpp>
+#include <toml/value.hpp>
 
 namespace velk::sim {
 class SimulatedRobot;

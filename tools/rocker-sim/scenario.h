@@ -4,7 +4,7 @@
 #include <limits>
 #include <optional>
 #include <string>
-#include <toml.hpp>
+#include <toml/value.hpp>
 #include <vector>
 
 namespace velk::rocker_sim {

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <initializer_list>
 #include <sstream>
+#include <toml.hpp>
 
 #include "bundle_activator/toml_text_screen.h"
 #include "rocker-sim/input_error.h"

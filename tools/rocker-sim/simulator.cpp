@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <toml.hpp>
 
 #include "robot_sim/simulated_robot.h"
 #include "rocker-sim/atomic_file.h"

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <sstream>
+#include <toml.hpp>
 
 #include "rocker-sim/input_error.h"
 

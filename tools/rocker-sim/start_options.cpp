@@ -6,6 +6,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <toml.hpp>
 
 #include "bundle_activator/toml_text_screen.h"
 #include "rocker-sim/input_error.h"

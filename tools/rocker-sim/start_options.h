@@ -2,7 +2,7 @@
 
 #include <set>
 #include <string>
-#include <toml.hpp>
+#include <toml/value.hpp>
 #include <vector>
 
 namespace velk::rocker_sim {
