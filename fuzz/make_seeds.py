@@ -64,7 +64,7 @@ def start_options():
         "wrong_types": b'cycle = 1\ndevice_info = 5\ntool_x = 1.0\ndebug = true\n'
                        b'acc = "fast"\nrotation = [1.0]\n',
         "tables": b'[rocker]\ncycle = 0.02\n[[list]]\na = {b = {c = 1}}\n',
-        "special_floats": b"cycle = nan\nacc = inf\nrotation = -0.0\n"
+        "non_finite_floats": b"cycle = nan\nacc = inf\nrotation = -0.0\n"
                           b"pose_speed_fast = 1e308\ntool_x = 9223372036854775807\n",
         "strings": b"device_info = '''\n/dev/ttyS0,\\u00e9\n'''\n"
                    b'other = "\\u4e2d\\u6587"\n',
