@@ -95,6 +95,26 @@ TEST_F(PackageFileInputTest, FileTheProcessMayNotWriteKeepsItsContent) {
   EXPECT_FALSE(leftTemporaryFile());
 }
 
+// A file the process may write but not read: taking it for a missing file
+// would replace the whole document with the version alone.
+TEST_F(PackageFileInputTest, FileTheProcessMayNotReadKeepsItsOtherMembers) {
+  write(path_, kOldDocument);
+  if (::geteuid() == 0) {  // the child gives up root for nobody, who owns both
+    ASSERT_EQ(::chown(dir_.path().c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(::chown(path_.c_str(), kNobody, kNobody), 0);
+  }
+  ::chmod(path_.c_str(), 0200);
+  const ChildOutcome outcome = ChildOutcome::of(
+      [&] {
+        if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) return 20;
+        return record("1.1.3") ? 0 : 1;
+      },
+      static_cast<unsigned int>(20 * kSlowdown));
+  EXPECT_TRUE(outcome.exited() && outcome.exitCode() == 1) << outcome.describe();
+  EXPECT_EQ(contentOf(path_), kOldDocument);
+  EXPECT_FALSE(leftTemporaryFile());
+}
+
 // The disk fills up while the new document is written: a file size limit
 // makes the write fail exactly as a full disk does (EFBIG instead of
 // ENOSPC), without a mount.

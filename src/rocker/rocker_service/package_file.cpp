@@ -109,7 +109,14 @@ PackageFile::ReadOutcome PackageFile::readText(std::string& text) const {
   // O_NONBLOCK: opening a named pipe nobody writes to would otherwise block
   // the periodic task thread for good.
   const int fd = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return ReadOutcome::kMissing;
+  if (fd < 0 && errno == ENOENT) return ReadOutcome::kMissing;
+  if (fd < 0) {
+    // A file that is there but cannot be read (no read permission) must not
+    // be taken for a missing one: a new document would replace it, and
+    // every other member would be lost.
+    VELK_LOG(log_, kLogError) << kSignature << " Config file cannot be read: " << path_;
+    return ReadOutcome::kMalformed;
+  }
   struct stat status {};
   if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
     ::close(fd);
