@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -51,6 +52,30 @@ class PackageFileInputTest : public ::testing::Test {
     return service.updateConfig(version);
   }
 
+  // Records `version` in a forked child once `prepare` has set the child up
+  // (false: it could not); the child's exit code is 0 on success, 1 on
+  // refusal.
+  ChildOutcome recordInChild(const std::function<bool()>& prepare, const std::string& version) {
+    return ChildOutcome::of(
+        [&] {
+          if (!prepare()) return 20;
+          return record(version) ? 0 : 1;
+        },
+        static_cast<unsigned int>(20 * kSlowdown));
+  }
+
+  // Root may read and write anywhere; the child gives up root first.
+  static bool asNobody() {
+    return ::geteuid() != 0 || (::setgid(kNobody) == 0 && ::setuid(kNobody) == 0);
+  }
+
+  // The update was refused and the old document is there, whole, alone.
+  void expectRefusedAndKept(const ChildOutcome& outcome) const {
+    EXPECT_TRUE(outcome.exited() && outcome.exitCode() == 1) << outcome.describe();
+    EXPECT_EQ(contentOf(path_), kOldDocument);
+    EXPECT_FALSE(leftTemporaryFile());
+  }
+
   bool leftTemporaryFile() const { return ::access((path_ + ".tmp").c_str(), F_OK) == 0; }
   int failuresLogged() const {
     return log_.countContaining("Failed to open config file for writing: " + path_);
@@ -78,21 +103,11 @@ TEST_F(PackageFileInputTest, MissingFolderIsReportedAndNothingIsCreated) {
   EXPECT_EQ(failuresLogged(), 1);
 }
 
-// Tests run as root, who may write anywhere; the refusal is shown by a
-// child that gives up root first.
 TEST_F(PackageFileInputTest, FileTheProcessMayNotWriteKeepsItsContent) {
   write(path_, kOldDocument);
   ::chmod(path_.c_str(), 0444);
   ::chmod(dir_.path().c_str(), 0755);
-  const ChildOutcome outcome = ChildOutcome::of(
-      [&] {
-        if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) return 20;
-        return record("1.1.3") ? 0 : 1;
-      },
-      static_cast<unsigned int>(20 * kSlowdown));
-  EXPECT_TRUE(outcome.exited() && outcome.exitCode() == 1) << outcome.describe();
-  EXPECT_EQ(contentOf(path_), kOldDocument);
-  EXPECT_FALSE(leftTemporaryFile());
+  expectRefusedAndKept(recordInChild(asNobody, "1.1.3"));
 }
 
 // A file the process may write but not read: taking it for a missing file
@@ -104,15 +119,7 @@ TEST_F(PackageFileInputTest, FileTheProcessMayNotReadKeepsItsOtherMembers) {
     ASSERT_EQ(::chown(path_.c_str(), kNobody, kNobody), 0);
   }
   ::chmod(path_.c_str(), 0200);
-  const ChildOutcome outcome = ChildOutcome::of(
-      [&] {
-        if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) return 20;
-        return record("1.1.3") ? 0 : 1;
-      },
-      static_cast<unsigned int>(20 * kSlowdown));
-  EXPECT_TRUE(outcome.exited() && outcome.exitCode() == 1) << outcome.describe();
-  EXPECT_EQ(contentOf(path_), kOldDocument);
-  EXPECT_FALSE(leftTemporaryFile());
+  expectRefusedAndKept(recordInChild(asNobody, "1.1.3"));
 }
 
 // The disk fills up while the new document is written: a file size limit
@@ -120,17 +127,12 @@ TEST_F(PackageFileInputTest, FileTheProcessMayNotReadKeepsItsOtherMembers) {
 // ENOSPC), without a mount.
 TEST_F(PackageFileInputTest, FullDiskLeavesTheOldFileWhole) {
   write(path_, kOldDocument);
-  const ChildOutcome outcome = ChildOutcome::of(
-      [&] {
-        ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{8, 8};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 20;
-        return record("1.1.3-with-a-longer-version-text") ? 0 : 1;
-      },
-      static_cast<unsigned int>(20 * kSlowdown));
-  EXPECT_TRUE(outcome.exited() && outcome.exitCode() == 1) << outcome.describe();
-  EXPECT_EQ(contentOf(path_), kOldDocument);
-  EXPECT_FALSE(leftTemporaryFile());
+  const auto fileSizeLimit = [] {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{8, 8};
+    return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+  };
+  expectRefusedAndKept(recordInChild(fileSizeLimit, "1.1.3-with-a-longer-version-text"));
 }
 
 // Reading a named pipe blocks until somebody writes into it, which nobody
