@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "kelmi/periodic_task.h"
+#include "kelmi/yield_turn.h"
 
 namespace {
 
@@ -265,6 +266,38 @@ TEST(PeriodicThreadContext, CheckCoIsTrueOnlyInsideATask) {
   thread->join();
   EXPECT_TRUE(in_task);
   EXPECT_FALSE(other_thread);
+}
+
+// A host suspends a yielding task until a later turn of its thread; the
+// stand-in must leave the same window, or races with other threads hide.
+TEST(PeriodicThreadContext, YieldInsideATaskGivesAWholeTurnAway) {
+  const auto timeYield = [] {
+    const auto start = Clock::now();
+    PeriodicThread::yield();
+    return Clock::now() - start;
+  };
+  auto thread = makeThread(20000);
+  std::atomic<int> runs{0};
+  std::atomic<long long> default_turn_us{0};
+  std::atomic<long long> chosen_turn_us{0};
+  addTask(*thread, "yield", [&] {
+    const int run = runs++;
+    if (run == 0) {
+      default_turn_us = std::chrono::duration_cast<std::chrono::microseconds>(timeYield()).count();
+      velk::kelmi::setYieldTurn(50ms);
+    } else if (run == 1) {
+      chosen_turn_us = std::chrono::duration_cast<std::chrono::microseconds>(timeYield()).count();
+      velk::kelmi::setYieldTurn(0ms);
+    }
+  });
+  thread->start(0);
+  ASSERT_TRUE(eventually([&] { return runs >= 2; }));
+  thread->stop();
+  thread->join();
+  EXPECT_GE(default_turn_us.load(), 19000);  // one period
+  EXPECT_GE(chosen_turn_us.load(), 49000);
+  // Outside a task there is no turn to give away.
+  EXPECT_LT(timeYield(), 40ms);
 }
 
 std::string nameSeenInsideATask(const char* thread_name) {

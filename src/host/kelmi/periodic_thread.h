@@ -60,11 +60,12 @@ class PeriodicThread {
 
   // True only on a periodic thread while one of its tasks runs.
   static bool check_co();
-  // Gives the processor away for a moment (about 100 microseconds) and
-  // returns. The lock patterns call it between tries of a busy mutex; a short
-  // sleep rather than sched_yield keeps a waiter from burning a core while
-  // another thread holds the lock for long. Tasks run on a plain OS thread
-  // here, so a task and any other thread yield alike.
+  // Inside a task: suspends the task and resumes it at a later turn of its
+  // thread, tens of milliseconds later on a host; the stand-in sleeps one
+  // period (a test may choose another length, kelmi/yield_turn.h). On any
+  // other thread: gives the processor away for about 100 microseconds. The
+  // lock patterns call it between tries of a busy mutex, so whatever the
+  // caller looked up before it yields may have changed when it returns.
   static void yield();
 
  private:

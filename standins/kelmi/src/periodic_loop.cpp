@@ -73,6 +73,8 @@ void PeriodicLoop::run(Clock::time_point first_deadline) {
 
 bool PeriodicLoop::runsOnCallingThread() const { return tls_running_loop == this; }
 
+const PeriodicLoop* PeriodicLoop::onCallingThread() { return tls_running_loop; }
+
 void PeriodicLoop::releaseTasks() {
   TaskList released;
   {

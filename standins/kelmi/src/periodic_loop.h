@@ -34,6 +34,9 @@ class PeriodicLoop {
   void run(Clock::time_point first_deadline);
   // True on the OS thread that runs this loop.
   bool runsOnCallingThread() const;
+  // The loop whose run() is on the calling thread, or nullptr.
+  static const PeriodicLoop* onCallingThread();
+  Clock::duration period() const { return period_; }
 
   // Destroys the tasks and what they hold. Only once run() has returned.
   void releaseTasks();

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "kelmi/periodic_task.h"
+#include "kelmi/yield_turn.h"
 #include "periodic_loop.h"
 #include "task_scope.h"
 
@@ -20,7 +21,12 @@ namespace {
 constexpr unsigned int kMinPeriodUs = 1;
 // Keeps "now + delay" far from overflowing the clock's nanosecond count.
 constexpr unsigned long kMaxDelayUs = 1'000'000'000'000'000UL;  // about 31 years
+// Outside a task there is no turn to give away; the pause only keeps a
+// waiter from spinning on a busy mutex.
 constexpr std::chrono::microseconds kYieldPause{100};
+
+// Zero: one period of the calling task's thread.
+std::atomic<long long> yield_turn_us{0};
 
 }  // namespace
 
@@ -114,6 +120,25 @@ unsigned int PeriodicThread::period() const { return impl_->period(); }
 
 bool PeriodicThread::check_co() { return TaskScope::active(); }
 
-void PeriodicThread::yield() { std::this_thread::sleep_for(kYieldPause); }
+void PeriodicThread::yield() {
+  const PeriodicLoop* loop = PeriodicLoop::onCallingThread();
+  if (loop == nullptr || !TaskScope::active()) {
+    std::this_thread::sleep_for(kYieldPause);
+    return;
+  }
+  // A host suspends the task here and resumes it at a later turn of its
+  // thread: whatever other threads do meanwhile, the task sees only after
+  // that turn. Sleeping a whole turn keeps that window as wide as a host's.
+  const std::chrono::microseconds turn = yieldTurn();
+  if (turn.count() > 0) {
+    std::this_thread::sleep_for(turn);
+  } else {
+    std::this_thread::sleep_for(loop->period());
+  }
+}
+
+void setYieldTurn(std::chrono::microseconds turn) { yield_turn_us = turn.count(); }
+
+std::chrono::microseconds yieldTurn() { return std::chrono::microseconds(yield_turn_us.load()); }
 
 }  // namespace velk::kelmi
