@@ -8,14 +8,18 @@
 #include <vector>
 
 #include "communication/modbus_wrapper/modbus_wrapper_impl.h"
+#include "host/kelmi/periodic_thread.h"
+#include "kelmi/yield_turn.h"
 #include "modbus_wrapper/signal_snapshot.h"
 #include "modbus_wrapper/wait_until.h"
 #include "support/tcp_test_slave.h"
 
 namespace {
 
+using std::chrono::microseconds;
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
+using velk::kelmi::PeriodicThread;
 using velk::test::LogCapture;
 using velk::test::snapshotError;
 using velk::test::snapshotValue;
@@ -34,34 +38,56 @@ std::string infoOf(const TcpTestSlave& slave) {
   return slave.host() + "," + std::to_string(slave.port());
 }
 
+constexpr unsigned int kTaskPeriodUs = 5000;
+
+// Calls `step` once per period inside a periodic task, as the rocker's
+// motion task calls the registry, until `keep_going` says no or the limit
+// passes. Inside a task the yielding locks give the thread away for a
+// whole turn, as on a host.
+template <class Step, class KeepGoing>
+void runInTask(Step step, KeepGoing keep_going, milliseconds limit) {
+  std::atomic<bool> done{false};
+  PeriodicThread thread(kTaskPeriodUs, "registry task", 0, -1, 10);
+  thread.addTask(
+      "step",
+      [&] {
+        if (done) return;
+        step();
+        if (!keep_going()) done = true;
+      },
+      -1, 0, false);
+  thread.start(0);
+  waitUntil([&] { return done.load(); }, limit);
+  thread.stop();
+  thread.join();
+  EXPECT_TRUE(done);
+}
+
 // Plays the rocker's periodic task against a registry whose poll thread is
 // busy with two live slaves: every changing operation and every query, with
 // devices made, emptied and pruned all along.
 class PeriodicTaskPlayer {
  public:
   PeriodicTaskPlayer(ModbusWrapperImpl& registry, const std::string& info_a,
-                     const std::string& info_b, const std::string& info_c)
-      : registry_(registry), info_a_(info_a), info_b_(info_b), info_c_(info_c) {}
-
-  void runFor(milliseconds duration) {
-    const auto end = steady_clock::now() + duration;
-    while (steady_clock::now() < end) cycle();
-  }
+                     const std::string& info_b, const std::string& info_c,
+                     const std::string& info_d)
+      : registry_(registry), info_a_(info_a), info_b_(info_b), info_c_(info_c), info_d_(info_d) {}
 
   uint16_t lastOutput(int k) const { return last_outputs_[k]; }
   uint16_t lastMover() const { return last_mover_; }
   bool moverOnA() const { return mover_on_a_; }
   int cycles() const { return cycle_; }
+  // Whether the signal that alone keeps devices C and D alive exists now.
+  bool transientPresent() const { return cycle_ % 4 != 0; }
 
- private:
   void cycle() {
     ++cycle_;
     changeSignals();
     setOutputs();
     query();
-    std::this_thread::sleep_for(milliseconds(1));
   }
 
+ private:
   void changeSignals() {
     const bool odd = (cycle_ % 2) != 0;
     mover_on_a_ = !odd;
@@ -70,12 +96,23 @@ class PeriodicTaskPlayer {
     registry_.modbusAddSignal(odd ? info_a_ : info_b_, 2, odd ? 60 : 61, kCoil, "replaced");
     registry_.modbusAddSignal(info_a_, 2, odd ? 70 : 71, kHoldingRegister, "in_place");
     registry_.modbusSetSignalUpdateFrequency("in_place", odd ? 20 : 10);
-    // Device C lives only as long as this signal: created, emptied and pruned
-    // over and over, racing the poll thread.
-    if (odd) {
-      registry_.modbusAddSignal(info_c_, 2, 1, kCoil, "transient");
-    } else {
-      registry_.modbusDeleteSignal("transient");
+    // Devices C and D live only as long as this signal, their last one:
+    // created on C, moved to D, re-addressed there and removed, so each
+    // device is emptied and pruned over and over while the poll thread
+    // reads it.
+    switch (cycle_ % 4) {
+      case 1:
+        registry_.modbusAddSignal(info_c_, 2, 1, kCoil, "transient");
+        break;
+      case 2:
+        registry_.modbusAddSignal(info_d_, 2, 1, kCoil, "transient");
+        break;
+      case 3:
+        registry_.modbusAddSignal(info_d_, 2, 2, kCoil, "transient");
+        break;
+      default:
+        registry_.modbusDeleteSignal("transient");
+        break;
     }
     if (cycle_ % 10 == 0) registry_.modbusSendCustomCommand(info_b_, 2, 3, {0, 1, 0, 1});
     if (cycle_ % 50 == 0) registry_.modbusSendCustomCommand(info_c_, 2, 3, {0, 1, 0, 1});
@@ -104,6 +141,7 @@ class PeriodicTaskPlayer {
   std::string info_a_;
   std::string info_b_;
   std::string info_c_;
+  std::string info_d_;
   int cycle_ = 0;
   uint16_t last_outputs_[kOutputs] = {};
   uint16_t last_mover_ = 0;
@@ -114,6 +152,10 @@ TEST(RegistryConcurrency, TaskChurnWhilePollThreadTalksToLiveSlaves) {
   TcpTestSlave slave_a;
   TcpTestSlave slave_b;
   TcpTestSlave slave_c;
+  TcpTestSlave slave_d;
+  // Slow enough that a read is often in flight when the task empties C or D.
+  slave_c.setReplyDelay(milliseconds(4));
+  slave_d.setReplyDelay(milliseconds(4));
   LogCapture log;
   ModbusWrapperImpl registry(log.callback());
   for (int k = 0; k < kOutputs; ++k) {
@@ -128,8 +170,8 @@ TEST(RegistryConcurrency, TaskChurnWhilePollThreadTalksToLiveSlaves) {
       },
       milliseconds(10000)));
 
-  PeriodicTaskPlayer player(registry, infoOf(slave_a), infoOf(slave_b), infoOf(slave_c));
-  std::thread task([&] { player.runFor(milliseconds(1000)); });
+  PeriodicTaskPlayer player(registry, infoOf(slave_a), infoOf(slave_b), infoOf(slave_c),
+                            infoOf(slave_d));
   // A host thread querying at the same time.
   std::atomic<bool> task_done{false};
   std::thread host([&] {
@@ -138,10 +180,13 @@ TEST(RegistryConcurrency, TaskChurnWhilePollThreadTalksToLiveSlaves) {
       std::this_thread::sleep_for(milliseconds(2));
     }
   });
-  task.join();
+  const auto end = steady_clock::now() + milliseconds(1500);
+  runInTask([&] { player.cycle(); }, [&] { return steady_clock::now() < end; },
+            milliseconds(20000));
   task_done = true;
   host.join();
   EXPECT_GT(player.cycles(), 10);
+  EXPECT_GT(log.countContaining("has no signals anymore"), 0);
 
   // The last value set for each output reaches its slave.
   TcpTestSlave& mover_slave = player.moverOnA() ? slave_a : slave_b;
@@ -154,7 +199,80 @@ TEST(RegistryConcurrency, TaskChurnWhilePollThreadTalksToLiveSlaves) {
       },
       milliseconds(5000)));
   const auto names = registry.modbusGetSignalNames();
-  EXPECT_EQ(names.size(), player.cycles() % 2 == 1 ? 9u : 8u);
+  EXPECT_EQ(names.size(), player.transientPresent() ? 9u : 8u);
+}
+
+// The last signal of a device leaves it from inside a task while a group
+// read is in flight against a slow slave. The device's regroup waits for
+// the group lock and gives the task's turn away; meanwhile the read ends
+// and the next pass finds the device empty. It must not be released while
+// the task is still inside it, and must be released once the task is done.
+class LastSignalLeavesADevice : public testing::Test {
+ protected:
+  static constexpr int kAddress = 10;
+  static constexpr milliseconds kReplyDelay{100};
+  // Longer than the read in flight plus a pass's sleep: the next pass runs
+  // while the task is away.
+  static constexpr microseconds kYieldTurn{150000};
+
+  LastSignalLeavesADevice() : registry(log.callback()) {}
+
+  void SetUp() override {
+    slow.setHoldingRegister(kAddress, 111);
+    slow.setHoldingRegister(kAddress + 1, 222);
+    fast.setHoldingRegister(kAddress, 333);
+    registry.modbusAddSignal(infoOf(slow), 2, kAddress, kHoldingRegister, "only");
+    ASSERT_TRUE(
+        waitUntil([&] { return snapshotValue(registry, "only") == 111; }, milliseconds(10000)));
+    slow.setReplyDelay(kReplyDelay);
+    slow.clearLog();
+    // A request has just reached the slave: its reply is 100 ms away, and
+    // the poll thread holds the device's group lock until then.
+    ASSERT_TRUE(slow.waitForRequests(1, milliseconds(5000)));
+  }
+
+  void TearDown() override { velk::kelmi::setYieldTurn(microseconds(0)); }
+
+  // Runs `operation` once inside a task whose yields last kYieldTurn.
+  template <class Operation>
+  void fromTask(Operation operation) {
+    velk::kelmi::setYieldTurn(kYieldTurn);
+    runInTask(
+        operation, [] { return false; }, milliseconds(10000));
+  }
+
+  bool slowDevicePruned() {
+    return waitForLog(log, 3,
+                      "Modbus device {} has no signals anymore. It will be delete." + slow.host() +
+                          ":" + std::to_string(slow.port()),
+                      milliseconds(5000));
+  }
+
+  TcpTestSlave slow;
+  TcpTestSlave fast;
+  LogCapture log;
+  ModbusWrapperImpl registry;
+};
+
+TEST_F(LastSignalLeavesADevice, RemovedWhileItsGroupIsRead) {
+  fromTask([&] { EXPECT_EQ(registry.modbusDeleteSignal("only"), 0); });
+  EXPECT_TRUE(slowDevicePruned());
+  EXPECT_TRUE(registry.modbusGetSignalNames().empty());
+}
+
+TEST_F(LastSignalLeavesADevice, MovedToAnotherDeviceWhileItsGroupIsRead) {
+  fromTask([&] { registry.modbusAddSignal(infoOf(fast), 2, kAddress, kHoldingRegister, "only"); });
+  EXPECT_TRUE(slowDevicePruned());
+  EXPECT_TRUE(
+      waitUntil([&] { return snapshotValue(registry, "only") == 333; }, milliseconds(5000)));
+}
+
+TEST_F(LastSignalLeavesADevice, ReaddressedInPlaceWhileItsGroupIsRead) {
+  fromTask(
+      [&] { registry.modbusAddSignal(infoOf(slow), 2, kAddress + 1, kHoldingRegister, "only"); });
+  EXPECT_TRUE(
+      waitUntil([&] { return snapshotValue(registry, "only") == 222; }, milliseconds(5000)));
+  EXPECT_EQ(log.countContaining("has no signals anymore"), 0);
 }
 
 }  // namespace

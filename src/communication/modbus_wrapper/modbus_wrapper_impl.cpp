@@ -120,7 +120,17 @@ ModbusDevice* ModbusWrapperImpl::getModbusDeviceByName(const std::string& name) 
   return it->second;
 }
 
-ModbusDevice* ModbusWrapperImpl::obtainReservedDevice(const DeviceParameters& params, int slave) {
+ReservedDevice ModbusWrapperImpl::reserveDeviceByName(const std::string& name) {
+  common::YieldingLockGuard lock(device_mutex_);
+  auto it = devices_.find(name);
+  if (it == devices_.end()) return ReservedDevice();
+  if (it->second == nullptr) {
+    VELK_LOGF(log_, kLogWarning, "Modbus device {} found but is nullptr.  ", name);
+  }
+  return reserveLocked(it->second);
+}
+
+ReservedDevice ModbusWrapperImpl::obtainReservedDevice(const DeviceParameters& params, int slave) {
   // Lookup and entry happen under one hold of the device lock: two callers
   // creating the same device at once would otherwise both enter one, and the
   // second entry would orphan the first together with what was attached to it.
@@ -135,8 +145,7 @@ ModbusDevice* ModbusWrapperImpl::obtainReservedDevice(const DeviceParameters& pa
     device = createDevice(params, slave);
     devices_[params.device_name] = device;
   }
-  ++reservations_[device];
-  return device;
+  return reserveLocked(device);
 }
 
 ModbusDevice* ModbusWrapperImpl::createDevice(const DeviceParameters& p, int slave) const {
@@ -146,7 +155,13 @@ ModbusDevice* ModbusWrapperImpl::createDevice(const DeviceParameters& p, int sla
                           kResponseTimeoutMs);
 }
 
-void ModbusWrapperImpl::releaseDevice(ModbusDevice* device) {
+ReservedDevice ModbusWrapperImpl::reserveLocked(ModbusDevice* device) {
+  if (device == nullptr) return ReservedDevice();
+  ++reservations_[device];
+  return ReservedDevice(*this, device);
+}
+
+void ModbusWrapperImpl::releaseDevice(ModbusDevice* device) noexcept {
   common::YieldingLockGuard lock(device_mutex_);
   auto it = reservations_.find(device);
   if (it != reservations_.end() && --it->second <= 0) reservations_.erase(it);
@@ -203,15 +218,17 @@ void ModbusWrapperImpl::updateSignalInPlace(ModbusSignal& signal, int address, i
     VELK_LOGF(log_, kLogInfo, "Move Modbus signal({})  type changed from {} to {} ", signal.name,
               old_type, address_type);
   }
-  ModbusDevice* device = getModbusDeviceByName(signal.device_name);
+  // Detached for a moment, the device may hold no signal at all: reserved,
+  // it is not pruned meanwhile.
+  const ReservedDevice device = reserveDeviceByName(signal.device_name);
   // Address and type are two fields: while the poll thread could still reach
   // the signal it might pair the new address with the old type and hand it a
   // value from the wrong address space. Detached, it cannot see the change
   // half done.
-  if (device != nullptr) device->deleteSignal(signal.name);
+  if (device) device->deleteSignal(signal.name);
   signal.address = address;
   signal.type = static_cast<AddressType>(address_type);
-  if (device == nullptr) return;
+  if (!device) return;
   device->addSignal(&signal);
   // Grouping depends on the order signals are sorted in; rebuild in name order
   // as any other regroup would, not with this signal last.
@@ -224,8 +241,8 @@ ModbusSignal* ModbusWrapperImpl::detachForMove(ModbusSignal& signal, const std::
     modbusRemoveSignal(signal.name);
     return nullptr;
   }
-  ModbusDevice* old_device = getModbusDeviceByName(signal.device_name);
-  if (old_device != nullptr) {
+  const ReservedDevice old_device = reserveDeviceByName(signal.device_name);
+  if (old_device) {
     old_device->deleteSignal(signal.name);
     VELK_LOGF(log_, kLogInfo, "Move Modbus signal({}) from modbus device({}) to modbus device({}) ",
               signal.name, signal.device_name, new_device);
@@ -235,16 +252,17 @@ ModbusSignal* ModbusWrapperImpl::detachForMove(ModbusSignal& signal, const std::
 
 void ModbusWrapperImpl::attachToDevice(ModbusSignal* signal, const DeviceParameters& params,
                                        int slave) {
-  ModbusDevice* device = obtainReservedDevice(params, slave);
+  const ReservedDevice device = obtainReservedDevice(params, slave);
   device->addSignal(signal);
-  releaseDevice(device);
 }
 
 void ModbusWrapperImpl::detachFromDevice(const ModbusSignal& signal) {
   // Detaching takes the device's signal-map lock, so once it returns no poll
-  // pass can still be touching the signal and it may be released.
-  ModbusDevice* device = getModbusDeviceByName(signal.device_name);
-  if (device != nullptr) device->deleteSignal(signal.name);
+  // pass can still be touching the signal and it may be released. The
+  // regroup that follows may yield with the device already empty; the
+  // reservation keeps it from being pruned until the call has returned.
+  const ReservedDevice device = reserveDeviceByName(signal.device_name);
+  if (device) device->deleteSignal(signal.name);
 }
 
 void ModbusWrapperImpl::modbusRemoveSignal(const std::string& name) {
@@ -288,8 +306,8 @@ int ModbusWrapperImpl::modbusSetSignalUpdateFrequency(const std::string& name, i
   if (it == signals_.end()) return 0;
   ModbusSignal* signal = it->second;
   signal->update_frequency = frequency;
-  ModbusDevice* device = getModbusDeviceByName(signal->device_name);
-  if (device != nullptr) device->updateSignalFrequency(signal);
+  const ReservedDevice device = reserveDeviceByName(signal->device_name);
+  if (device) device->updateSignalFrequency(signal);
   return 0;
 }
 
@@ -363,9 +381,8 @@ int ModbusWrapperImpl::modbusSendCustomCommand(const std::string& device_info, i
   request.push_back(static_cast<uint8_t>(slave & 0xFF));
   request.push_back(static_cast<uint8_t>(function & 0xFF));
   request.insert(request.end(), data.begin(), data.end());
-  ModbusDevice* device = obtainReservedDevice(parseWithDefaults(device_info), slave);
+  const ReservedDevice device = obtainReservedDevice(parseWithDefaults(device_info), slave);
   device->addRawRequest(request);
-  releaseDevice(device);
   return 0;
 }
 

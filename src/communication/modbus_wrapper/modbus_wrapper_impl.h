@@ -13,6 +13,7 @@
 #include "communication/modbus_dev/modbus_device.h"
 #include "communication/modbus_dev/modbus_signal.h"
 #include "communication/modbus_wrapper/device_parameters.h"
+#include "communication/modbus_wrapper/reserved_device.h"
 
 namespace velk::zorv_control {
 
@@ -40,9 +41,11 @@ class ModbusWrapperImpl {
                              int& port, std::string& serial_path, int& baud, char& parity,
                              int& data_bits, int& stop_bits, bool& tcp);
 
-  // The device entered under a device name, or nullptr. The device stays valid
-  // while it has signals or raw requests, since only those keep it from being
-  // pruned.
+  // The device entered under a device name, or nullptr. Nothing keeps the
+  // device alive after the call: the poll thread prunes it in its next pass
+  // once it has neither signals nor raw requests. The registry's own
+  // operations never call into a device through this; they reserve it
+  // (reserveDeviceByName) for as long as they use it.
   ModbusDevice* getModbusDeviceByName(const std::string& name);
 
   int modbusAddSignal(const std::string& device_info, int slave, int address, int address_type,
@@ -64,11 +67,18 @@ class ModbusWrapperImpl {
  private:
   static DeviceParameters parseWithDefaults(const std::string& device_info);
 
-  // Lookup-or-creation. The device comes back reserved: pruning leaves it alone
-  // until releaseDevice(), so the caller can attach its signal or request first.
-  ModbusDevice* obtainReservedDevice(const DeviceParameters& params, int slave);
+  friend class ReservedDevice;
+
+  // Lookup, and lookup-or-creation. The device comes back reserved: pruning
+  // leaves it alone until the ReservedDevice goes, so the caller can empty
+  // it, regroup it or attach to it, yielding as often as it must, without
+  // the device being released under it.
+  ReservedDevice reserveDeviceByName(const std::string& name);
+  ReservedDevice obtainReservedDevice(const DeviceParameters& params, int slave);
   ModbusDevice* createDevice(const DeviceParameters& params, int slave) const;
-  void releaseDevice(ModbusDevice* device);
+  // Counts a reservation; the device lock must be held.
+  ReservedDevice reserveLocked(ModbusDevice* device);
+  void releaseDevice(ModbusDevice* device) noexcept;
 
   // The signal lock must be held by the caller; only the registry can hold
   // it, which is why this is not offered to callers.
