@@ -553,8 +553,10 @@ int ModbusDevice::readGroups(GroupMap& groups, std::function<int(int, int, T*)> 
     // built with a larger limit; reading it would overrun the buffer.
     const int result =
         count <= static_cast<int>(N) ? read(group.start, count, buffer.data()) : kTooManyData;
+    // The reply's arrival, as near as the poll thread knows it.
+    const auto read_at = std::chrono::steady_clock::now();
     std::lock_guard<std::mutex> signals(signal_mutex_);
-    distribute<T>(group, result, read, buffer.data());
+    distribute<T>(group, result, read, buffer.data(), read_at);
     group.countdown = 1.0 / frequency;
   }
   return 0;
@@ -562,7 +564,8 @@ int ModbusDevice::readGroups(GroupMap& groups, std::function<int(int, int, T*)> 
 
 template <typename T>
 void ModbusDevice::distribute(const Group& group, int result,
-                              const std::function<int(int, int, T*)>& read, T* buffer) {
+                              const std::function<int(int, int, T*)>& read, T* buffer,
+                              std::chrono::steady_clock::time_point read_at) {
   for (auto& entry : signals_) {
     ModbusSignal& signal = *entry.second;
     const int address = signal.address.load();
@@ -576,6 +579,7 @@ void ModbusDevice::distribute(const Group& group, int result,
     if (outcome == 0) {
       const auto value = static_cast<uint16_t>(element);
       signal.value = value;
+      signal.stampRead(read_at);
       signal.confirmOutput(value);
       signal.error_state = 0;
     } else {

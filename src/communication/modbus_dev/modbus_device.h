@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -129,7 +130,7 @@ class ModbusDevice {
  private:
   template <typename T>
   void distribute(const Group& group, int result, const std::function<int(int, int, T*)>& read,
-                  T* buffer);
+                  T* buffer, std::chrono::steady_clock::time_point read_at);
   void probe(const std::string& name, ModbusSignal& signal);
   void sortIn(const std::string& name, ModbusSignal& signal);
   void refuseAddress(const std::string& name, ModbusSignal& signal);

@@ -19,4 +19,13 @@ bool ModbusSignal::confirmOutput(uint16_t read_value) {
   return output_.compare_exchange_strong(expected, read_value, std::memory_order_acq_rel);
 }
 
+void ModbusSignal::stampRead(std::chrono::steady_clock::time_point when) {
+  last_read_.store(when.time_since_epoch().count(), std::memory_order_release);
+}
+
+std::chrono::steady_clock::time_point ModbusSignal::lastRead() const {
+  return std::chrono::steady_clock::time_point(
+      std::chrono::steady_clock::duration(last_read_.load(std::memory_order_acquire)));
+}
+
 }  // namespace velk::zorv_control

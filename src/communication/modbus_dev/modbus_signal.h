@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -25,7 +26,7 @@ namespace velk::zorv_control {
 //    re-add or frequency change, followed by a regroup of the device) and
 //    read by the poll thread.
 //  - value and error_state are written by the poll thread and read by the
-//    registry's snapshot queries.
+//    registry's snapshot queries; so is the time of the last good read.
 //  - The output value and its pending flag live together in ONE atomic word
 //    (see setOutput / confirmOutput). Two separate atomics would allow this
 //    loss: the poll thread reads value V1, sees it equals the output value,
@@ -60,6 +61,11 @@ class ModbusSignal {
   // output set concurrently with another value stays pending.
   bool confirmOutput(uint16_t read_value);
 
+  // When `value` was last read from the slave (steady clock); the epoch
+  // while it never was. Written by the poll thread with each good read.
+  void stampRead(std::chrono::steady_clock::time_point when);
+  std::chrono::steady_clock::time_point lastRead() const;
+
   std::string name;
   std::string device_name;
   std::atomic<AddressType> type{AddressType::DiscreteInput};
@@ -72,6 +78,7 @@ class ModbusSignal {
   static constexpr uint32_t kPendingBit = 0x10000u;
   // Low 16 bits: output value; kPendingBit: output pending.
   std::atomic<uint32_t> output_{0};
+  std::atomic<std::chrono::steady_clock::rep> last_read_{0};
 };
 
 }  // namespace velk::zorv_control

@@ -347,6 +347,15 @@ std::vector<int> ModbusWrapperImpl::modbusGetSignalErrors() const {
       [](const ModbusSignal& signal) { return static_cast<int>(signal.error_state.load()); });
 }
 
+std::vector<std::chrono::steady_clock::time_point> ModbusWrapperImpl::modbusGetSignalReadTimes()
+    const {
+  std::lock_guard<std::mutex> lock(signal_mutex_);
+  std::vector<std::chrono::steady_clock::time_point> times;
+  times.reserve(signals_.size());
+  for (const auto& entry : signals_) times.push_back(entry.second->lastRead());
+  return times;
+}
+
 int ModbusWrapperImpl::modbusGetSignalStatus(const std::string& name) const {
   std::lock_guard<std::mutex> lock(signal_mutex_);
   auto it = signals_.find(name);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -58,6 +59,11 @@ class ModbusWrapperImpl {
   std::vector<int> modbusGetSignalTypes() const;
   std::vector<int> modbusGetSignalValues() const;
   std::vector<int> modbusGetSignalErrors() const;
+  // When each signal's value was last read from its slave (steady clock), in
+  // the order of the other queries; the clock's epoch for a signal never
+  // read. The age of a value says whether it still tells what the slave
+  // holds.
+  std::vector<std::chrono::steady_clock::time_point> modbusGetSignalReadTimes() const;
   int modbusGetSignalStatus(const std::string& name) const;
 
   int modbusSetOutputSignal(const std::string& name, unsigned short value);
