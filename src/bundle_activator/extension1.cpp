@@ -45,9 +45,12 @@ class Extension1 : public velk::common_interface::ZorvControlExtension {
 
  private:
   void logSummary(const StartOptions& o) const;
+  double inputTimeoutOf(const StartOptions& o) const;
   unsigned int periodOf(const StartOptions& o) const;
-  void startRockerService(const StartOptions& o, const std::string& packagePath);
+  void startRockerService(const StartOptions& o, double inputTimeout,
+                          const std::string& packagePath);
   void haltThread();
+  void haltJog();
   void deleteHostTask();
   void logShutdownFailure(const char* step) const noexcept;
 
@@ -58,6 +61,9 @@ class Extension1 : public velk::common_interface::ZorvControlExtension {
   std::string options_;
   std::shared_ptr<ZorvApi> api_;
   cxxopts::Options commandOptions_;
+  // The motion task owns the service; this only reaches it to end a jog
+  // once the task thread has stopped.
+  std::weak_ptr<RockerService> service_;
 };
 
 void Extension1::start(std::shared_ptr<ZorvApi> api,
@@ -71,13 +77,14 @@ void Extension1::start(std::shared_ptr<ZorvApi> api,
   const StartOptions o = StartOptions::parse(options_);
   VELK_LOG(log_, velk::kLogInfo) << "Rocker  used device_info:\n" << o.device_info;
   logSummary(o);
+  const double inputTimeout = inputTimeoutOf(o);
 
   // Overwriting the field releases a thread from an earlier start, and with
   // it that start's rocker service.
   thread_ = std::make_shared<velk::kelmi::PeriodicThread>(periodOf(o), "ROCKER Server", 0, -1, 10);
   const std::string packagePath = velk::zorv_comm::packageFilePath();
   try {
-    startRockerService(o, packagePath);
+    startRockerService(o, inputTimeout, packagePath);
   } catch (const std::system_error& e) {
     VELK_LOG(log_, velk::kLogError) << e.what();
   }
@@ -91,6 +98,20 @@ void Extension1::logSummary(const StartOptions& o) const {
                                  << " debug:" << o.debug << "  rotation_angle:" << o.rotation;
 }
 
+// A negative or non-finite age bound would stop every jog or none; the
+// default keeps the check on.
+double Extension1::inputTimeoutOf(const StartOptions& o) const {
+  double timeout = o.input_timeout;
+  if (!o.inputTimeoutIsUsable()) {
+    VELK_LOG(log_, velk::kLogWarning)
+        << "Rocker input_timeout out of range, using the default "
+        << StartOptions::kDefaultInputTimeout << " instead of: " << o.input_timeout;
+    timeout = StartOptions::kDefaultInputTimeout;
+  }
+  VELK_LOG(log_, velk::kLogInfo) << "Rocker input_timeout:" << timeout;
+  return timeout;
+}
+
 unsigned int Extension1::periodOf(const StartOptions& o) const {
   if (!o.cycleIsUsable()) {
     VELK_LOG(log_, velk::kLogWarning) << "Rocker cycle out of range, using the default "
@@ -102,12 +123,15 @@ unsigned int Extension1::periodOf(const StartOptions& o) const {
 // The service is fully configured before the task that uses it is added and
 // the thread started, so the thread never sees it half set up. Afterwards the
 // motion task holds the only reference to it.
-void Extension1::startRockerService(const StartOptions& o, const std::string& packagePath) {
+void Extension1::startRockerService(const StartOptions& o, double inputTimeout,
+                                    const std::string& packagePath) {
   auto service = std::make_shared<RockerService>(api_, log_, o.device_info);
   service->setDebug(o.debug != 0);
   service->setProperty(o.pose_speed_fast, o.pose_speed_slow, o.ori_velc, o.acc, o.rotation);
   service->setAxis(o.tool_x, o.tool_y, o.tool_z);
   service->setConfigPath(packagePath);
+  service->setInputTimeout(inputTimeout);
+  service_ = service;
   std::function<void()> motionTask = [service] {
     service->updateRockerData();
     service->motion();
@@ -118,6 +142,7 @@ void Extension1::startRockerService(const StartOptions& o, const std::string& pa
 
 void Extension1::stop() {
   haltThread();
+  haltJog();
   deleteHostTask();
 }
 
@@ -127,6 +152,12 @@ void Extension1::haltThread() {
   if (!thread_) return;
   thread_->stop();
   thread_->join();
+}
+
+// With the task thread stopped nothing else would ever end a jog in
+// progress; the service itself is released only with the extension.
+void Extension1::haltJog() {
+  if (auto service = service_.lock()) service->haltJog();
 }
 
 void Extension1::deleteHostTask() {
@@ -141,6 +172,11 @@ Extension1::~Extension1() {
     haltThread();
   } catch (...) {
     logShutdownFailure("stopping the thread");
+  }
+  try {
+    haltJog();
+  } catch (...) {
+    logShutdownFailure("stopping the jog");
   }
   try {
     deleteHostTask();

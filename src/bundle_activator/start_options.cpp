@@ -39,6 +39,7 @@ StartOptions StartOptions::parse(const std::string& text) {
   o.rotation = lookUp(config, "rotation", o.rotation);
   o.pose_speed_fast = lookUp(config, "pose_speed_fast", o.pose_speed_fast);
   o.pose_speed_slow = lookUp(config, "pose_speed_slow", o.pose_speed_slow);
+  o.input_timeout = lookUp(config, "input_timeout", o.input_timeout);
   return o;
 }
 
@@ -46,6 +47,10 @@ bool StartOptions::cycleIsUsable() const {
   const double us = microseconds(cycle);
   return std::isfinite(us) && us >= 1.0 &&
          us < static_cast<double>(std::numeric_limits<unsigned int>::max()) + 1.0;
+}
+
+bool StartOptions::inputTimeoutIsUsable() const {
+  return std::isfinite(input_timeout) && input_timeout >= 0.0;
 }
 
 unsigned int StartOptions::periodMicroseconds() const {

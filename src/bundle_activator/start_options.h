@@ -9,6 +9,7 @@ namespace velk::zorv_comm {
 // the default without a message. Integers keep their low 32 bits.
 struct StartOptions {
   static constexpr double kDefaultCycle = 0.01;
+  static constexpr double kDefaultInputTimeout = 0.3;
 
   double cycle = kDefaultCycle;
   std::string device_info = "/dev/ttyUSB0,115200,N,8,1";
@@ -21,6 +22,11 @@ struct StartOptions {
   double rotation = 0.0;
   double pose_speed_fast = 0.1;
   double pose_speed_slow = 0.01;
+  // Seconds the six stick values may be old for a jog to start or go on;
+  // an active jog stops once they are older. 0 switches the check off. A
+  // joystick whose values are always older (a very slow slave or line)
+  // cannot jog.
+  double input_timeout = kDefaultInputTimeout;
 
   // Parses text with the source name "config"; a syntax error raises
   // toml::syntax_error, whose message names that source. Text that is not
@@ -31,6 +37,9 @@ struct StartOptions {
   // bits. Zero would make the task thread spin; negative, huge and non-finite
   // values have no meaning as a period.
   bool cycleIsUsable() const;
+
+  // Whether input_timeout is 0 (no check) or a finite positive time.
+  bool inputTimeoutIsUsable() const;
 
   // The period of the rocker cycle: cycle seconds in whole microseconds,
   // truncated (0.00397 s gives 3969, not 3970); the default period when the

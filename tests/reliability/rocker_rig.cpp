@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <thread>
 
 #include "robot_sim/robot_codes.h"
 
@@ -40,23 +41,26 @@ RockerRig::~RockerRig() {
   }
 }
 
-void RockerRig::start(const std::string& device_info) {
+void RockerRig::start(const std::string& device_info, const std::string& more_options) {
   bundle_ = std::make_unique<LoadedBundle>(ROCKER_BUNDLE_PATH);
   bundle_->start(robot_.api(), log_.callback(),
-                 "cycle = 0.01\ndevice_info = \"" + device_info + "\"\n");
+                 "cycle = 0.01\ndevice_info = \"" + device_info + "\"\n" + more_options);
 }
 
 bool RockerRig::switchJoggingOn(velk::test::ModbusTestSlave& joystick) {
   // The first connection attempt comes about a second after start, and the
   // signals need their first probes after that.
+  const int before = log_.countContaining("startup rocker");
   joystick.setCoil(kPowerButton, true);
-  const bool on = waitFor([&] { return log_.countContaining("startup rocker") > 0; }, 8000ms);
+  const bool on = waitFor([&] { return log_.countContaining("startup rocker") > before; }, 8000ms);
   joystick.setCoil(kPowerButton, false);
   return on;
 }
 
-bool RockerRig::startJog(velk::test::ModbusTestSlave& joystick) {
+bool RockerRig::startJog(velk::test::ModbusTestSlave& joystick, std::chrono::milliseconds rest) {
   const int before = speedCommands();
+  joystick.setInputRegister(kX, 0);
+  std::this_thread::sleep_for(scaled(rest));
   joystick.setInputRegister(kX, kPush);
   return waitFor([&] { return speedCommands() > before; }, 3000ms);
 }

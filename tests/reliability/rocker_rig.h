@@ -40,12 +40,16 @@ class RockerRig {
   RockerRig(const RockerRig&) = delete;
   RockerRig& operator=(const RockerRig&) = delete;
 
-  // Loads and starts the bundle with the joystick at device_info.
-  void start(const std::string& device_info);
+  // Loads and starts the bundle with the joystick at device_info; further
+  // start options (TOML lines) may follow.
+  void start(const std::string& device_info, const std::string& more_options = "");
   // Presses and releases the power button; true once jogging is on.
   bool switchJoggingOn(velk::test::ModbusTestSlave& joystick);
-  // Pushes the stick on x; true once the robot got its speed command.
-  bool startJog(velk::test::ModbusTestSlave& joystick);
+  // Rests the stick centred for `rest` (scaled), then pushes it on x; true
+  // once the robot got its speed command. A jog starts only once the stick
+  // has been read centred since jogging was switched on or the joystick came
+  // back: one read of its group (100 ms) and a cycle on a quick slave.
+  bool startJog(velk::test::ModbusTestSlave& joystick, std::chrono::milliseconds rest = 300ms);
 
   // Time from `since` to the first stop command after it, waiting at most
   // `timeout` (scaled) for one; nothing if none came.

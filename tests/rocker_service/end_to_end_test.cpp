@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <thread>
 
 #include "common/log_level.h"
 #include "host/kelmi/periodic_thread.h"
@@ -44,6 +45,8 @@ TEST(RockerEndToEndTest, StickJogsTheRobotAndALostJoystickStopsIt) {
 
   slave.setCoil(0, true);
   ASSERT_TRUE(JoystickBench::waitFor([&] { return log.count(kLogInfo, "startup rocker") == 1; }));
+  // Read centred once after jogging was switched on, then pushed.
+  std::this_thread::sleep_for(milliseconds(300));
   slave.setInputRegister(256, 400);
   ASSERT_TRUE(JoystickBench::waitFor([&] { return robot.callsNamed("speedLine").size() == 1; }));
   const auto speed = robot.callsNamed("speedLine")[0].args;

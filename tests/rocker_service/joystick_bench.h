@@ -27,14 +27,24 @@ class JoystickBench {
     rig.service.updateRockerData();
     rig.service.motion();
   }
+  // Every signal healthy and read from the slave at least once (a probe
+  // clears the error state before the signal's group has been read).
   bool healthy() const {
     const std::vector<int> errors = rig.registry->modbusGetSignalErrors();
+    const auto read_times = rig.registry->modbusGetSignalReadTimes();
     return errors.size() == 16 &&
-           std::all_of(errors.begin(), errors.end(), [](int e) { return e == 0; });
+           std::all_of(errors.begin(), errors.end(), [](int e) { return e == 0; }) &&
+           std::none_of(read_times.begin(), read_times.end(),
+                        [](auto t) { return t == std::chrono::steady_clock::time_point(); });
   }
   bool failing() const {
     const std::vector<int> errors = rig.registry->modbusGetSignalErrors();
     return std::any_of(errors.begin(), errors.end(), [](int e) { return e != 0; });
+  }
+  // The device declared its connection lost.
+  bool lost() const {
+    const std::vector<int> errors = rig.registry->modbusGetSignalErrors();
+    return std::any_of(errors.begin(), errors.end(), [](int e) { return e < 0; });
   }
   template <class Predicate>
   static bool waitFor(Predicate done) {

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
 #include "common/log_level.h"
 #include "rocker_service/joystick_bench.h"
 #include "rocker_service/scratch_folder.h"
@@ -128,51 +132,224 @@ TEST_F(JoystickDataTest, ButtonsSwitchJoggingAndSpeedOnTheirRisingEdges) {
   EXPECT_EQ(bench_.rig.count("stopLine"), 0u) << "the robot was at rest";
 }
 
-TEST(JoystickJogEndTest, AJogEndsWhenTheJoystickIsLostOrSwitchedOff) {
-  enum class Way { kReadError, kPowerButton, kErrorCount };
+// Every way a jog's conditions can end: the jog stops exactly once, and
+// nothing starts again until the stick is pushed anew.
+TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
+  enum class Way {
+    kStaleValues,
+    kConnectionLost,
+    kPowerButton,
+    kErrorCycles,
+    kSpeedButton,
+    kModeLeft,
+    kFreedrive,
+    kRuntimeStatus,
+    kSafetyMode
+  };
   const struct {
     const char* name;
     Way way;
-  } ways[] = {{"read error begins", Way::kReadError},
-              {"power button", Way::kPowerButton},
-              {"too many error cycles", Way::kErrorCount}};
+    const char* logged;
+  } ways[] = {
+      {"stick values older than input_timeout", Way::kStaleValues,
+       "Rocker stop: the stick values are"},
+      {"connection lost", Way::kConnectionLost, "Get rocker modbus data error!"},
+      {"power button", Way::kPowerButton, "close rocker"},
+      {"more than 100 error cycles in a row", Way::kErrorCycles,
+       "Rocker switched off: the joystick could not be read for more than 100 cycles in a row"},
+      {"speed button", Way::kSpeedButton, "Rocker slow mode"},
+      {"robot leaves mode 8", Way::kModeLeft, "Rocker modbus siganl remove finish"},
+      {"freedrive", Way::kFreedrive, "Rocker stop"},
+      {"runtime status leaves 6", Way::kRuntimeStatus, "Rocker stop"},
+      {"safety mode leaves 1", Way::kSafetyMode, "Rocker stop"},
+  };
   for (const auto& way : ways) {
     SCOPED_TRACE(way.name);
     JoystickBench bench;
     bench.powerOn();
     bench.rig.peer.setRockerOn(true);
-    bench.rig.peer.setReadErrorCount(way.way == Way::kErrorCount ? 100 : 0);
     bench.jogAt(500);
     // A growth the decision would take for a fresh push if it saw it twice.
     bench.setStickX(520);
     bench.cycle();
     ASSERT_FALSE(bench.rig.robot.steady());
-    if (way.way == Way::kPowerButton) {
-      bench.setCoil(0, true, "get_button_0");
-    } else {
-      bench.slave.answerAllWithException(4);
-      ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
+    auto& robot = bench.rig.robot;
+    switch (way.way) {
+      case Way::kStaleValues:
+        bench.slave.answerAllWithException(4);
+        ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
+        bench.cycle();
+        EXPECT_EQ(bench.rig.count("stopLine"), 0u) << "one failed read is no reason yet";
+        std::this_thread::sleep_for(std::chrono::milliseconds(350));
+        break;
+      case Way::kConnectionLost:
+        bench.slave.dropClients();
+        ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.lost(); }));
+        break;
+      case Way::kPowerButton:
+        bench.setCoil(0, true, "get_button_0");
+        break;
+      case Way::kErrorCycles:
+        bench.slave.rejectAddress(0, 4, 1);  // the coils only: the stick stays readable
+        ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
+        for (int i = 0; i < 100; ++i) bench.cycle();
+        EXPECT_EQ(bench.rig.count("stopLine"), 0u);
+        break;
+      case Way::kSpeedButton:
+        bench.setCoil(1, true, "get_button_1");
+        break;
+      case Way::kModeLeft:
+        robot.setRobotModeType(5);
+        break;
+      case Way::kFreedrive:
+        robot.setFreedriveEnabled(true);
+        break;
+      case Way::kRuntimeStatus:
+        robot.setRuntimeStatus(sim::kRuntimePaused);
+        break;
+      case Way::kSafetyMode:
+        robot.setSafetyModeType(2);
+        break;
     }
     bench.cycle();
-    EXPECT_EQ(bench.rig.count("stopLine"), 1u) << "one stop, not two";
+    EXPECT_EQ(bench.rig.count("stopLine"), 1u) << "one stop";
     EXPECT_EQ(bench.rig.log.count(kLogInfo, "Rocker stop"), 1);
+    EXPECT_GE(bench.rig.log.countContaining(way.logged), 1);
     EXPECT_FALSE(bench.rig.peer.moving());
-    EXPECT_EQ(bench.rig.peer.rockerOn(), way.way == Way::kReadError);
+    for (int i = 0; i < 3; ++i) bench.cycle();
+    EXPECT_EQ(bench.rig.count("stopLine"), 1u) << "and never a second one";
 
-    // The stick is still pushed: without a new push nothing starts again.
+    // Conditions back, the stick still pushed: nothing starts again.
     bench.slave.clearFaults();
-    ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.healthy(); }));
+    robot.setRobotModeType(sim::kRobotModeRunning);
+    robot.setFreedriveEnabled(false);
+    robot.setRuntimeStatus(sim::kRuntimeIdle);
+    robot.setSafetyModeType(1);
+    bench.powerOn();
     bench.rig.peer.setRockerOn(true);
     for (int i = 0; i < 3; ++i) bench.cycle();
     EXPECT_EQ(bench.rig.count("speedLine"), 1u);
-    EXPECT_EQ(bench.rig.count("stopLine"), 1u);
-    // A fresh push does.
+    if (way.way == Way::kErrorCycles) {
+      EXPECT_TRUE(JoystickBench::waitFor([&] { return !bench.slave.coil(16); }))
+          << "the power light says jogging is off";
+    }
+    // A fresh push from the centre does.
     for (int x : {0, 290, 300}) {
       bench.setStickX(x);
       bench.cycle();
     }
     EXPECT_EQ(bench.rig.count("speedLine"), 2u);
   }
+}
+
+// The decision starts only on values the joystick delivered, from a stick
+// seen centred since it was registered, switched on or read again.
+TEST(JoystickJogStartTest, NoStartOnUndeliveredValuesOrAStickAlreadyDeflected) {
+  enum class Event { kReadErrorWhileArmed, kRegistered, kSwitchedOn, kReadErrorEnded };
+  const struct {
+    const char* name;
+    Event event;
+  } events[] = {{"read error after arming", Event::kReadErrorWhileArmed},
+                {"registered with the stick deflected", Event::kRegistered},
+                {"switched on with the stick deflected", Event::kSwitchedOn},
+                {"read error ends with the stick deflected", Event::kReadErrorEnded}};
+  for (const auto& event : events) {
+    SCOPED_TRACE(event.name);
+    JoystickBench bench;
+    const auto failThenRecover = [&bench] {
+      bench.slave.answerAllWithException(4);
+      ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
+      for (int i = 0; i < 3; ++i) bench.cycle();
+      EXPECT_EQ(bench.rig.count("speedLine"), 0u) << "no start while the joystick is unread";
+      bench.slave.clearFaults();
+      ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.healthy(); }));
+    };
+    switch (event.event) {
+      case Event::kReadErrorWhileArmed:
+        bench.powerOn();
+        bench.rig.peer.setRockerOn(true);
+        bench.setStickX(380);  // arms; not steady yet
+        bench.cycle();
+        failThenRecover();
+        break;
+      case Event::kRegistered:
+        bench.slave.setInputRegister(256, 400);
+        bench.powerOn();
+        bench.rig.peer.setRockerOn(true);
+        break;
+      case Event::kSwitchedOn:
+        bench.powerOn();
+        bench.setStickX(400);
+        bench.cycle();
+        bench.setCoil(0, true, "get_button_0");
+        bench.cycle();
+        ASSERT_TRUE(bench.rig.peer.rockerOn());
+        break;
+      case Event::kReadErrorEnded:
+        bench.powerOn();
+        bench.rig.peer.setRockerOn(true);
+        bench.setStickX(400);
+        bench.cycle();
+        failThenRecover();
+        break;
+    }
+    for (int x : {400, 420, 430}) {
+      bench.setStickX(x);
+      bench.cycle();
+    }
+    EXPECT_EQ(bench.rig.count("speedLine"), 0u);
+    EXPECT_EQ(bench.rig.log.countContaining("Rocker start held back"), 1);
+    for (int x : {0, 290, 300}) {
+      bench.setStickX(x);
+      bench.cycle();
+    }
+    EXPECT_EQ(bench.rig.count("speedLine"), 1u);
+  }
+}
+
+TEST(JoystickJogStartTest, ErrorCyclesCountOnlyInARow) {
+  JoystickBench bench;
+  bench.powerOn();
+  bench.rig.peer.setRockerOn(true);
+  bench.slave.rejectAddress(0, 4, 1);
+  ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
+  for (int i = 0; i < 100; ++i) bench.cycle();
+  bench.slave.clearFaults();
+  ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.healthy(); }));
+  bench.cycle();
+  bench.slave.rejectAddress(0, 4, 1);
+  ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
+  for (int i = 0; i < 100; ++i) bench.cycle();
+  EXPECT_TRUE(bench.rig.peer.rockerOn()) << "two runs of 100, not 200 in a row";
+  bench.cycle();
+  EXPECT_FALSE(bench.rig.peer.rockerOn());
+}
+
+// A version word read in error would record 0.0.0 over the real version.
+TEST(JoystickJogStartTest, FirmwareVersionIsRecordedFromACleanReadOnly) {
+  test::ScratchFolder folder;
+  JoystickBench bench;
+  bench.rig.service.setConfigPath(folder.file("package.json"));
+  bench.slave.setInputRegister(263, 0x1083);
+  bench.slave.rejectAddress(263, 2, 4);  // the input registers fail as a batch
+  bench.cycle();
+  // The coils are read; the power button is pressed while the version is not.
+  bench.slave.setCoil(0, true);
+  ASSERT_TRUE(JoystickBench::waitFor([&] {
+    const auto errors = bench.rig.registry->modbusGetSignalErrors();
+    return errors.size() == 16 && errors[0] == 0 &&
+           bench.rig.registry->modbusGetSignalStatus("get_button_0") == 1;
+  }));
+  bench.cycle();
+  bench.cycle();
+  ASSERT_TRUE(bench.rig.peer.rockerOn());
+  EXPECT_FALSE(std::filesystem::exists(folder.file("package.json")));
+
+  bench.slave.clearFaults();
+  ASSERT_TRUE(bench.await("get_firmware_version", 0x1083));
+  bench.cycle();
+  EXPECT_EQ(test::ScratchFolder::read(folder.file("package.json")),
+            "{\n    \"firmware_version\": \"1.1.3\"\n}");
 }
 
 }  // namespace

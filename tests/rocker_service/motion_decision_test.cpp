@@ -18,6 +18,7 @@ Axes x(int value) { return {value, 0, 0, 0, 0, 0}; }
 std::unique_ptr<test::ServiceRig> jogReadyRig() {
   auto rig = std::make_unique<test::ServiceRig>();
   rig->peer.setRockerOn(true);
+  rig->peer.pushStick(x(0));  // seen centred since jogging was switched on
   rig->clock.advanceMs(1000);
   return rig;
 }

@@ -22,6 +22,9 @@ class RockerServiceTestPeer {
       service_.previous_values_[name] = service_.current_values_[name];
       service_.current_values_[name] = static_cast<int16_t>(axes[i]);
     }
+    // Read cleanly, just now.
+    service_.stick_fresh_ = true;
+    if (service_.range(service_.current_values_, 6, 10)) service_.centre_seen_ = true;
   }
   void setRockerOn(bool on) { service_.rocker_on_ = on; }
   void setReadErrorCount(int count) { service_.read_error_count_ = count; }

@@ -23,6 +23,7 @@ const std::map<std::string, toml::value_t>& keyTypes() {
       {"rotation", toml::value_t::floating},
       {"pose_speed_fast", toml::value_t::floating},
       {"pose_speed_slow", toml::value_t::floating},
+      {"input_timeout", toml::value_t::floating},
   };
   return types;
 }

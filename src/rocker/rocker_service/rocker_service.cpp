@@ -40,8 +40,10 @@ constexpr int kRuntimeJogAllowed = 6;
 constexpr int kToolVoltageOff = 0;
 constexpr int kToolVoltageOn = 24;
 
-// After this many cycles with a read error jogging is switched off.
+// After this many cycles in a row with a read error jogging is switched off.
 constexpr int kReadErrorLimit = 100;
+
+constexpr double kDefaultInputTimeoutS = 0.3;
 
 // Indicator states and the codes the joystick shows for them.
 constexpr int kStateReadError = 1;
@@ -131,7 +133,14 @@ RockerService::RockerService(std::shared_ptr<common_interface::ZorvApi> api, Log
       rotation_angle_(0),
       api_(std::move(api)),
       log_(std::move(log)),
-      clock_(std::move(clock)) {
+      clock_(std::move(clock)),
+      input_timeout_s_(kDefaultInputTimeoutS),
+      stick_fresh_(false),
+      centre_seen_(false),
+      hold_back_logged_(false),
+      old_values_reported_(false),
+      firmware_record_pending_(false),
+      firmware_read_clean_(false) {
   const RockerClock real = RockerClock::realTime();
   if (!clock_.now) clock_.now = real.now;
   if (!clock_.sleep) clock_.sleep = real.sleep;
@@ -152,7 +161,17 @@ RockerService::RockerService(std::shared_ptr<common_interface::ZorvApi> api, Log
   resetValues();
 }
 
-RockerService::~RockerService() = default;
+// A jog must not outlive the service that started it: the host releases
+// the service when it stops or restarts the extension.
+RockerService::~RockerService() {
+  try {
+    endActiveJog();
+  } catch (...) {
+    // The host's API failed; a destructor has nobody to report to.
+  }
+}
+
+void RockerService::haltJog() { endActiveJog(); }
 
 // ---------------------------------------------------------------- settings
 
@@ -200,6 +219,8 @@ void RockerService::setConfigPath(const std::string& path) {
   if (&path != &config_path_) config_path_ = path;
 }
 
+void RockerService::setInputTimeout(double seconds) { input_timeout_s_ = seconds; }
+
 bool RockerService::updateConfig(const std::string& version) {
   return PackageFile(log_, config_path_).recordFirmwareVersion(version);
 }
@@ -231,6 +252,7 @@ void RockerService::updateRockerData() {
   }
   const auto robot = getRobotInterface();
   if (robot && robot->getRobotState()->getRobotModeType() != kJoystickPoweredMode) {
+    endActiveJog();
     current_values_.clear();
     previous_values_.clear();
     disable();
@@ -245,6 +267,7 @@ void RockerService::powerOnJoystick(common_interface::RobotInterface& robot) {
   VELK_LOG(log_, kLogInfo) << "Rocker power on";
   resetValues();
   enable();
+  requireCentre();
 }
 
 void RockerService::resetValues() {
@@ -255,31 +278,47 @@ void RockerService::resetValues() {
 }
 
 void RockerService::getRockerData() {
+  stick_fresh_ = false;
+  firmware_read_clean_ = false;
   if (!enabled_.value) return;
   const std::vector<std::string> names = registry_->modbusGetSignalNames();
   const std::vector<int> values = registry_->modbusGetSignalValues();
   const std::vector<int> errors = registry_->modbusGetSignalErrors();
+  const std::vector<StickSample::Clock::time_point> read_times =
+      registry_->modbusGetSignalReadTimes();
   if (names.size() != Table::kCount || values.size() != Table::kCount ||
-      errors.size() != Table::kCount) {
+      errors.size() != Table::kCount || read_times.size() != Table::kCount) {
+    endActiveJog();  // no data to judge a jog by
     return;
   }
-  read_error_.update(takeReadErrorState(errors));
+  const StickSample sample(names, errors, read_times);
+  const bool read_error = takeReadErrorState(errors);
+  read_error_.update(read_error);
+  guardActiveJog(sample);
   if (read_error_.risingEdge()) {
     showIndicator(kStateReadError, kCodeReadError);
     VELK_LOG(log_, kLogError) << "Get rocker modbus data error!";
-    if (moving_) {
-      endActiveJog();
-      // This cycle's values are not taken, so the decision would see the
-      // last change once more and could arm and restart on stale data.
-      previous_values_ = current_values_;
-    }
+    // Without the age check the first failed read is the only sign of a
+    // joystick that has gone quiet.
+    if (input_timeout_s_ <= 0) endActiveJog();
+    // This cycle's values are not taken; the decision must not see the last
+    // change once more as if it were new.
+    previous_values_ = current_values_;
     return;
   }
-  if (read_error_.fallingEdge()) VELK_LOG(log_, kLogInfo) << "Get rocker modbus data success!";
+  if (read_error_.fallingEdge()) {
+    VELK_LOG(log_, kLogInfo) << "Get rocker modbus data success!";
+    requireCentre();
+  }
   storeValues(names, values);
+  const bool young = stickValuesYoung(sample);
+  if (!read_error) reportOldValues(young, sample);
+  observeStick(!read_error && young, sample);
   dumpValuesIfMoved();
   firmware_version_word_ = static_cast<uint16_t>(current_values_[Table::kFirmwareVersion]);
   hardware_version_word_ = static_cast<uint16_t>(current_values_[Table::kHardwareVersion]);
+  firmware_read_clean_ = !read_error && sample.wasRead(Table::kFirmwareVersion);
+  recordPendingFirmwareVersion();
   if (applyIndicatorRules() == StepEnd::kReturn) return;
   handlePowerButton();
   handleSpeedButton();
@@ -287,12 +326,89 @@ void RockerService::getRockerData() {
 
 bool RockerService::takeReadErrorState(const std::vector<int>& errors) {
   const bool error = std::any_of(errors.begin(), errors.end(), [](int e) { return e != 0; });
-  if (error && ++read_error_count_ > kReadErrorLimit) {
+  if (!error) {
     read_error_count_ = 0;
-    rocker_on_ = false;
-    endActiveJog();
+    return false;
   }
-  return error;
+  if (++read_error_count_ > kReadErrorLimit) {
+    read_error_count_ = 0;
+    switchOffUnreadable();
+  }
+  return true;
+}
+
+void RockerService::switchOffUnreadable() {
+  if (!rocker_on_) return;
+  rocker_on_ = false;
+  setOutput(Table::kPowerLight, 0);
+  VELK_LOG(log_, kLogWarning)
+      << "Rocker switched off: the joystick could not be read for more than " << kReadErrorLimit
+      << " cycles in a row";
+  endActiveJog();
+}
+
+void RockerService::guardActiveJog(const StickSample& sample) {
+  if (!moving_) return;
+  if (sample.connectionLost()) {
+    endActiveJog();
+    return;
+  }
+  if (stickValuesYoung(sample)) return;
+  VELK_LOG(log_, kLogWarning) << "Rocker stop: the stick values are "
+                              << (sample.everyAxisRead() ? std::to_string(ageInMs(sample))
+                                                         : "never")
+                              << " ms old, input_timeout is " << input_timeout_s_ << " s";
+  old_values_reported_ = true;
+  endActiveJog();
+}
+
+bool RockerService::stickValuesYoung(const StickSample& sample) const {
+  if (!sample.everyAxisRead()) return false;
+  if (input_timeout_s_ <= 0) return true;
+  const std::chrono::duration<double> age = StickSample::Clock::now() - sample.oldestAxisRead();
+  return age.count() <= input_timeout_s_;
+}
+
+// Read without error and still too old: a slave or line slower than
+// input_timeout allows. Said once, until the values are young again.
+void RockerService::reportOldValues(bool young, const StickSample& sample) {
+  if (young || !sample.everyAxisRead()) {
+    old_values_reported_ = false;
+    return;
+  }
+  if (old_values_reported_) return;
+  old_values_reported_ = true;
+  VELK_LOG(log_, kLogWarning) << "Rocker joystick values are " << ageInMs(sample)
+                              << " ms old, input_timeout is " << input_timeout_s_
+                              << " s: no jog starts on them";
+}
+
+long long RockerService::ageInMs(const StickSample& sample) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(StickSample::Clock::now() -
+                                                               sample.oldestAxisRead())
+      .count();
+}
+
+void RockerService::observeStick(bool fresh, const StickSample& sample) {
+  stick_fresh_ = fresh;
+  if (fresh && sample.oldestAxisRead() > centre_required_since_ &&
+      range(current_values_, kCentreAxes, kCentreLimit)) {
+    centre_seen_ = true;
+  }
+}
+
+void RockerService::requireCentre() {
+  centre_seen_ = false;
+  hold_back_logged_ = false;
+  centre_required_since_ = StickSample::Clock::now();
+}
+
+void RockerService::recordPendingFirmwareVersion() {
+  // A version word read in error, or never read, would record 0.0.0 over
+  // the joystick's real version.
+  if (!firmware_record_pending_ || !firmware_read_clean_) return;
+  firmware_record_pending_ = false;
+  updateConfig(VersionWord(firmware_version_word_).fullText());
 }
 
 void RockerService::storeValues(const std::vector<std::string>& names,
@@ -378,7 +494,9 @@ void RockerService::switchRockerOn() {
   VELK_LOG(log_, kLogInfo) << "rocker version: " << kVersion << " firmware version: " << firmware
                            << " hardware version: " << hardware.majorNumber() << ":"
                            << hardware.minorNumber();
-  updateConfig(firmware);
+  firmware_record_pending_ = true;
+  recordPendingFirmwareVersion();
+  requireCentre();
   stopIfNotSteady();
 }
 
@@ -406,7 +524,12 @@ void RockerService::handleSpeedButton() {
     pose_speed_ = pose_speed_slow_;
     VELK_LOG(log_, kLogInfo) << "Rocker slow mode";
   }
-  stopIfNotSteady();
+  // A jog at the old speed ends; the next one starts at the new speed.
+  if (moving_) {
+    endActiveJog();
+  } else {
+    stopIfNotSteady();
+  }
 }
 
 void RockerService::stopIfNotSteady() {
@@ -443,18 +566,33 @@ bool RockerService::range(ValueMap a, ValueMap b, std::size_t n, int limit) {
 // ---------------------------------------------------------- motion decision
 
 void RockerService::motion() {
-  if (!rocker_on_) return;
+  // A jog ends with the conditions it was started under: once the decision
+  // no longer runs, nothing else would see the stick released.
+  if (!rocker_on_) {
+    endActiveJog();
+    return;
+  }
   const auto robot = getRobotInterface();
   if (!robot) return;
-  if (robot->getRobotManage()->isFreedriveEnabled()) return;
-  if (api_->getRuntimeMachine()->getStatus() != kRuntimeJogAllowed) return;
+  if (robot->getRobotManage()->isFreedriveEnabled() ||
+      api_->getRuntimeMachine()->getStatus() != kRuntimeJogAllowed ||
+      robot->getRobotState()->getSafetyModeType() != kNormalSafetyMode) {
+    endActiveJog();
+    return;
+  }
   decisionFullView();
 }
 
 void RockerService::decisionFullView() {
   const bool stop_wanted = moving_ && releaseSeen();
-  detectPush();
-  checkStart();
+  // Values the joystick did not deliver this cycle, or too old, neither arm
+  // nor start: a stale copy of the last reading looks perfectly steady.
+  if (stick_fresh_) {
+    detectPush();
+    checkStart();
+  } else {
+    armed_ = false;
+  }
   motion_request_.update(motion_request_.value);
   if (!motion_request_.changed) return;
   if (stop_wanted) {
@@ -511,9 +649,20 @@ bool RockerService::signReversalSeen() {
 }
 
 void RockerService::detectPush() {
-  if (!moving_ && !armed_ && anyLinearAxisAbove(&RockerService::growth, kPushThreshold)) {
-    armed_ = true;
+  if (moving_ || armed_ || !anyLinearAxisAbove(&RockerService::growth, kPushThreshold)) return;
+  if (!centre_seen_) {
+    holdBackStart();
+    return;
   }
+  armed_ = true;
+}
+
+void RockerService::holdBackStart() {
+  if (hold_back_logged_) return;
+  hold_back_logged_ = true;
+  VELK_LOG(log_, kLogInfo)
+      << "Rocker start held back: the stick has not been seen centred since the joystick "
+         "was registered, read again or switched on; centre it first";
 }
 
 void RockerService::checkStart() {
@@ -635,6 +784,7 @@ void RockerService::stopJog() {
 }
 
 void RockerService::endActiveJog() {
+  armed_ = false;
   if (!moving_) return;
   reversal_count_ = 0;
   // Consumes the request's falling edge here, so the next decision does not

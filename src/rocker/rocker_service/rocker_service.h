@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
@@ -12,6 +13,7 @@
 #include "common/log_callback.h"
 #include "rocker/rocker_service/change_detector.h"
 #include "rocker/rocker_service/rocker_clock.h"
+#include "rocker/rocker_service/stick_sample.h"
 
 namespace velk::common_interface {
 class RobotInterface;
@@ -67,6 +69,10 @@ class RockerService {
   // pick z.
   void setAxis(int x, int y, int z);
   void setConfigPath(const std::string& path);
+  // How old the six stick values may be for a jog to start or go on, in
+  // seconds; 0 switches that check off. A slave so slow that its values are
+  // always older than this cannot jog at all.
+  void setInputTimeout(double seconds);
   // Records the firmware version in the package file; true when the file
   // holds it afterwards.
   bool updateConfig(const std::string& version);
@@ -92,6 +98,9 @@ class RockerService {
   void motion();
   // Starts, keeps or stops the jog from the stick values of two cycles.
   void decisionFullView();
+  // Ends an active jog with the stop command. For the host's thread, once
+  // the task thread has been stopped and joined.
+  void haltJog();
 
  private:
   friend class RockerServiceTestPeer;
@@ -100,9 +109,24 @@ class RockerService {
 
   void powerOnJoystick(common_interface::RobotInterface& robot);
   void resetValues();
-  // Counts an error cycle, switching jogging off past the limit; returns
-  // whether this cycle has a read error.
+  // Counts consecutive error cycles, switching jogging off past the limit;
+  // returns whether this cycle has a read error.
   bool takeReadErrorState(const std::vector<int>& errors);
+  void switchOffUnreadable();
+  // Ends an active jog whose joystick data can no longer be trusted: the
+  // connection was declared lost, or the stick values are too old.
+  void guardActiveJog(const StickSample& sample);
+  bool stickValuesYoung(const StickSample& sample) const;
+  void reportOldValues(bool young, const StickSample& sample);
+  static long long ageInMs(const StickSample& sample);
+  // Notes whether this cycle's stick values may start a jog, and whether
+  // they show the stick centred.
+  void observeStick(bool fresh, const StickSample& sample);
+  // From now on a jog may start only after the stick has been read centred:
+  // a stick held deflected across the event would otherwise look like a
+  // fresh push.
+  void requireCentre();
+  void recordPendingFirmwareVersion();
   void storeValues(const std::vector<std::string>& names, const std::vector<int>& values);
   void dumpValuesIfMoved();
   StepEnd applyIndicatorRules();
@@ -119,6 +143,7 @@ class RockerService {
   bool stopCountSeen();
   bool signReversalSeen();
   void detectPush();
+  void holdBackStart();
   void checkStart();
   bool anyLinearAxisAbove(int (RockerService::*measure)(const char*), int threshold);
   int growth(const char* axis);
@@ -174,6 +199,22 @@ class RockerService {
   LogCallback log_;
   std::string config_path_;
   RockerClock clock_;
+
+  // Interlocks around the motion decision.
+  double input_timeout_s_;
+  // This cycle's stick values were read cleanly and are young enough to
+  // start a jog on.
+  bool stick_fresh_;
+  // The stick has been read centred since the last requireCentre().
+  bool centre_seen_;
+  // Only values read after this moment can show the stick centred.
+  StickSample::Clock::time_point centre_required_since_;
+  bool hold_back_logged_;
+  bool old_values_reported_;
+  // Jogging was switched on; the firmware version still waits for a clean
+  // read to be recorded.
+  bool firmware_record_pending_;
+  bool firmware_read_clean_;
 
   // Step of the paused blink, shared by every service of the process like
   // the indicator it animates. Atomic because two started extensions would
