@@ -87,13 +87,15 @@ TEST_F(ExtensionTest, EmptyOptionsStartTheRockerWithDefaults) {
   extension->start(robot_.api(), log_.callback(), "");
 
   const auto entries = log_.entries();
-  ASSERT_GE(entries.size(), 3u);
+  ASSERT_GE(entries.size(), 4u);
   EXPECT_EQ(entries[0].text, "Start rocker. Options: \n");
   EXPECT_EQ(entries[1].text, "Rocker  used device_info:\n/dev/ttyUSB0,115200,N,8,1");
   EXPECT_EQ(entries[2].text,
             "X:1  Y:2  Z:3  pose_speed_fast:0.1  pose_speed_slow:0.01  ori_velc:0.005  acc:1 "
             "debug:0  rotation_angle:0");
-  for (int i = 0; i < 3; ++i) {
+  // The age bound on the stick values comes in a line of its own.
+  EXPECT_EQ(entries[3].text, "Rocker input_timeout:0.3");
+  for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(entries[i].level, velk::kLogInfo);
     EXPECT_EQ(entries[i].file, "extension1.cpp");
   }
@@ -112,12 +114,15 @@ TEST_F(ExtensionTest, SummaryShowsTheOptionsInUse) {
   extension->start(robot_.api(), log_.callback(),
                    "tool_x = -1\ntool_z = 0\npose_speed_fast = 0.123456789\n"
                    "pose_speed_slow = 0.02\nori_velc = 0.5\nacc = 2.0\ndebug = 2\n"
-                   "rotation = 30.0\n");
+                   "rotation = 30.0\ninput_timeout = -1.0\n");
   EXPECT_TRUE(
       log_.contains("X:-1  Y:2  Z:0  pose_speed_fast:0.123457  pose_speed_slow:0.02  "
                     "ori_velc:0.5  acc:2 debug:2  rotation_angle:30"));
   EXPECT_TRUE(log_.contains("Rocker X -> Coordinate -X"));
   EXPECT_TRUE(log_.contains("Rocker Z -> Coordinate -Z"));
+  EXPECT_TRUE(
+      log_.contains("Rocker input_timeout out of range, using the default 0.3 instead of: -1"));
+  EXPECT_TRUE(log_.contains("Rocker input_timeout:0.3"));
 
   RecordingLog second;
   auto other = makeRockerExtension();

@@ -27,13 +27,14 @@ TEST(StartOptionsTest, EmptyTextGivesAllDefaults) {
   EXPECT_DOUBLE_EQ(o.rotation, 0.0);
   EXPECT_DOUBLE_EQ(o.pose_speed_fast, 0.1);
   EXPECT_DOUBLE_EQ(o.pose_speed_slow, 0.01);
+  EXPECT_DOUBLE_EQ(o.input_timeout, 0.3);
 }
 
 TEST(StartOptionsTest, ValuesOfTheirExactTypeAreTaken) {
   const StartOptions o = StartOptions::parse(
       "cycle = 0.02\ndevice_info = \"127.0.0.1,1502\"\ntool_x = -2\ntool_y = 3\ntool_z = 1\n"
       "ori_velc = 0.5\nacc = 2.5\ndebug = 2\nrotation = 90.0\npose_speed_fast = 0.2\n"
-      "pose_speed_slow = 0.02\nunknown = \"ignored\"\n");
+      "pose_speed_slow = 0.02\ninput_timeout = 0.0\nunknown = \"ignored\"\n");
   EXPECT_EQ(o.periodMicroseconds(), 20000u);
   EXPECT_EQ(o.device_info, "127.0.0.1,1502");
   EXPECT_EQ(o.tool_x, -2);
@@ -45,12 +46,14 @@ TEST(StartOptionsTest, ValuesOfTheirExactTypeAreTaken) {
   EXPECT_DOUBLE_EQ(o.rotation, 90.0);
   EXPECT_DOUBLE_EQ(o.pose_speed_fast, 0.2);
   EXPECT_DOUBLE_EQ(o.pose_speed_slow, 0.02);
+  EXPECT_DOUBLE_EQ(o.input_timeout, 0.0);
+  EXPECT_TRUE(o.inputTimeoutIsUsable()) << "0 switches the age check off";
 }
 
 TEST(StartOptionsTest, ValuesOfAnotherTypeGiveTheDefaultSilently) {
   const StartOptions o = StartOptions::parse(
       "cycle = 1\ntool_x = 1.0\ntool_y = \"3\"\ndebug = true\ndevice_info = 5\nacc = \"2\"\n"
-      "rotation = 45\npose_speed_fast = [0.3]\n");
+      "rotation = 45\npose_speed_fast = [0.3]\ninput_timeout = 1\n");
   EXPECT_EQ(o.periodMicroseconds(), 10000u);
   EXPECT_EQ(o.tool_x, 1);
   EXPECT_EQ(o.tool_y, 2);
@@ -59,6 +62,7 @@ TEST(StartOptionsTest, ValuesOfAnotherTypeGiveTheDefaultSilently) {
   EXPECT_DOUBLE_EQ(o.acc, 1.0);
   EXPECT_DOUBLE_EQ(o.rotation, 0.0);
   EXPECT_DOUBLE_EQ(o.pose_speed_fast, 0.1);
+  EXPECT_DOUBLE_EQ(o.input_timeout, 0.3);
 }
 
 TEST(StartOptionsTest, OnlyTopLevelKeysCount) {
@@ -91,6 +95,10 @@ TEST(StartOptionsTest, CyclesWithoutAUsablePeriodFallBackToTheDefault) {
     EXPECT_EQ(o.periodMicroseconds(), 10000u) << text;
   }
   EXPECT_TRUE(StartOptions::parse("cycle = 4000.0").cycleIsUsable());
+  // An age bound that would stop every jog, or none, is no bound.
+  for (const char* text : {"input_timeout = -0.1", "input_timeout = nan", "input_timeout = inf"}) {
+    EXPECT_FALSE(StartOptions::parse(text).inputTimeoutIsUsable()) << text;
+  }
 }
 
 TEST(StartOptionsTest, InvalidTomlRaisesAnErrorNamingTheConfigSource) {
