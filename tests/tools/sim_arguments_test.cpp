@@ -44,6 +44,13 @@ TEST_F(RockerSimArguments, RefusesUnknownOptionsStrayArgumentsAndClashingChoices
   expectRefused(run({"--device-info", "127.0.0.1,502"}), {"--joystick none"});
   expectRefused(run({"--log-level", "9"}), {"--log-level"});
   expectRefused(run({"--report", space_.file("no/such/folder/report.json")}), {"no/such/folder"});
+  expectRefused(run({"--duration", "3"}), {"--duration goes with --monitor"});
+  expectRefused(run({"--monitor"}), {"--monitor needs --device-info"});
+  expectRefused(run({"--monitor", "--device-info", "127.0.0.1,abc"}), {"TCP port 0"});
+  expectRefused(run({"--monitor", "--device-info", "/dev/ttyNOPE9,115200,N,8,1"}),
+                {"serial path /dev/ttyNOPE9 does not exist"});
+  expectRefused(run({"--monitor", "--device-info", "127.0.0.1,502", "--scenario", "x.toml"}),
+                {"--monitor runs no bundle"});
 }
 
 TEST_F(RockerSimArguments, RefusesAMissingBundle) {

@@ -40,12 +40,14 @@ int waitFor(pid_t pid, std::chrono::seconds limit, bool* timed_out) {
 }  // namespace
 
 SimProcess::Result SimProcess::run(const std::vector<std::string>& args, const std::string& folder,
-                                   std::chrono::seconds limit) {
+                                   std::chrono::seconds limit, const std::string& input) {
+  const std::string in_path = folder + "/stdin.txt";
   const std::string out_path = folder + "/stdout.txt";
   const std::string err_path = folder + "/stderr.txt";
+  std::ofstream(in_path, std::ios::binary) << input;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, in_path.c_str(), O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_path.c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_path.c_str(),

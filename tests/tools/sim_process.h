@@ -18,8 +18,10 @@ class SimProcess {
     std::string err;
   };
 
+  // Standard input reads `input` (written to a file of `folder`).
   static Result run(const std::vector<std::string>& args, const std::string& folder,
-                    std::chrono::seconds limit = std::chrono::seconds(90));
+                    std::chrono::seconds limit = std::chrono::seconds(90),
+                    const std::string& input = "");
 };
 
 }  // namespace rocker_sim_test

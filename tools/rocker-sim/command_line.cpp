@@ -31,6 +31,8 @@ cxxopts::Options optionSet(const std::string& bundle, const std::string& scenari
       "report", "write everything as JSON to FILE", cxxopts::value<std::string>(), "FILE")(
       "svg", "draw the tool path to FILE", cxxopts::value<std::string>(), "FILE")(
       "interactive", "drive the joystick from the keyboard")(
+      "monitor", "show live what the joystick at --device-info sends (no bundle, no robot)")(
+      "duration", "end the monitor after S seconds", cxxopts::value<double>(), "S")(
       "home", "HOME for the extension's package file (default: a temporary folder)",
       cxxopts::value<std::string>(),
       "DIR")("log-level", "print the bundle's messages up to this level (0 critical .. 5 all)",
@@ -78,10 +80,17 @@ SimSettings CommandLine::parse(int argc, char** argv) const {
     settings.help_text = options.help();
     settings.bundle = defaulted(result, "bundle");
     settings.interactive = result.count("interactive") > 0;
-    settings.scenario =
-        result.count("scenario") || !settings.interactive ? defaulted(result, "scenario") : "";
+    settings.monitor = result.count("monitor") > 0;
+    settings.duration = result.count("duration") ? result["duration"].as<double>() : 0;
+    const bool plays = !settings.interactive && !settings.monitor;
+    settings.scenario = result.count("scenario") || plays ? defaulted(result, "scenario") : "";
+    if (settings.monitor && result.count("joystick") == 0) {
+      settings.joystick = JoystickChoice::kNone;
+    }
     settings.options = text(result, "options");
-    settings.joystick = joystickNamed(defaulted(result, "joystick"));
+    if (!settings.monitor || result.count("joystick")) {
+      settings.joystick = joystickNamed(defaulted(result, "joystick"));
+    }
     settings.device_info = text(result, "device-info");
     settings.report = text(result, "report");
     settings.svg = text(result, "svg");
@@ -103,7 +112,28 @@ JoystickChoice CommandLine::joystickNamed(const std::string& name) {
   throw InputError("--joystick must be tcp, rtu or none, not \"" + name + "\"");
 }
 
+void CommandLine::checkMonitor(const SimSettings& s) {
+  if (s.device_info.empty()) throw InputError("--monitor needs --device-info TEXT");
+  if (s.joystick != JoystickChoice::kNone) {
+    throw InputError("--monitor watches an outside joystick: --joystick does not go with it");
+  }
+  if (s.interactive || !s.scenario.empty() || !s.options.empty() || !s.report.empty() ||
+      !s.svg.empty()) {
+    throw InputError(
+        "--monitor runs no bundle: --interactive, --scenario, --options, --report and --svg do "
+        "not go with it");
+  }
+  if (!(s.duration >= 0) || s.duration > 1e6) {
+    throw InputError("--duration must be 0 (until q) or a number of seconds");
+  }
+}
+
 void CommandLine::check(const SimSettings& s) const {
+  if (s.monitor) {
+    checkMonitor(s);
+    return;
+  }
+  if (s.duration != 0) throw InputError("--duration goes with --monitor");
   if (s.joystick == JoystickChoice::kNone && s.device_info.empty() && s.options.empty()) {
     throw InputError(
         "--joystick none needs --device-info TEXT (or an --options file that sets device_info)");

@@ -18,6 +18,7 @@ class CommandLine {
 
  private:
   void check(const SimSettings& settings) const;
+  static void checkMonitor(const SimSettings& settings);
   static JoystickChoice joystickNamed(const std::string& name);
 
   std::string default_bundle_;

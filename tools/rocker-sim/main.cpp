@@ -3,8 +3,10 @@
 #include <iostream>
 
 #include "rocker-sim/command_line.h"
+#include "rocker-sim/device_info_check.h"
 #include "rocker-sim/input_error.h"
 #include "rocker-sim/interactive_session.h"
+#include "rocker-sim/monitor_session.h"
 #include "rocker-sim/simulator.h"
 
 int main(int argc, char** argv) {
@@ -16,6 +18,12 @@ int main(int argc, char** argv) {
     if (settings.help) {
       std::cout << settings.help_text << "\n" << velk::rocker_sim::InteractiveSession::keyHelp();
       return Simulator::kExitOk;
+    }
+    if (settings.monitor) {
+      if (const auto problem = velk::rocker_sim::DeviceInfoCheck::problem(settings.device_info)) {
+        throw velk::rocker_sim::InputError(*problem);
+      }
+      return velk::rocker_sim::MonitorSession(settings.device_info, settings.duration).run();
     }
     return Simulator(settings).run();
   } catch (const velk::rocker_sim::InputError& e) {

@@ -19,7 +19,9 @@ struct SimSettings {
   std::string home;  // empty: a temporary one
   JoystickChoice joystick = JoystickChoice::kTcp;
   bool interactive = false;
-  int log_level = 4;  // print the bundle's messages up to Debug
+  bool monitor = false;  // --monitor: show what the outside joystick sends
+  double duration = 0;   // --duration: seconds the monitor runs, 0 until q
+  int log_level = 4;     // print the bundle's messages up to Debug
 };
 
 }  // namespace velk::rocker_sim
