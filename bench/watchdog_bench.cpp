@@ -1,7 +1,6 @@
 #include "bench/watchdog_bench.h"
 
 #include <algorithm>
-#include <random>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -20,6 +19,14 @@ using Clock = std::chrono::steady_clock;
 
 const char* const kReadBack = "Get rocker modbus data success!";
 const char* const kAgeStop = "Rocker stop: the stick values are";
+
+// How long jog `i` of `n` holds after its speedLine before the fault: 20 to
+// 120 ms, spread evenly, so that the faults fall at evenly spread moments of
+// the group period and the worst of them comes near the worst case.
+std::chrono::microseconds faultDelay(int i, int n) {
+  const double ms = 20.0 + 100.0 * (i + 0.5) / n;
+  return std::chrono::microseconds(static_cast<long>(ms * 1000.0));
+}
 
 double msBetween(Clock::time_point a, Clock::time_point b) {
   return std::chrono::duration<double, std::milli>(b - a).count();
@@ -64,8 +71,6 @@ void WatchdogBench::silences(nlohmann::json& figures) {
   rig_.bringUp();
   JogDriver jog(rig_);
   const int poll_tid = rig_.pollThreadTid();
-  std::mt19937 random(settings_.seed);
-  std::uniform_int_distribution<int> phase_ms(20, 120);
   std::vector<double> from_stick_reply, from_any_reply, from_silence;
   int failures = 0, age_stops = 0, extra_stops = 0;
   for (int i = 0; i < settings_.silences; ++i) {
@@ -76,7 +81,7 @@ void WatchdogBench::silences(nlohmann::json& figures) {
       jog.release();
       continue;
     }
-    std::this_thread::sleep_until(push.command + std::chrono::milliseconds(phase_ms(random)));
+    std::this_thread::sleep_until(push.command + faultDelay(i, settings_.silences));
     const int read_backs = rig_.log().count(kReadBack);
     const int age_stops_before = rig_.log().count(kAgeStop);
     const auto silent =
@@ -116,8 +121,6 @@ void WatchdogBench::awaitReadBack(int read_backs_before) {
 }
 
 void WatchdogBench::drops(nlohmann::json& figures) {
-  std::mt19937 random(settings_.seed + 1);
-  std::uniform_int_distribution<int> phase_ms(20, 120);
   std::vector<double> from_drop;
   int failures = 0, extra_stops = 0;
   for (int i = 0; i < settings_.drops; ++i) {
@@ -129,7 +132,7 @@ void WatchdogBench::drops(nlohmann::json& figures) {
       ++failures;
       continue;
     }
-    std::this_thread::sleep_until(push.command + std::chrono::milliseconds(phase_ms(random)));
+    std::this_thread::sleep_until(push.command + faultDelay(i, settings_.drops));
     const auto dropped = jog.actAndAwait([&] { rig.joystick().unplug(); }, "stopLine");
     if (!dropped.ok) {
       ++failures;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <nlohmann/json.hpp>
 
 #include "bench/rocker_rig.h"
@@ -10,7 +9,6 @@ namespace velk::bench {
 struct WatchdogSettings {
   int silences = 16;
   int drops = 6;
-  uint32_t seed = 14;
 };
 
 // Figure 7: how soon a jog ends when the joystick stops delivering.
@@ -27,8 +25,9 @@ struct WatchdogSettings {
 // the time runs from just before that to stopLine. The RTU line cannot come
 // back under the same path, so every drop runs on a rig of its own.
 //
-// Each jog waits a random 20 to 120 ms after its speedLine, so that the
-// fault falls anywhere in the poll schedule.
+// Each jog holds 20 to 120 ms after its speedLine before the fault, the
+// holds spread evenly over the jogs, so that the faults fall evenly over
+// the poll schedule.
 class WatchdogBench {
  public:
   WatchdogBench(RockerRig& rig, RigSettings rig_settings, WatchdogSettings settings);
