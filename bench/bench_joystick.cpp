@@ -11,6 +11,7 @@ BenchJoystick::BenchJoystick(Transport transport, std::chrono::seconds lifetime)
   if (transport == Transport::kTcp) {
     auto tcp = std::make_unique<test::TcpTestSlave>(kJoystickUnit, lifetime);
     port_ = tcp->port();
+    tcp_ = tcp.get();
     device_info_ = tcp->host() + "," + std::to_string(port_);
     slave_ = std::move(tcp);
   } else {
@@ -36,5 +37,16 @@ void BenchJoystick::setStickX(int16_t value) {
 }
 
 void BenchJoystick::setButton(int coil, bool down) { slave_->setCoil(coil, down); }
+
+void BenchJoystick::unplug() {
+  if (tcp_ != nullptr) {
+    tcp_->dropClients();
+    return;
+  }
+  // The line first, so that the master sees it go rather than a slave that
+  // stops answering.
+  line_.reset();
+  slave_.reset();
+}
 
 }  // namespace velk::bench

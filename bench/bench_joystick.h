@@ -9,6 +9,10 @@
 #include "support/modbus_test_slave.h"
 #include "support/pty_pair.h"
 
+namespace velk::test {
+class TcpTestSlave;
+}  // namespace velk::test
+
 namespace velk::bench {
 
 // The joystick the bundle polls: a real libmodbus slave (unit 2) on loopback
@@ -33,9 +37,15 @@ class BenchJoystick {
 
   void setStickX(int16_t value);
   void setButton(int coil, bool down);
+  // The connection goes. TCP: the slave closes its client connections (it
+  // keeps listening, so the master may connect again). RTU: the serial line
+  // vanishes (socat ends, the pseudo-terminals and their links go), then the
+  // slave; after that only the destructor may be called.
+  void unplug();
 
  private:
   Transport transport_;
+  test::TcpTestSlave* tcp_ = nullptr;
   std::unique_ptr<test::PtyPair> line_;
   std::unique_ptr<test::ModbusTestSlave> slave_;
   std::string device_info_;

@@ -11,22 +11,23 @@ double JogDriver::Timing::ms() const {
 JogDriver::JogDriver(RockerRig& rig) : rig_(rig) {}
 
 JogDriver::Timing JogDriver::push(int16_t value, std::chrono::milliseconds timeout) {
-  return moveAndAwait(value, "speedLine", timeout);
+  return actAndAwait([&] { rig_.joystick().setStickX(value); }, "speedLine", timeout);
 }
 
 JogDriver::Timing JogDriver::release(std::chrono::milliseconds timeout) {
-  return moveAndAwait(0, "stopLine", timeout);
+  return actAndAwait([&] { rig_.joystick().setStickX(0); }, "stopLine", timeout);
 }
 
-JogDriver::Timing JogDriver::moveAndAwait(int16_t value, const char* command,
-                                          std::chrono::milliseconds timeout) {
+JogDriver::Timing JogDriver::actAndAwait(const std::function<void()>& action, const char* command,
+                                         std::chrono::milliseconds timeout) {
   const char* const kPauseWarning = "距离上一组运动时间间隔:";
   sim::SimulatedRobot& robot = rig_.robot();
   // Cleared first, so that any command recorded from here on answers this move.
   robot.clearCalls();
   const int pauses_before = rig_.log().count(kPauseWarning);
   Timing timing;
-  rig_.joystick().setStickX(value);
+  timing.began = std::chrono::steady_clock::now();
+  action();
   // Taken after the change: from now on every read the slave serves sees it.
   timing.changed = std::chrono::steady_clock::now();
   timing.ok = waitUntil(

@@ -2,19 +2,22 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 
 #include "bench/rocker_rig.h"
 
 namespace velk::bench {
 
-// Moves the stick at the joystick slave and waits for the robot command it
-// causes, timing the two ends: when the registers changed at the slave and
-// when the command reached the robot (the simulated robot stamps every call
-// with the steady clock).
+// Moves the stick at the joystick slave (or does anything else to the
+// joystick) and waits for the robot command it causes, timing the two ends:
+// when the registers changed at the slave and when the command reached the
+// robot (the simulated robot stamps every call with the steady clock).
 class JogDriver {
  public:
   struct Timing {
     bool ok = false;  // the command came in time
+    // Just before the action began, and once it was done.
+    std::chrono::steady_clock::time_point began;
     std::chrono::steady_clock::time_point changed;
     std::chrono::steady_clock::time_point command;
     // The start waited out the 100 ms pause the bundle keeps after a stop.
@@ -28,10 +31,11 @@ class JogDriver {
   Timing push(int16_t value, std::chrono::milliseconds timeout = std::chrono::seconds(3));
   // Centres x and waits for stopLine.
   Timing release(std::chrono::milliseconds timeout = std::chrono::seconds(3));
+  // Does `action` and waits for the robot command `command`.
+  Timing actAndAwait(const std::function<void()>& action, const char* command,
+                     std::chrono::milliseconds timeout = std::chrono::seconds(3));
 
  private:
-  Timing moveAndAwait(int16_t value, const char* command, std::chrono::milliseconds timeout);
-
   RockerRig& rig_;
 };
 

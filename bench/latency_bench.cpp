@@ -91,10 +91,7 @@ void LatencyBench::run(nlohmann::json& figures) {
   const PollTimeline timeline(poll_calls);
   std::vector<ModbusCall> stick_reads;
   for (const ModbusCall& call : poll_calls) {
-    if (call.function == 4 && call.address <= kStickXRegister &&
-        kStickXRegister < call.address + call.count) {
-      stick_reads.push_back(call);
-    }
+    if (call.readsInputRegister(kStickXRegister)) stick_reads.push_back(call);
   }
   const SampleStats period = SampleStats::of(timeline.groupPeriodsMs());
   const SampleStats read = SampleStats::of(timeline.stickReadMs());

@@ -1,6 +1,6 @@
 // rocker-bench: the benchmarks of the rocker bundle, run by scripts/bench.sh.
 //
-//   rocker-bench <latency|wire|cpu|memory|shutdown> --transport tcp|rtu --out FILE
+//   rocker-bench <latency|wire|cpu|memory|shutdown|watchdog> --transport tcp|rtu --out FILE
 //   rocker-bench report --results DIR --output FILE
 //
 // Each benchmark loads librocker.so through the framework like a host, runs
@@ -19,6 +19,7 @@
 #include "bench/rocker_rig.h"
 #include "bench/shutdown_bench.h"
 #include "bench/transport.h"
+#include "bench/watchdog_bench.h"
 #include "bench/wire_bench.h"
 
 namespace {
@@ -29,7 +30,7 @@ using velk::bench::RockerRig;
 
 cxxopts::Options makeOptions() {
   cxxopts::Options options("rocker-bench", "Benchmarks of the rocker bundle");
-  options.add_options()("command", "latency, wire, cpu, memory, shutdown or report",
+  options.add_options()("command", "latency, wire, cpu, memory, shutdown, watchdog or report",
                         cxxopts::value<std::string>())(
       "transport", "tcp or rtu", cxxopts::value<std::string>()->default_value("tcp"))(
       "out", "JSON file for the figures", cxxopts::value<std::string>())(
@@ -40,6 +41,10 @@ cxxopts::Options makeOptions() {
       cxxopts::value<double>()->default_value("10"))("growth", "memory: growth run in seconds",
                                                      cxxopts::value<double>()->default_value("60"))(
       "iterations", "shutdown: starts and stops", cxxopts::value<int>()->default_value("15"))(
+      "silences", "watchdog: jogs ended by a silent joystick",
+      cxxopts::value<int>()->default_value("16"))("drops",
+                                                  "watchdog: jogs ended by a dropped connection",
+                                                  cxxopts::value<int>()->default_value("6"))(
       "results", "report: folder of JSON results", cxxopts::value<std::string>())(
       "output", "report: Markdown file to write", cxxopts::value<std::string>())("h,help",
                                                                                  "this text");
@@ -74,6 +79,10 @@ int runBench(const std::string& command, const cxxopts::ParseResult& args) {
       velk::bench::MemoryBench(rig, {window, growth}).run(run.figures());
     } else if (command == "shutdown") {
       velk::bench::ShutdownBench(rig, {args["iterations"].as<int>()}).run(run.figures());
+    } else if (command == "watchdog") {
+      velk::bench::WatchdogBench(rig, settings,
+                                 {args["silences"].as<int>(), args["drops"].as<int>()})
+          .run(run.figures());
     } else {
       std::cerr << "rocker-bench: unknown command '" << command << "'\n";
       return 2;

@@ -80,6 +80,10 @@ double ModbusCall::milliseconds() const {
   return std::chrono::duration<double, std::milli>(end - start).count();
 }
 
+bool ModbusCall::readsInputRegister(int register_address) const {
+  return function == 4 && address <= register_address && register_address < address + count;
+}
+
 std::vector<ModbusCall> ModbusCallLog::calls() {
   const uint64_t last = g_next.load(std::memory_order_acquire);
   uint64_t first = g_first.load(std::memory_order_relaxed);

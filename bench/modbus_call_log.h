@@ -17,6 +17,8 @@ struct ModbusCall {
   std::chrono::steady_clock::time_point end;
 
   double milliseconds() const;
+  // A read of input registers whose span covers `address`.
+  bool readsInputRegister(int address) const;
 };
 
 // The record of libmodbus master calls, fed by the read and write functions

@@ -19,6 +19,8 @@ using Json = nlohmann::json;
 const char* const kTransports[] = {"tcp", "rtu"};
 // How far the latency may stray from the model, in milliseconds.
 constexpr double kLatencyTolerance = 5.0;
+// A dropped connection ends a jog within this, in milliseconds.
+constexpr double kDroppedGoalMs = 150.0;
 
 const char* upper(const std::string& transport) { return transport == "tcp" ? "TCP" : "RTU"; }
 
@@ -108,6 +110,7 @@ void ReportWriter::write(const std::string& path) const {
   cpu(out);
   memory(out);
   shutdown(out);
+  watchdog(out);
   std::ofstream file(path);
   if (!file) throw std::runtime_error("cannot write " + path);
   file << out.str();
@@ -124,7 +127,8 @@ void ReportWriter::header(std::ostringstream& out) const {
     machine = &child(entry.second, "machine");
   }
   out << "# Benchmarks\n\n"
-      << "What the rocker bundle costs and how fast it follows the stick, measured by\n"
+      << "What the rocker bundle costs, how fast it follows the stick and how soon a jog ends\n"
+      << "when the joystick goes quiet, measured by\n"
       << "`scripts/bench.sh` (programme `bench/rocker-bench`, optimised build in `build-bench`).\n"
       << "This page is written by the script; run it again to refresh every figure.\n\n"
       << "Measured " << first << " to " << last << " UTC.\n\n"
@@ -253,6 +257,19 @@ void ReportWriter::summary(std::ostringstream& out) const {
        "≤ one poll pass + 10 ms (TCP " + f(releaseGoalMs("tcp")) + ", RTU " +
            f(releaseGoalMs("rtu")) + ")",
        mark(releaseMeets("tcp")), mark(releaseMeets("rtu")), "6");
+  const auto watchdogCell = [&](const std::string& t, const char* part, const char* key) {
+    const Json& w = child(figures("watchdog", t), part);
+    return f(num(w, {key, "median"})) + " / " + f(num(w, {key, "max"}));
+  };
+  both("Joystick silent → `stopLine`, ms from its last reply: median / max",
+       watchdogCell("tcp", "silent", "from_stick_reply_ms"),
+       watchdogCell("rtu", "silent", "from_stick_reply_ms"),
+       "≤ input_timeout + two cycles (" + f(silentGoalMs("tcp"), 0) + ")", mark(silentMeets("tcp")),
+       mark(silentMeets("rtu")), "7");
+  both("Connection dropped → `stopLine`, ms: median / max",
+       watchdogCell("tcp", "dropped", "from_drop_ms"),
+       watchdogCell("rtu", "dropped", "from_drop_ms"), "≤ " + f(kDroppedGoalMs, 0),
+       mark(droppedMeets("tcp")), mark(droppedMeets("rtu")), "7");
   out << "\n";
 }
 
@@ -320,6 +337,24 @@ bool ReportWriter::releaseMeets(const std::string& transport) const {
   const Json& s = figures("shutdown", transport);
   return num(s, {"release_ms", "max"}) <= releaseGoalMs(transport) &&
          num(s, {"poll_thread_alive_after_release"}) == 0.0;
+}
+
+double ReportWriter::silentGoalMs(const std::string& transport) const {
+  const Json& w = figures("watchdog", transport);
+  return num(w, {"input_timeout_ms"}) + 2.0 * num(w, {"cycle_ms"});
+}
+
+bool ReportWriter::silentMeets(const std::string& transport) const {
+  const Json& s = child(figures("watchdog", transport), "silent");
+  return num(s, {"from_stick_reply_ms", "count"}) > 0 && num(s, {"failures"}) == 0.0 &&
+         num(s, {"extra_stop_lines"}) == 0.0 &&
+         num(s, {"from_stick_reply_ms", "max"}) <= silentGoalMs(transport);
+}
+
+bool ReportWriter::droppedMeets(const std::string& transport) const {
+  const Json& d = child(figures("watchdog", transport), "dropped");
+  return num(d, {"from_drop_ms", "count"}) > 0 && num(d, {"failures"}) == 0.0 &&
+         num(d, {"extra_stop_lines"}) == 0.0 && num(d, {"from_drop_ms", "max"}) <= kDroppedGoalMs;
 }
 
 // ----------------------------------------------------------------- latency
@@ -840,6 +875,103 @@ void ReportWriter::shutdown(std::ostringstream& out) const {
     }
   }
   out << "\n";
+}
+
+// ---------------------------------------------------------------- watchdog
+
+void ReportWriter::watchdog(std::ostringstream& out) const {
+  out << "\n## 7. A silent joystick and a dropped connection\n\n"
+      << "**How.** Driven through the framework, with the default \"input_timeout\" of 0.3 s.\n"
+      << "Each jog deflects x to ±500 and waits for `speedLine`, then holds 20 to 120 ms\n"
+      << "before the fault, the holds spread evenly over the jogs, so that the faults fall\n"
+      << "evenly over the group period (about 100 ms) of the poll schedule.\n\n"
+      << "*Silent:* the slave stops answering (it still receives every request; the bundle's\n"
+      << "read then waits for its 1 s response time-out). The figure runs from the\n"
+      << "joystick's **last reply** to the robot's `stopLine`. The last reply is the last\n"
+      << "reply that carried the stick values: of the bundle's poll thread's requests, timed at\n"
+      << "libmodbus (see \"How the bundle is driven\"), the last read of input registers over\n"
+      << "register 256 that succeeded before the `stopLine`; its time is when that call\n"
+      << "returned, the moment the reply was in, just before the registry stamps the values\n"
+      << "as read. The bundle measures the age of the stick values from that stamp, so this\n"
+      << "is the figure the watchdog answers for. Beside it: from the last reply of any kind\n"
+      << "(a later read of another group or a light write would count there), and from the\n"
+      << "moment the slave fell silent. After the stop the slave answers again, the stick is\n"
+      << "centred, and the next jog waits until the bundle has read the joystick back and\n"
+      << "seen the stick centred.\n\n"
+      << "*Dropped:* TCP: the slave closes its client connections (the bundle's next\n"
+      << "request finds the connection reset); RTU: the serial line vanishes (socat ends and\n"
+      << "the pseudo-terminals go, then the slave). The figure runs from just before the\n"
+      << "drop was begun to `stopLine`. The RTU line cannot come back under its path, so each\n"
+      << "drop runs on a fresh rig (bundle loaded, started, joystick read, jogging switched\n"
+      << "on).\n\n"
+      << "Every jog must end with exactly one `stopLine` (the robot's commands are counted\n"
+      << "for 100 ms after it).\n\n"
+      << "**Goal.** Silent: median and max within \"input_timeout\" plus two cycles of the last\n"
+      << "reply (" << f(num(figures("watchdog", "tcp"), {"input_timeout_ms"}), 0) << " + 2 × "
+      << f(num(figures("watchdog", "tcp"), {"cycle_ms"}), 0) << " = " << f(silentGoalMs("tcp"), 0)
+      << " ms). Dropped: within " << f(kDroppedGoalMs, 0) << " ms.\n\n"
+      << "| ms | jogs | failed | min | median | p90 | p99 | max | verdict |\n"
+      << "|---|---|---|---|---|---|---|---|---|\n";
+  for (const char* t : kTransports) {
+    const Json& w = figures("watchdog", t);
+    if (!w.is_object()) continue;
+    const Json& s = child(w, "silent");
+    const Json& d = child(w, "dropped");
+    const auto jogs = [](const Json& part) {
+      return f(num(part, {"jogs"}), 0) + " | " + f(num(part, {"failures"}), 0);
+    };
+    out << "| " << upper(t) << " silent: last reply with the stick → `stopLine` | " << jogs(s)
+        << " | " << statsCells(child(s, "from_stick_reply_ms")) << " | " << mark(silentMeets(t))
+        << " |\n"
+        << "| " << upper(t) << " silent: last reply of any kind → `stopLine` | | | "
+        << statsCells(child(s, "from_any_reply_ms")) << " | |\n"
+        << "| " << upper(t) << " silent: slave fell silent → `stopLine` | | | "
+        << statsCells(child(s, "from_silence_ms")) << " | |\n"
+        << "| " << upper(t) << " dropped → `stopLine` | " << jogs(d) << " | "
+        << statsCells(child(d, "from_drop_ms")) << " | " << mark(droppedMeets(t)) << " |\n";
+  }
+  out << "\n";
+  for (const char* t : kTransports) {
+    const Json& w = figures("watchdog", t);
+    if (!w.is_object()) continue;
+    const Json& s = child(w, "silent");
+    const Json& d = child(w, "dropped");
+    out << "**" << upper(t) << ".** " << f(num(s, {"age_stops"}), 0) << " of the "
+        << f(num(s, {"jogs"}), 0)
+        << " silent jogs were ended by the watchdog (its warning \"Rocker stop: the stick "
+        << "values are N ms old\"); second `stopLine` calls for one jog: silent "
+        << f(num(s, {"extra_stop_lines"}), 0) << ", dropped " << f(num(d, {"extra_stop_lines"}), 0)
+        << ".";
+    const double timeout = num(w, {"input_timeout_ms"});
+    const double cycle = num(w, {"cycle_ms"});
+    const double over = num(s, {"from_stick_reply_ms", "max"}) - timeout;
+    if (!std::isnan(over)) {
+      out << " Silent: the jog ended " << f(num(s, {"from_stick_reply_ms", "median"}) - timeout)
+          << " ms (median) and at most " << f(over) << " ms after the stick values turned "
+          << f(timeout, 0) << " ms old. The age is looked at once a cycle, so up to one cycle ("
+          << f(cycle, 0) << " ms) is expected";
+      // Within a millisecond of the cycle is the cycle itself.
+      out << (over > cycle + 1.0 ? "; the rest is the task thread waiting for a processor."
+                                 : ", and nothing beyond it came.");
+    }
+    if (!silentMeets(t) && over > 2.0 * cycle) {
+      out << " **The silent maximum misses** the goal by " << f(over - 2.0 * cycle)
+          << " ms: the task thread ran that late on the loaded machine.";
+    }
+    if (num(d, {"from_drop_ms", "count"}) > 0) {
+      out << " Dropped: " << f(num(d, {"from_drop_ms", "min"})) << " to "
+          << f(num(d, {"from_drop_ms", "max"}))
+          << " ms. The bundle finds the connection gone at its next request, and at rest with the "
+          << "stick held that is the next group read, up to a group period (about 100 ms) after "
+          << "the drop; the jog ends in the cycle after, so the figure spreads over a group "
+          << "period plus a cycle.";
+    }
+    if (!droppedMeets(t) && num(d, {"from_drop_ms", "max"}) > kDroppedGoalMs) {
+      out << " **The dropped maximum misses**: beyond a group period and a cycle, the poll or "
+          << "the task thread waited for a processor.";
+    }
+    out << "\n\n";
+  }
 }
 
 }  // namespace velk::bench

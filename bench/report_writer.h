@@ -35,6 +35,7 @@ class ReportWriter {
   void cpu(std::ostringstream& out) const;
   void memory(std::ostringstream& out) const;
   void shutdown(std::ostringstream& out) const;
+  void watchdog(std::ostringstream& out) const;
 
   bool latencyMeets(const std::string& transport, const char* kind) const;
   bool batchedMinimum(const std::string& transport) const;
@@ -43,6 +44,9 @@ class ReportWriter {
   bool stopMeets(const std::string& transport) const;
   bool releaseMeets(const std::string& transport) const;
   double releaseGoalMs(const std::string& transport) const;
+  bool silentMeets(const std::string& transport) const;
+  bool droppedMeets(const std::string& transport) const;
+  double silentGoalMs(const std::string& transport) const;
 
   std::map<std::pair<std::string, std::string>, Json> results_;
   Json empty_ = Json::object();

@@ -30,7 +30,8 @@ RockerRig::RockerRig(const RigSettings& settings)
       joystick_(std::make_unique<BenchJoystick>(settings.transport, settings.lifetime)),
       log_(std::make_unique<LogCounter>(std::vector<std::string>{
           "Get rocker modbus data success!", "Get rocker modbus data error!", "startup rocker",
-          "Rocker stop", "距离上一组运动时间间隔:", "Connected to Modbus Slave"})),
+          "Rocker stop", "Rocker stop: the stick values are",
+          "距离上一组运动时间间隔:", "Connected to Modbus Slave"})),
       host_(std::make_unique<BenchHost>(settings.bundle_path)) {
   robot_->setRealTime(true);
   // Only commands are kept, and only a few: long runs must not grow here.

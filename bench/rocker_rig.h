@@ -25,10 +25,11 @@ struct RigSettings {
 // simulated robot (running, normal safety, idle program: jogging allowed;
 // simulated time follows the steady clock), the joystick slave, a counting
 // log and the host that loads the bundle. The bundle runs with the default
-// cycle of 10 ms.
+// cycle of 10 ms and the default input_timeout of 0.3 s.
 class RockerRig {
  public:
   static constexpr double kCycleMs = 10.0;
+  static constexpr double kInputTimeoutMs = 300.0;
 
   explicit RockerRig(const RigSettings& settings);
   ~RockerRig();

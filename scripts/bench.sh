@@ -2,8 +2,8 @@
 # Builds an optimised tree (build-bench) and runs the benchmarks of bench/
 # over a loopback Modbus TCP slave and over Modbus RTU on a pseudo-terminal
 # pair, then writes docs/benchmarks.md from their results. Never part of the
-# test command. The default run takes about seven to eight minutes; --long makes the
-# memory growth run ten minutes per transport instead of 45 s (about 25 minutes
+# test command. The default run takes about nine minutes; --long makes the
+# memory growth run ten minutes per transport instead of 45 s (about 26 minutes
 # in all).
 #
 #   scripts/bench.sh                 # all benchmarks, page in docs/benchmarks.md
@@ -33,10 +33,10 @@ while [ "$#" -gt 0 ]; do
   shift
 done
 
-pushes=200; window=10; cpu_window=15; growth=45; iterations=15
+pushes=200; window=10; cpu_window=15; growth=45; iterations=15; silences=16; drops=6
 if [ "$long" -eq 1 ]; then growth=600; fi
 if [ "$quick" -eq 1 ]; then
-  pushes=20; window=3; cpu_window=5; growth=15; iterations=4
+  pushes=20; window=3; cpu_window=5; growth=15; iterations=4; silences=3; drops=2
 fi
 
 bash scripts/install-deps.sh || exit 1
@@ -83,6 +83,7 @@ for transport in tcp rtu; do
   run cpu "$transport" --window "$cpu_window"
   run memory "$transport" --window "$window" --growth "$growth"
   run shutdown "$transport" --iterations "$iterations"
+  run watchdog "$transport" --silences "$silences" --drops "$drops"
 done
 
 echo "=== bench: report"
