@@ -4,16 +4,18 @@
 
 namespace rocker_reliability {
 
-void ReplyMangling::set(Mangler mangler) {
+void ReplyMangling::set(Mangler mangler, int period) {
   std::lock_guard<std::mutex> lock(mutex_);
   mangler_ = std::move(mangler);
+  period_ = period > 0 ? period : 1;
+  seen_ = 0;
 }
 
 void ReplyMangling::clear() { set(nullptr); }
 
 std::vector<uint8_t> ReplyMangling::apply(std::vector<uint8_t> chunk) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!mangler_ || chunk.empty()) return chunk;
+  if (!mangler_ || chunk.empty() || ++seen_ % period_ != 0) return chunk;
   ++mangled_;
   return mangler_(std::move(chunk));
 }

@@ -18,11 +18,13 @@ class ReplyMangling {
  public:
   using Mangler = std::function<std::vector<uint8_t>(std::vector<uint8_t>)>;
 
-  void set(Mangler mangler);
+  // From now on `mangler` changes every `period`-th chunk (1: each chunk);
+  // the others pass unchanged.
+  void set(Mangler mangler, int period = 1);
   void clear();
   // The bytes to pass on for a chunk the slave sent.
   std::vector<uint8_t> apply(std::vector<uint8_t> chunk) const;
-  // How many chunks were changed since construction.
+  // How many chunks were handed to a mangler since construction.
   int mangledChunks() const;
 
   // Drops the last `count` bytes: the reply promises more than it holds.
@@ -36,6 +38,8 @@ class ReplyMangling {
  private:
   mutable std::mutex mutex_;
   Mangler mangler_;
+  int period_ = 1;
+  mutable int seen_ = 0;
   mutable int mangled_ = 0;
 };
 
