@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "bench/joystick_map.h"
+#include "bench/request_tally.h"
 #include "bench/wait_until.h"
 
 namespace velk::bench {
@@ -39,15 +40,15 @@ std::string fixed(double value, int decimals, bool sign = false) {
 NoisyLineBench::NoisyLineBench(RockerRig& rig, NoisyLineSettings settings)
     : rig_(rig), settings_(settings) {}
 
-double NoisyLineBench::restRequestsPerSecond() {
+nlohmann::json NoisyLineBench::restWindow() {
   test::ModbusTestSlave& slave = rig_.joystick().slave();
   slave.clearLog();
   const auto from = std::chrono::steady_clock::now();
   std::this_thread::sleep_for(std::chrono::duration<double>(settings_.window_s));
-  const int requests = slave.requestCount();
+  const auto requests = slave.requests();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
-  return requests / seconds;
+  return RequestTally(requests, rig_.transport()).toJson(seconds);
 }
 
 std::string NoisyLineBench::jog() {
@@ -73,7 +74,7 @@ void NoisyLineBench::run(nlohmann::json& figures) {
   rig_.bringUp();
   figures["damage"] = rocker_reliability::damageName(settings_.damage);
   figures["period"] = settings_.period;
-  figures["clean_requests_per_s"] = restRequestsPerSecond();
+  figures["clean_rest"] = restWindow();
 
   LogCounter& log = rig_.log();
   const int connected = log.count(kConnected);
@@ -84,7 +85,7 @@ void NoisyLineBench::run(nlohmann::json& figures) {
   nlohmann::json jogs = nlohmann::json::array();
   for (int i = 0; i < settings_.jogs; ++i) jogs.push_back(jog());
   figures["jogs"] = jogs;
-  figures["noisy_requests_per_s"] = restRequestsPerSecond();
+  figures["noisy_rest"] = restWindow();
   mangling->clear();
 
   figures["damaged_replies"] = mangling->mangledChunks();
@@ -100,8 +101,8 @@ std::string NoisyLineBench::tableHead() {
 }
 
 std::string NoisyLineBench::tableRow(const nlohmann::json& figures) {
-  const double clean = figures["clean_requests_per_s"].get<double>();
-  const double noisy = figures["noisy_requests_per_s"].get<double>();
+  const double clean = figures["clean_rest"]["requests_per_s"].get<double>();
+  const double noisy = figures["noisy_rest"]["requests_per_s"].get<double>();
   std::ostringstream jogs;
   for (const auto& outcome : figures["jogs"]) {
     jogs << (jogs.tellp() > 0 ? ", " : "") << outcome.get<std::string>();

@@ -18,11 +18,11 @@ struct NoisyLineSettings {
 
 // The joystick on a noisy line (docs/reliability.md): its replies reach the
 // bundle through the mangling TCP proxy or the serial line tap, and from a
-// moment on one in `period` of them is damaged in one way. The rig must be
+// moment on one in `period` of them (at random) is damaged in one way. The rig must be
 // tapped.
 //
-// - Requests per second at rest, at the slave, over a window on the clean
-//   line and again over a window on the noisy one.
+// - Requests at rest, at the slave and by function, over a window on the
+//   clean line and again over a window on the noisy one.
 // - A scripted sequence of jogs on the noisy line: push, hold 1.5 s,
 //   release; each jog ends "released" (its stop came with the release),
 //   "cut short" (stopped while the stick was still held) or "not started".
@@ -42,7 +42,7 @@ class NoisyLineBench {
   static std::string tableRow(const nlohmann::json& figures);
 
  private:
-  double restRequestsPerSecond();
+  nlohmann::json restWindow();
   std::string jog();
 
   RockerRig& rig_;
