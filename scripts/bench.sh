@@ -12,7 +12,7 @@
 #                                    # to build-bench/bench-results/ unless --output
 #   scripts/bench.sh --output FILE   # write the page elsewhere
 #   scripts/bench.sh --noisy-line    # only the noisy-line figures of docs/reliability.md
-#                                    # (about 10 minutes, or 4 with --quick): one reply in
+#                                    # (about 7 minutes, or 3 with --quick): one reply in
 #                                    # 25 damaged, each kind over TCP and RTU; the tables go
 #                                    # to build-bench/bench-results/<time>/noisy-line.md
 #
