@@ -6,31 +6,48 @@
 
 namespace velk::bench {
 
-BenchJoystick::BenchJoystick(Transport transport, std::chrono::seconds lifetime)
+BenchJoystick::BenchJoystick(Transport transport, std::chrono::seconds lifetime, bool tapped)
     : transport_(transport) {
   if (transport == Transport::kTcp) {
     auto tcp = std::make_unique<test::TcpTestSlave>(kJoystickUnit, lifetime);
     port_ = tcp->port();
     tcp_ = tcp.get();
-    device_info_ = tcp->host() + "," + std::to_string(port_);
+    if (tapped) proxy_ = std::make_unique<rocker_reliability::ManglingTcpProxy>(port_, lifetime);
+    device_info_ = tcp->host() + "," + std::to_string(proxy_ ? proxy_->port() : port_);
     slave_ = std::move(tcp);
   } else {
-    line_ = std::make_unique<test::PtyPair>();
-    slave_ =
-        std::make_unique<test::RtuTestSlave>(line_->slavePath(), kJoystickUnit, 115200, lifetime);
-    device_info_ = line_->devicePath() + ",115200,N,8,1";
+    std::string slave_path;
+    if (tapped) {
+      tap_ = std::make_unique<rocker_reliability::SerialLineTap>(lifetime);
+      slave_path = tap_->slavePath();
+    } else {
+      line_ = std::make_unique<test::PtyPair>();
+      slave_path = line_->slavePath();
+    }
+    slave_ = std::make_unique<test::RtuTestSlave>(slave_path, kJoystickUnit, 115200, lifetime);
+    device_info_ = serialPath() + ",115200,N,8,1";
   }
   slave_->setInputRegister(kFirmwareRegister, 0x1083);
   slave_->setInputRegister(kHardwareRegister, 0x2100);
 }
 
 BenchJoystick::~BenchJoystick() {
-  // The slave first: it holds the line open.
+  // The proxy and the slave first: the slave holds the line open.
+  proxy_.reset();
   slave_.reset();
+  tap_.reset();
   line_.reset();
 }
 
-std::string BenchJoystick::serialPath() const { return line_ ? line_->devicePath() : ""; }
+std::string BenchJoystick::serialPath() const {
+  if (tap_) return tap_->devicePath();
+  return line_ ? line_->devicePath() : "";
+}
+
+rocker_reliability::ReplyMangling* BenchJoystick::mangling() {
+  if (proxy_) return &proxy_->mangling();
+  return tap_ ? &tap_->mangling() : nullptr;
+}
 
 void BenchJoystick::setStickX(int16_t value) {
   slave_->setInputRegister(kStickXRegister, static_cast<uint16_t>(value));

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "bench/transport.h"
+#include "reliability/mangling_tcp_proxy.h"
+#include "reliability/serial_line_tap.h"
 #include "support/modbus_test_slave.h"
 #include "support/pty_pair.h"
 
@@ -18,10 +20,14 @@ namespace velk::bench {
 // The joystick the bundle polls: a real libmodbus slave (unit 2) on loopback
 // TCP at a port the kernel picks, or on one end of a socat pseudo-terminal
 // pair at 115200 baud 8N1. Stick centred, buttons up, firmware 1.1.3.
+// A tapped joystick is reached through a fault injector that can damage its
+// replies: the mangling TCP proxy, or a serial line tap in place of the
+// plain pair.
 class BenchJoystick {
  public:
-  // The slave serves at most `lifetime`, then ends by itself.
-  BenchJoystick(Transport transport, std::chrono::seconds lifetime);
+  // The slave (and the injector) serve at most `lifetime`, then end by
+  // themselves.
+  BenchJoystick(Transport transport, std::chrono::seconds lifetime, bool tapped = false);
   ~BenchJoystick();
   BenchJoystick(const BenchJoystick&) = delete;
   BenchJoystick& operator=(const BenchJoystick&) = delete;
@@ -34,6 +40,8 @@ class BenchJoystick {
   std::string host() const { return "127.0.0.1"; }
   int port() const { return port_; }
   std::string serialPath() const;
+  // What damages the replies on their way to the bundle; null unless tapped.
+  rocker_reliability::ReplyMangling* mangling();
 
   void setStickX(int16_t value);
   void setButton(int coil, bool down);
@@ -47,7 +55,9 @@ class BenchJoystick {
   Transport transport_;
   test::TcpTestSlave* tcp_ = nullptr;
   std::unique_ptr<test::PtyPair> line_;
+  std::unique_ptr<rocker_reliability::SerialLineTap> tap_;
   std::unique_ptr<test::ModbusTestSlave> slave_;
+  std::unique_ptr<rocker_reliability::ManglingTcpProxy> proxy_;
   std::string device_info_;
   int port_ = 0;
 };

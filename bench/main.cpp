@@ -1,20 +1,26 @@
 // rocker-bench: the benchmarks of the rocker bundle, run by scripts/bench.sh.
 //
 //   rocker-bench <latency|wire|cpu|memory|shutdown|watchdog> --transport tcp|rtu --out FILE
+//   rocker-bench noisy-line --transport tcp|rtu --out FILE [--damage KIND] [--period N]
 //   rocker-bench report --results DIR --output FILE
 //
 // Each benchmark loads librocker.so through the framework like a host, runs
 // it against a real Modbus slave and the simulated robot, and writes its
 // figures as JSON; `report` turns a folder of them into the Markdown page.
+// `noisy-line` runs once per kind of damage, each with a bundle of its own,
+// and prints its figures as a Markdown table too.
 #include <cxxopts.hpp>
 #include <exception>
 #include <iostream>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "bench/bench_run.h"
 #include "bench/cpu_bench.h"
 #include "bench/latency_bench.h"
 #include "bench/memory_bench.h"
+#include "bench/noisy_line_bench.h"
 #include "bench/report_writer.h"
 #include "bench/rocker_rig.h"
 #include "bench/shutdown_bench.h"
@@ -25,12 +31,16 @@
 namespace {
 
 using velk::bench::BenchRun;
+using velk::bench::NoisyLineBench;
+using velk::bench::NoisyLineSettings;
 using velk::bench::RigSettings;
 using velk::bench::RockerRig;
+using velk::bench::Transport;
 
 cxxopts::Options makeOptions() {
   cxxopts::Options options("rocker-bench", "Benchmarks of the rocker bundle");
-  options.add_options()("command", "latency, wire, cpu, memory, shutdown, watchdog or report",
+  options.add_options()("command",
+                        "latency, wire, cpu, memory, shutdown, watchdog, noisy-line or report",
                         cxxopts::value<std::string>())(
       "transport", "tcp or rtu", cxxopts::value<std::string>()->default_value("tcp"))(
       "out", "JSON file for the figures", cxxopts::value<std::string>())(
@@ -45,12 +55,51 @@ cxxopts::Options makeOptions() {
       cxxopts::value<int>()->default_value("16"))("drops",
                                                   "watchdog: jogs ended by a dropped connection",
                                                   cxxopts::value<int>()->default_value("6"))(
-      "results", "report: folder of JSON results", cxxopts::value<std::string>())(
+      "damage", "noisy-line: one kind of damage, or all",
+      cxxopts::value<std::string>()->default_value("all"))(
+      "period", "noisy-line: one reply in this many is damaged",
+      cxxopts::value<int>()->default_value("25"))("results", "report: folder of JSON results",
+                                                  cxxopts::value<std::string>())(
       "output", "report: Markdown file to write", cxxopts::value<std::string>())("h,help",
                                                                                  "this text");
   options.parse_positional({"command"});
   options.positional_help("<command>");
   return options;
+}
+
+// Each kind of damage that fits the transport, or the one asked for.
+std::vector<rocker_reliability::Damage> damagesFor(const std::string& name, Transport transport) {
+  const auto framing = transport == Transport::kTcp ? rocker_reliability::Framing::kTcp
+                                                    : rocker_reliability::Framing::kRtu;
+  std::vector<rocker_reliability::Damage> damages;
+  for (const auto damage : rocker_reliability::allDamages()) {
+    const bool asked = name == "all" || rocker_reliability::damageName(damage) == name;
+    if (asked && rocker_reliability::appliesTo(damage, framing)) damages.push_back(damage);
+  }
+  if (damages.empty()) throw std::invalid_argument("no damage '" + name + "' over this transport");
+  return damages;
+}
+
+int runNoisyLine(const cxxopts::ParseResult& args, RigSettings settings) {
+  NoisyLineSettings noisy;
+  noisy.period = args["period"].as<int>();
+  noisy.window_s = args["window"].as<double>();
+  settings.tapped = true;
+  BenchRun run("noisy-line", settings.transport);
+  std::string table = NoisyLineBench::tableHead();
+  for (const auto damage : damagesFor(args["damage"].as<std::string>(), settings.transport)) {
+    noisy.damage = damage;
+    nlohmann::json& figures = run.figures()[rocker_reliability::damageName(damage)];
+    {
+      RockerRig rig(settings);
+      NoisyLineBench(rig, noisy).run(figures);
+    }
+    table += NoisyLineBench::tableRow(figures);
+    std::cerr << NoisyLineBench::tableRow(figures);
+  }
+  run.finish(args["out"].as<std::string>());
+  std::cout << table;
+  return 0;
 }
 
 int runBench(const std::string& command, const cxxopts::ParseResult& args) {
@@ -65,6 +114,8 @@ int runBench(const std::string& command, const cxxopts::ParseResult& args) {
   const double growth = args["growth"].as<double>();
   // The slave outlives the longest run.
   settings.lifetime = std::chrono::seconds(static_cast<long>(growth + 10 * window) + 300);
+
+  if (command == "noisy-line") return runNoisyLine(args, settings);
 
   BenchRun run(command, settings.transport);
   {

@@ -27,11 +27,12 @@ RockerRig::RockerRig(const RigSettings& settings)
     : transport_(settings.transport),
       home_(std::make_unique<ScratchHome>()),
       robot_(std::make_unique<sim::SimulatedRobot>()),
-      joystick_(std::make_unique<BenchJoystick>(settings.transport, settings.lifetime)),
+      joystick_(
+          std::make_unique<BenchJoystick>(settings.transport, settings.lifetime, settings.tapped)),
       log_(std::make_unique<LogCounter>(std::vector<std::string>{
           "Get rocker modbus data success!", "Get rocker modbus data error!", "startup rocker",
-          "Rocker stop", "Rocker stop: the stick values are",
-          "距离上一组运动时间间隔:", "Connected to Modbus Slave"})),
+          "Rocker stop", "Rocker stop: the stick values are", "距离上一组运动时间间隔:",
+          "Connected to Modbus Slave", "Assume modbus unit disconnected"})),
       host_(std::make_unique<BenchHost>(settings.bundle_path)) {
   robot_->setRealTime(true);
   // Only commands are kept, and only a few: long runs must not grow here.

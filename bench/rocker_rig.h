@@ -19,6 +19,8 @@ struct RigSettings {
   // How long the joystick slave serves at most; the longest run is ten
   // minutes.
   std::chrono::seconds lifetime{900};
+  // The joystick behind a fault injector (BenchJoystick).
+  bool tapped = false;
 };
 
 // Everything one benchmark needs around the bundle: a scratch HOME, the

@@ -11,6 +11,10 @@
 #   scripts/bench.sh --quick         # a short check of the machinery; its page goes
 #                                    # to build-bench/bench-results/ unless --output
 #   scripts/bench.sh --output FILE   # write the page elsewhere
+#   scripts/bench.sh --noisy-line    # only the noisy-line figures of docs/reliability.md
+#                                    # (about 7 minutes, or 3 with --quick): one reply in
+#                                    # 25 damaged, each kind over TCP and RTU; the tables go
+#                                    # to build-bench/bench-results/<time>/noisy-line.md
 #
 # The figures depend on the machine and on what else runs on it: run it on a
 # quiet machine. Exits non-zero if a benchmark fails; the page then shows "–"
@@ -21,13 +25,15 @@ cd "$root"
 
 long=0
 quick=0
+noisy=0
 output=""
 while [ "$#" -gt 0 ]; do
   case "$1" in
     --long) long=1 ;;
     --quick) quick=1 ;;
+    --noisy-line) noisy=1 ;;
     --output) shift; output="${1:-}" ;;
-    -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,21p' "$0"; exit 0 ;;
     *) echo "bench.sh: unknown argument '$1'" >&2; exit 2 ;;
   esac
   shift
@@ -60,6 +66,24 @@ results="$build/bench-results/$(date -u +%Y%m%dT%H%M%SZ)"
 mkdir -p "$results"
 if [ -z "$output" ]; then
   if [ "$quick" -eq 1 ]; then output="$results/benchmarks.md"; else output="$root/docs/benchmarks.md"; fi
+fi
+
+if [ "$noisy" -eq 1 ]; then
+  status=0
+  for transport in tcp rtu; do
+    echo "=== bench: noisy-line over $transport"
+    echo "#### $transport" >>"$results/noisy-line.md"
+    if ! "$bench" noisy-line --transport "$transport" --window "$window" \
+         --out "$results/noisy-line-$transport.json" >>"$results/noisy-line.md" \
+         2>"$results/noisy-line-$transport.log"; then
+      cat "$results/noisy-line-$transport.log" >&2
+      echo "bench.sh: noisy-line over $transport failed" >&2
+      status=1
+    fi
+  done
+  cat "$results/noisy-line.md"
+  echo "bench.sh: results in $results, tables in $results/noisy-line.md"
+  exit $status
 fi
 
 status=0

@@ -5,14 +5,22 @@
 // for as long as the connection lasts. On a serial line there is no
 // transaction number: a late answer to the same function is taken as the
 // next request's answer, with the value of another address.
+//
+// A damaged reply (check sum, unit, function, length, exception code,
+// transaction) leaves the transport in the same doubt: it costs that one
+// request, never the connection, and the requests after it are sound.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "common/log_level.h"
 #include "communication/modbus_dev/modbus_device.h"
+#include "reliability/frame_damage.h"
+#include "reliability/mangling_tcp_proxy.h"
 #include "reliability/rig_timing.h"
+#include "reliability/serial_line_tap.h"
 #include "support/log_capture.h"
 #include "support/pty_pair.h"
 #include "support/rtu_test_slave.h"
@@ -29,6 +37,7 @@ using velk::zorv_control::ModbusDevice;
 
 constexpr int kSlave = 2;
 constexpr int kTimeoutMs = 200;
+constexpr int kBadReply = 3;
 constexpr int kTimedOut = 6;
 constexpr int kReads = 10;
 
@@ -41,6 +50,12 @@ int soundReads(ModbusDevice& device, int address, uint16_t expected) {
     if (device.readInputRegisters(address, 1, &value) == 0 && value == expected) ++sound;
   }
   return sound;
+}
+
+// Two addresses with values that tell their answers apart.
+void holdKnownValues(velk::test::ModbusTestSlave& slave) {
+  slave.setInputRegister(256, 111);
+  slave.setInputRegister(257, 222);
 }
 
 TEST(LateReplyTest, TcpTransactionsAreSoundAgainAfterOneLateReply) {
@@ -63,8 +78,7 @@ TEST(LateReplyTest, TcpTransactionsAreSoundAgainAfterOneLateReply) {
 TEST(LateReplyTest, SerialReadNeverTakesTheLateAnswerOfAnotherAddress) {
   PtyPair line;
   RtuTestSlave slave(line.slavePath());
-  slave.setInputRegister(256, 111);
-  slave.setInputRegister(257, 222);
+  holdKnownValues(slave);
   LogCapture log;
   ModbusDevice device(log.callback(), line.devicePath(), 115200, 'N', 8, 1, kSlave, kTimeoutMs);
   ASSERT_EQ(device.connect(), 0);
@@ -80,6 +94,46 @@ TEST(LateReplyTest, SerialReadNeverTakesTheLateAnswerOfAnotherAddress) {
   EXPECT_FALSE(result == 0 && value == 111)
       << "register 257 read as 111, the late answer for register 256";
   EXPECT_GE(soundReads(device, 257, 222), kReads - 1);
+}
+
+// Every damage the framing can carry, once each, on one connection.
+void expectEachDamageCostsOneRead(ModbusDevice& device, ReplyMangling& mangling, Framing framing,
+                                  const LogCapture& log) {
+  for (const Damage damage : allDamages()) {
+    if (!appliesTo(damage, framing)) continue;
+    int expected = damage == Damage::kLastByteMissing ? kTimedOut : kBadReply;
+    // libmodbus does not look at the unit of a TCP reply.
+    if (damage == Damage::kOtherUnit && framing == Framing::kTcp) expected = 0;
+    mangling.set(damageReplies(damage, framing));
+    uint16_t value = 0;
+    EXPECT_EQ(device.readInputRegisters(256, 1, &value), expected) << damageName(damage);
+    mangling.clear();
+    EXPECT_EQ(soundReads(device, 257, 222), kReads) << damageName(damage);
+    EXPECT_TRUE(device.isConnected()) << damageName(damage);
+  }
+  EXPECT_EQ(log.countContaining("closed."), 0);
+  EXPECT_TRUE(log.messages(velk::kLogWarning).empty());
+}
+
+TEST(DamagedReplyTest, TcpKeepsTheConnectionAndTheNextTransactionsAreSound) {
+  TcpTestSlave slave;
+  holdKnownValues(slave);
+  ManglingTcpProxy proxy(slave.port());
+  LogCapture log;
+  ModbusDevice device(log.callback(), slave.host(), proxy.port(), kSlave, kTimeoutMs);
+  ASSERT_EQ(device.connect(), 0);
+  expectEachDamageCostsOneRead(device, proxy.mangling(), Framing::kTcp, log);
+  EXPECT_EQ(slave.connectionsAccepted(), 1);
+}
+
+TEST(DamagedReplyTest, SerialKeepsTheLineOpenAndTheNextReadsAreSound) {
+  SerialLineTap line;
+  RtuTestSlave slave(line.slavePath());
+  holdKnownValues(slave);
+  LogCapture log;
+  ModbusDevice device(log.callback(), line.devicePath(), 115200, 'N', 8, 1, kSlave, kTimeoutMs);
+  ASSERT_EQ(device.connect(), 0);
+  expectEachDamageCostsOneRead(device, line.mangling(), Framing::kRtu, log);
 }
 
 }  // namespace

@@ -14,7 +14,6 @@ namespace rocker_reliability {
 namespace {
 
 constexpr int kPollMs = 10;
-constexpr auto kRelayLifetime = std::chrono::seconds(60);
 
 sockaddr_in loopback(int port) {
   sockaddr_in address{};
@@ -32,7 +31,7 @@ void noDelay(int fd) {
 }  // namespace
 
 ManglingTcpProxy::ManglingTcpProxy(int slave_port, std::chrono::seconds lifetime)
-    : slave_port_(slave_port) {
+    : slave_port_(slave_port), lifetime_(lifetime) {
   listen_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address = loopback(0);
   socklen_t length = sizeof address;
@@ -67,7 +66,7 @@ void ManglingTcpProxy::run(std::chrono::steady_clock::time_point deadline) {
     }
     noDelay(master);
     noDelay(slave);
-    relay_ = std::make_unique<ByteRelay>(master, slave, mangling_, kRelayLifetime);
+    relay_ = std::make_unique<ByteRelay>(master, slave, mangling_, lifetime_);
   }
 }
 

@@ -14,7 +14,7 @@ namespace rocker_reliability {
 // on 127.0.0.1:`slave_port`, through which replies can be damaged on their
 // way back: shortened, lengthened, or anything a ReplyMangling does. Each
 // accepted master gets a fresh connection to the slave; a newer master
-// replaces the older one. The thread ends on destruction or after
+// replaces the older one. The threads end on destruction or after
 // `lifetime`.
 //
 //   TcpTestSlave slave;
@@ -37,6 +37,7 @@ class ManglingTcpProxy {
   int connectToSlave() const;
 
   int slave_port_;
+  std::chrono::seconds lifetime_;
   int listen_fd_ = -1;
   int port_ = 0;
   std::shared_ptr<ReplyMangling> mangling_ = std::make_shared<ReplyMangling>();

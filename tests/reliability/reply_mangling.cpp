@@ -4,9 +4,15 @@
 
 namespace rocker_reliability {
 
-void ReplyMangling::set(Mangler mangler) {
+namespace {
+constexpr unsigned kSeed = 25;
+}  // namespace
+
+void ReplyMangling::set(Mangler mangler, int period) {
   std::lock_guard<std::mutex> lock(mutex_);
   mangler_ = std::move(mangler);
+  period_ = period > 0 ? period : 1;
+  draws_.seed(kSeed);
 }
 
 void ReplyMangling::clear() { set(nullptr); }
@@ -14,6 +20,7 @@ void ReplyMangling::clear() { set(nullptr); }
 std::vector<uint8_t> ReplyMangling::apply(std::vector<uint8_t> chunk) const {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!mangler_ || chunk.empty()) return chunk;
+  if (period_ > 1 && draws_() % static_cast<unsigned>(period_) != 0) return chunk;
   ++mangled_;
   return mangler_(std::move(chunk));
 }

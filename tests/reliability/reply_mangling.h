@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <random>
 #include <vector>
 
 namespace rocker_reliability {
@@ -18,11 +19,16 @@ class ReplyMangling {
  public:
   using Mangler = std::function<std::vector<uint8_t>(std::vector<uint8_t>)>;
 
-  void set(Mangler mangler);
+  // From now on `mangler` changes each chunk (period 1), or one chunk in
+  // `period` on average, drawn at random: a strict every n-th would fall in
+  // step with the master's own rhythm of requests and always hit the same
+  // kind. The draws start from the same seed at every set(), so a run can
+  // be repeated. The others pass unchanged.
+  void set(Mangler mangler, int period = 1);
   void clear();
   // The bytes to pass on for a chunk the slave sent.
   std::vector<uint8_t> apply(std::vector<uint8_t> chunk) const;
-  // How many chunks were changed since construction.
+  // How many chunks were handed to a mangler since construction.
   int mangledChunks() const;
 
   // Drops the last `count` bytes: the reply promises more than it holds.
@@ -36,6 +42,8 @@ class ReplyMangling {
  private:
   mutable std::mutex mutex_;
   Mangler mangler_;
+  int period_ = 1;
+  mutable std::minstd_rand draws_;
   mutable int mangled_ = 0;
 };
 

@@ -35,7 +35,8 @@ std::string serialInfo(const std::string& path) { return path + ",115200,N,8,1";
 
 class RtuFaultTest : public FaultTestFixture {};
 
-TEST_F(RtuFaultTest, BadCheckSumsStopTheJogAndTheLineRecovers) {
+// A damaged frame is a failed read, not a lost line: the port stays open.
+TEST_F(RtuFaultTest, BadCheckSumsStopTheJogKeepTheLineOpenAndItRecovers) {
   SerialLineTap line;
   RtuTestSlave joystick(line.slavePath());
   startJogging(serialInfo(line.devicePath()), joystick);
@@ -48,6 +49,8 @@ TEST_F(RtuFaultTest, BadCheckSumsStopTheJogAndTheLineRecovers) {
   expectStopWithin(damaged, kLossBound, "stop after bad check sums");
   std::this_thread::sleep_for(scaled(2000ms));
   EXPECT_EQ(rig_.countSince(mark, kReadError), 1);
+  EXPECT_EQ(rig_.countSince(mark, "closed."), 0) << rig_.logSince(mark);
+  EXPECT_EQ(rig_.countSince(mark, "Assume modbus unit disconnected"), 0);
   expectNoFlood(mark, marked);
 
   line.mangling().clear();

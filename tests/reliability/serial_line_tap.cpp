@@ -11,8 +11,6 @@ namespace rocker_reliability {
 
 namespace {
 
-constexpr auto kLifetime = std::chrono::seconds(60);
-
 int openRaw(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) throw std::runtime_error("cannot open " + path);
@@ -26,7 +24,7 @@ int openRaw(const std::string& path) {
 
 }  // namespace
 
-SerialLineTap::SerialLineTap() {
+SerialLineTap::SerialLineTap(std::chrono::seconds lifetime) {
   const int master_fd = openRaw(master_side_.slavePath());
   int slave_fd = -1;
   try {
@@ -35,7 +33,7 @@ SerialLineTap::SerialLineTap() {
     ::close(master_fd);
     throw;
   }
-  relay_ = std::make_unique<ByteRelay>(master_fd, slave_fd, mangling_, kLifetime);
+  relay_ = std::make_unique<ByteRelay>(master_fd, slave_fd, mangling_, lifetime);
 }
 
 SerialLineTap::~SerialLineTap() { relay_.reset(); }

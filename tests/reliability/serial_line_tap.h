@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -15,10 +16,11 @@ namespace rocker_reliability {
 //
 //   master (devicePath) <-> pair 1 <-> relay <-> pair 2 <-> slave (slavePath)
 //
-// Create it on the test's own thread (see PtyPair).
+// Create it on the test's own thread (see PtyPair). The relay ends after
+// `lifetime`.
 class SerialLineTap {
  public:
-  SerialLineTap();
+  explicit SerialLineTap(std::chrono::seconds lifetime = std::chrono::seconds(60));
   ~SerialLineTap();
   SerialLineTap(const SerialLineTap&) = delete;
   SerialLineTap& operator=(const SerialLineTap&) = delete;

@@ -24,6 +24,7 @@ constexpr int kTooManyData = -4;
 constexpr int kLostConnection = -2;
 constexpr int kNoContext = -1;
 constexpr int kIllegalAddress = 2;
+constexpr int kBadReply = 3;
 constexpr int kHighestAddress = 0xFFFF;
 // Unit, function code and the largest PDU data libmodbus accepts.
 constexpr int kMinRawLength = 2;
@@ -35,6 +36,24 @@ constexpr int kMaxRawLength = MODBUS_MAX_PDU_LENGTH + 1;
 // delays that acknowledgement by up to 40 ms: the window must be longer.
 constexpr int kQuietMs = 50;
 constexpr int kMaxDrainRounds = 10;
+
+// A reply came, but not a sound answer to the request: damaged on the line
+// (check sum), from another unit, of another function, length or
+// transaction, or an exception libmodbus cannot read (EMBUNKEXC is declared
+// for that, though 3.1.6 never sets it). The link itself is fine, and a
+// damaged frame says nothing about the next one.
+bool isBadReply(int error) {
+  switch (error) {
+    case EMBBADDATA:
+    case EMBBADCRC:
+    case EMBBADSLAVE:
+    case EMBBADEXC:
+    case EMBUNKEXC:
+      return true;
+    default:
+      return false;
+  }
+}
 
 bool hasProtocolAddress(int address) { return address >= 0 && address <= kHighestAddress; }
 
@@ -276,6 +295,11 @@ void ModbusDevice::discardStaleReplies() {
 
 int ModbusDevice::checkErrno() {
   const int error = errno;
+  if (isBadReply(error)) {
+    // The rest of the frame, or the real answer, may still be on its way.
+    replies_stale_ = true;
+    return kBadReply;
+  }
   switch (error) {
     case 0:
       return 0;
@@ -284,9 +308,6 @@ int ModbusDevice::checkErrno() {
     case EMBXILADD:
       return 2;
     case EMBXILVAL:
-      return 3;
-    case EMBBADDATA:
-      replies_stale_ = true;
       return 3;
     case EMBXSFAIL:
       return 4;
