@@ -5,10 +5,11 @@
 # non-zero if anything fails.
 #
 # The plain suite is built against the stock CppMicroServices when it is at
-# hand (../shared/deps or ROCKER_CPPMS_PREFIX, see scripts/framework-args.sh).
-# The sanitizer suites always use the stand-in framework: its own tests run
-# there, and the sanitizers see into the framework as well (the stock library
-# is not instrumented).
+# hand (../shared/deps or ROCKER_CPPMS_PREFIX, see scripts/framework-args.sh)
+# and its Debian package is then made and checked end to end
+# (scripts/package.sh). The sanitizer suites always use the stand-in
+# framework: its own tests run there, and the sanitizers see into the
+# framework as well (the stock library is not instrumented).
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -54,6 +55,24 @@ run_suite() {
   summaries+=("${name} on the $(framework_of "$dir"): ${result} [${times}]")
 }
 
+# Makes and checks the Debian package when the plain build is a stock one.
+run_package_check() {
+  local framework began=$SECONDS
+  framework="$(framework_of build)"
+  case "$framework" in
+    "stock "*) ;;
+    "") summaries+=("package: not made (the plain build did not configure)"); return ;;
+    *) summaries+=("package: not made (the plain build uses the ${framework})"); return ;;
+  esac
+  echo "=== package: make and check (build) $(date +%T)"
+  if bash scripts/package.sh build; then
+    summaries+=("package: $(cat "$root/build/package/summary") [$((SECONDS - began)) s]")
+  else
+    summaries+=("package: FAILED (see build/package/)")
+    status=1
+  fi
+}
+
 # Unpacks the stock framework, if any, once for all suites.
 if ! plain_text="$(bash scripts/framework-args.sh stock)" ||
    ! standin_text="$(bash scripts/framework-args.sh stand-in)"; then
@@ -67,6 +86,7 @@ export ASAN_OPTIONS="detect_leaks=1 strict_string_checks=1 ${ASAN_OPTIONS:-}"
 export UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1 ${UBSAN_OPTIONS:-}"
 
 run_suite "plain" build "" "${plain_args[@]}"
+run_package_check
 run_suite "thread-sanitizer" build-tsan thread "${standin_args[@]}"
 run_suite "address+undefined-sanitizer" build-asan address "${standin_args[@]}"
 
