@@ -1,9 +1,11 @@
 #include "bench/bench_host.h"
 
+#include <chrono>
 #include <stdexcept>
 #include <utility>
 
 #include "cppmicroservices/BundleContext.h"
+#include "cppmicroservices/FrameworkEvent.h"
 #include "cppmicroservices/FrameworkFactory.h"
 #include "host/common_interface/zorv_api.h"
 #include "host/common_interface/zorv_control_extension.h"

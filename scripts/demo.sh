@@ -5,11 +5,17 @@
 # the jog table, the lights and the tool path; the bundle's log, the JSON
 # report and the SVG drawing go to build/demo/. Extra arguments are passed
 # to rocker-sim (for example --joystick rtu, or --interactive).
+#
+# The bundle is built against the stock CppMicroServices when it is at hand
+# (see scripts/framework-args.sh), as scripts/test.sh builds it; only what the
+# demo runs is built: the bundle, the stand-ins it needs and rocker-sim.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 bash scripts/install-deps.sh
-bash scripts/build.sh build ""
+framework_text="$(bash scripts/framework-args.sh stock)"
+mapfile -t framework_args <<<"$framework_text"
+ROCKER_TARGETS="rocker rocker-sim" bash scripts/build.sh build "" "${framework_args[@]}"
 
 out="build/demo"
 mkdir -p "$out"

@@ -8,6 +8,7 @@ packages=(
   libmodbus-dev libtoml11-dev nlohmann-json3-dev libcxxopts-dev libeigen3-dev
   libgtest-dev libgmock-dev googletest libzip-dev
   socat zip unzip binutils procps
+  dpkg-dev file  # scripts/package.sh: dpkg-shlibdeps, and CPack's check for ELF files
 )
 
 missing=()

@@ -60,7 +60,7 @@ class FrameworkTest : public ::testing::Test {
 
 TEST_F(FrameworkTest, StartedBundleOffersItsServiceWithFrameworkProperties) {
   Bundle bundle = installProbe();
-  EXPECT_EQ(bundle.GetSymbolicName(), "probe_bundle");
+  EXPECT_EQ(bundle.GetSymbolicName(), "probe");
   EXPECT_EQ(bundle.GetState(), Bundle::STATE_INSTALLED);
 
   bundle.Start();

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "cppmicroservices/BundleContext.h"
+#include "cppmicroservices/FrameworkEvent.h"
 #include "cppmicroservices/FrameworkFactory.h"
 #include "host/common_interface/zorv_control_extension.h"
 

@@ -35,9 +35,12 @@ std::string Bundle::GetLocation() const {
   return d_->location();
 }
 
+// The stock framework names a bundle by its resource folder (the suffix of
+// its entry points); the manifest's "bundle.symbolic_name" does not rename
+// it.
 std::string Bundle::GetSymbolicName() const {
   requireValid();
-  return d_->manifest().symbolicName();
+  return d_->manifest().name();
 }
 
 BundleContext Bundle::GetBundleContext() const {
