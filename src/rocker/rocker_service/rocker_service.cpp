@@ -308,7 +308,9 @@ void RockerService::getRockerData() {
   }
   if (read_error_.fallingEdge()) {
     VELK_LOG(log_, kLogInfo) << "Get rocker modbus data success!";
-    requireCentre();
+    // A stick that moved while it could not be read may have been pushed
+    // unseen; a glitch with the stick at rest changes nothing.
+    if (stickMovedUnseen(names, values)) requireCentre();
   }
   storeValues(names, values);
   const bool young = stickValuesYoung(sample);
@@ -395,6 +397,19 @@ void RockerService::observeStick(bool fresh, const StickSample& sample) {
       range(current_values_, kCentreAxes, kCentreLimit)) {
     centre_seen_ = true;
   }
+}
+
+bool RockerService::stickMovedUnseen(const std::vector<std::string>& names,
+                                     const std::vector<int>& values) {
+  for (std::size_t i = 0; i < names.size() && i < values.size(); ++i) {
+    const auto& axes = Table::axes();
+    if (std::find(axes.begin(), axes.end(), names[i]) == axes.end()) continue;
+    const int now = static_cast<int16_t>(static_cast<uint16_t>(values[i]));
+    if (std::abs(now - static_cast<int>(current_values_[names[i]])) > kSteadinessLimit) {
+      return true;
+    }
+  }
+  return false;
 }
 
 void RockerService::requireCentre() {

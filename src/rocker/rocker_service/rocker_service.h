@@ -126,6 +126,9 @@ class RockerService {
   // a stick held deflected across the event would otherwise look like a
   // fresh push.
   void requireCentre();
+  // Whether this cycle's stick values differ by more than the steadiness
+  // limit from the last ones taken, i.e. the stick moved while unread.
+  bool stickMovedUnseen(const std::vector<std::string>& names, const std::vector<int>& values);
   void recordPendingFirmwareVersion();
   void storeValues(const std::vector<std::string>& names, const std::vector<int>& values);
   void dumpValuesIfMoved();
