@@ -296,6 +296,7 @@ void RockerService::getRockerData() {
   read_error_.update(read_error);
   guardActiveJog(sample);
   if (read_error_.risingEdge()) {
+    read_error_since_ = StickSample::Clock::now();
     showIndicator(kStateReadError, kCodeReadError);
     VELK_LOG(log_, kLogError) << "Get rocker modbus data error!";
     // Without the age check the first failed read is the only sign of a
@@ -308,9 +309,10 @@ void RockerService::getRockerData() {
   }
   if (read_error_.fallingEdge()) {
     VELK_LOG(log_, kLogInfo) << "Get rocker modbus data success!";
-    // A stick that moved while it could not be read may have been pushed
-    // unseen; a glitch with the stick at rest changes nothing.
-    if (stickMovedUnseen(names, values)) requireCentre();
+    // A stick that moved while it could not be read for longer than its
+    // values count as current may have been pushed unseen. A glitch shorter
+    // than that is no more than a read that came late.
+    if (readErrorOutlastedInputTimeout() && stickMovedUnseen(names, values)) requireCentre();
   }
   storeValues(names, values);
   const bool young = stickValuesYoung(sample);
@@ -397,6 +399,11 @@ void RockerService::observeStick(bool fresh, const StickSample& sample) {
       range(current_values_, kCentreAxes, kCentreLimit)) {
     centre_seen_ = true;
   }
+}
+
+bool RockerService::readErrorOutlastedInputTimeout() const {
+  const std::chrono::duration<double> lasted = StickSample::Clock::now() - read_error_since_;
+  return input_timeout_s_ <= 0 || lasted.count() > input_timeout_s_;
 }
 
 bool RockerService::stickMovedUnseen(const std::vector<std::string>& names,

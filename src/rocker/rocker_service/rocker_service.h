@@ -128,6 +128,7 @@ class RockerService {
   void requireCentre();
   // Whether this cycle's stick values differ by more than the steadiness
   // limit from the last ones taken, i.e. the stick moved while unread.
+  bool readErrorOutlastedInputTimeout() const;
   bool stickMovedUnseen(const std::vector<std::string>& names, const std::vector<int>& values);
   void recordPendingFirmwareVersion();
   void storeValues(const std::vector<std::string>& names, const std::vector<int>& values);
@@ -212,6 +213,8 @@ class RockerService {
   bool centre_seen_;
   // Only values read after this moment can show the stick centred.
   StickSample::Clock::time_point centre_required_since_;
+  // When the read error in progress, or the last one, began.
+  StickSample::Clock::time_point read_error_since_;
   bool hold_back_logged_;
   bool old_values_reported_;
   // Jogging was switched on; the firmware version still waits for a clean
