@@ -253,14 +253,21 @@ TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
 // The decision starts only on values the joystick delivered, from a stick
 // seen centred since it was registered, switched on or read again.
 TEST(JoystickJogStartTest, NoStartOnUndeliveredValuesOrAStickAlreadyDeflected) {
-  enum class Event { kReadErrorWhileArmed, kRegistered, kSwitchedOn, kReadErrorEnded };
+  enum class Event {
+    kReadErrorWhileArmed,
+    kRegistered,
+    kSwitchedOn,
+    kReadErrorEnded,
+    kPushDuringGlitch
+  };
   const struct {
     const char* name;
     Event event;
   } events[] = {{"read error after arming", Event::kReadErrorWhileArmed},
                 {"registered with the stick deflected", Event::kRegistered},
                 {"switched on with the stick deflected", Event::kSwitchedOn},
-                {"read error ends with the stick deflected", Event::kReadErrorEnded}};
+                {"read error ends with the stick deflected", Event::kReadErrorEnded},
+                {"push while the buttons are unread for a moment", Event::kPushDuringGlitch}};
   for (const auto& event : events) {
     SCOPED_TRACE(event.name);
     JoystickBench bench;
@@ -306,6 +313,22 @@ TEST(JoystickJogStartTest, NoStartOnUndeliveredValuesOrAStickAlreadyDeflected) {
         bench.slave.clearFaults();
         ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.healthy(); }));
         break;
+      case Event::kPushDuringGlitch:
+        bench.powerOn();
+        bench.rig.peer.setRockerOn(true);
+        bench.slave.rejectAddress(0, 4, 1);  // the coils fail, the stick is read
+        ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
+        bench.slave.setInputRegister(256, 400);
+        ASSERT_TRUE(JoystickBench::waitFor(
+            [&] { return bench.rig.registry->modbusGetSignalStatus("get_x") == 400; }));
+        bench.cycle();
+        bench.cycle();
+        EXPECT_EQ(bench.rig.count("speedLine"), 0u) << "no start while a signal is in error";
+        bench.slave.clearFaults();
+        ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.healthy(); }));
+        bench.cycle();
+        EXPECT_EQ(bench.rig.count("speedLine"), 1u) << "the push is seen once all is read";
+        continue;
     }
     for (int x : {400, 420, 430}) {
       bench.setStickX(x);

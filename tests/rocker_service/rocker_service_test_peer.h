@@ -17,6 +17,7 @@ class RockerServiceTestPeer {
 
   // Shifts a new set of stick values in, as one data step would.
   void pushStick(const Axes& axes) {
+    if (service_.stick_fresh_) service_.push_reference_ = service_.current_values_;
     for (std::size_t i = 0; i < axes.size(); ++i) {
       const char* name = RockerSignalTable::axes()[i];
       service_.previous_values_[name] = service_.current_values_[name];

@@ -244,6 +244,7 @@ long long RockerService::currentTime() {
 
 void RockerService::updateRockerData() {
   if (!enabled_.value) {
+    stick_fresh_ = false;
     const auto robot = getRobotInterface();
     if (robot && robot->getRobotState()->getRobotModeType() == kJoystickPoweredMode) {
       powerOnJoystick(*robot);
@@ -255,6 +256,7 @@ void RockerService::updateRockerData() {
     endActiveJog();
     current_values_.clear();
     previous_values_.clear();
+    push_reference_.clear();
     disable();
   }
   getRockerData();
@@ -275,9 +277,13 @@ void RockerService::resetValues() {
     current_values_[name] = 0;
     previous_values_[name] = 0;
   }
+  push_reference_ = previous_values_;
 }
 
 void RockerService::getRockerData() {
+  // The values the last cycle took are what the next push is measured
+  // against, if the decision could act on them.
+  if (stick_fresh_) push_reference_ = current_values_;
   stick_fresh_ = false;
   firmware_read_clean_ = false;
   if (!enabled_.value) return;
@@ -709,8 +715,10 @@ bool RockerService::anyLinearAxisAbove(int (RockerService::*measure)(const char*
   return false;
 }
 
+// Measured against the last values the decision could act on, so that a
+// push made while a cycle or two were unread is seen once they are read.
 int RockerService::growth(const char* axis) {
-  return magnitudeOf(current_values_[axis]) - magnitudeOf(previous_values_[axis]);
+  return magnitudeOf(current_values_[axis]) - magnitudeOf(push_reference_[axis]);
 }
 
 int RockerService::drop(const char* axis) {

@@ -209,6 +209,10 @@ class RockerService {
   // This cycle's stick values were read cleanly and are young enough to
   // start a jog on.
   bool stick_fresh_;
+  // The last stick values a fresh cycle took before this one: a push is
+  // a growth from them (the previous values, unless cycles in between
+  // were not fresh).
+  ValueMap push_reference_;
   // The stick has been read centred since the last requireCentre().
   bool centre_seen_;
   // Only values read after this moment can show the stick centred.
