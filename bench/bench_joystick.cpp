@@ -1,15 +1,15 @@
 #include "bench/bench_joystick.h"
 
 #include "bench/joystick_map.h"
-#include "support/rtu_test_slave.h"
-#include "support/tcp_test_slave.h"
+#include "joystick_sim/rtu_slave.h"
+#include "joystick_sim/tcp_slave.h"
 
 namespace velk::bench {
 
 BenchJoystick::BenchJoystick(Transport transport, std::chrono::seconds lifetime, bool tapped)
     : transport_(transport) {
   if (transport == Transport::kTcp) {
-    auto tcp = std::make_unique<test::TcpTestSlave>(kJoystickUnit, lifetime);
+    auto tcp = std::make_unique<joystick_sim::TcpSlave>(kJoystickUnit, lifetime);
     port_ = tcp->port();
     tcp_ = tcp.get();
     if (tapped) proxy_ = std::make_unique<rocker_reliability::ManglingTcpProxy>(port_, lifetime);
@@ -21,10 +21,10 @@ BenchJoystick::BenchJoystick(Transport transport, std::chrono::seconds lifetime,
       tap_ = std::make_unique<rocker_reliability::SerialLineTap>(lifetime);
       slave_path = tap_->slavePath();
     } else {
-      line_ = std::make_unique<test::PtyPair>();
+      line_ = std::make_unique<joystick_sim::PtyPair>();
       slave_path = line_->slavePath();
     }
-    slave_ = std::make_unique<test::RtuTestSlave>(slave_path, kJoystickUnit, 115200, lifetime);
+    slave_ = std::make_unique<joystick_sim::RtuSlave>(slave_path, kJoystickUnit, 115200, lifetime);
     device_info_ = serialPath() + ",115200,N,8,1";
   }
   slave_->setInputRegister(kFirmwareRegister, 0x1083);

@@ -6,14 +6,14 @@
 #include <string>
 
 #include "bench/transport.h"
+#include "joystick_sim/modbus_slave.h"
+#include "joystick_sim/pty_pair.h"
 #include "reliability/mangling_tcp_proxy.h"
 #include "reliability/serial_line_tap.h"
-#include "support/modbus_test_slave.h"
-#include "support/pty_pair.h"
 
-namespace velk::test {
-class TcpTestSlave;
-}  // namespace velk::test
+namespace velk::joystick_sim {
+class TcpSlave;
+}  // namespace velk::joystick_sim
 
 namespace velk::bench {
 
@@ -33,7 +33,7 @@ class BenchJoystick {
   BenchJoystick& operator=(const BenchJoystick&) = delete;
 
   Transport transport() const { return transport_; }
-  test::ModbusTestSlave& slave() { return *slave_; }
+  joystick_sim::ModbusSlave& slave() { return *slave_; }
   // The "device_info" start option that reaches this joystick.
   const std::string& deviceInfo() const { return device_info_; }
   // Where a second master reaches it: host and port, or the serial path.
@@ -53,10 +53,10 @@ class BenchJoystick {
 
  private:
   Transport transport_;
-  test::TcpTestSlave* tcp_ = nullptr;
-  std::unique_ptr<test::PtyPair> line_;
+  joystick_sim::TcpSlave* tcp_ = nullptr;
+  std::unique_ptr<joystick_sim::PtyPair> line_;
   std::unique_ptr<rocker_reliability::SerialLineTap> tap_;
-  std::unique_ptr<test::ModbusTestSlave> slave_;
+  std::unique_ptr<joystick_sim::ModbusSlave> slave_;
   std::unique_ptr<rocker_reliability::ManglingTcpProxy> proxy_;
   std::string device_info_;
   int port_ = 0;

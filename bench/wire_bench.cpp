@@ -65,7 +65,7 @@ nlohmann::json WireBench::restWindow() {
   SimplePoller simple(simple_joystick, std::chrono::seconds(120));
   std::this_thread::sleep_for(1s);  // connected and on its schedule
 
-  test::ModbusTestSlave& slave = rig_.joystick().slave();
+  joystick_sim::ModbusSlave& slave = rig_.joystick().slave();
   ModbusCallLog::clear();
   slave.clearLog();
   simple_joystick.slave().clearLog();
@@ -106,7 +106,7 @@ nlohmann::json WireBench::jogWindow() {
   require(push.ok, "no speedLine for a held push");
   std::this_thread::sleep_for(300ms);
 
-  test::ModbusTestSlave& slave = rig_.joystick().slave();
+  joystick_sim::ModbusSlave& slave = rig_.joystick().slave();
   ModbusCallLog::clear();
   slave.clearLog();
   rig_.robot().clearCalls();

@@ -24,8 +24,8 @@
 #include "cppmicroservices/FrameworkFactory.h"
 #include "cppmicroservices/ServiceReferenceBase.h"
 #include "host/common_interface/zorv_control_extension.h"
+#include "joystick_sim/tcp_slave.h"
 #include "robot_sim/simulated_robot.h"
-#include "support/tcp_test_slave.h"
 
 namespace {
 
@@ -124,7 +124,7 @@ TEST_F(RockerBundleTest, RegistersTheExtensionWithItsProperties) {
 }
 
 TEST_F(RockerBundleTest, HostRunsTheRockerAndUnloadingLeavesNoThreadBehind) {
-  velk::test::TcpTestSlave joystick;
+  velk::joystick_sim::TcpSlave joystick;
   joystick.setInputRegister(263, 0x1083);  // firmware 1.1.3
   joystick.setInputRegister(264, 0x2100);  // hardware 2:2
   joystick.setCoil(0, true);               // power button held

@@ -47,7 +47,7 @@ void RockerRig::start(const std::string& device_info, const std::string& more_op
                  "cycle = 0.01\ndevice_info = \"" + device_info + "\"\n" + more_options);
 }
 
-bool RockerRig::switchJoggingOn(velk::test::ModbusTestSlave& joystick) {
+bool RockerRig::switchJoggingOn(velk::joystick_sim::ModbusSlave& joystick) {
   // The first connection attempt comes about a second after start, and the
   // signals need their first probes after that.
   const int before = log_.countContaining("startup rocker");
@@ -57,7 +57,8 @@ bool RockerRig::switchJoggingOn(velk::test::ModbusTestSlave& joystick) {
   return on;
 }
 
-bool RockerRig::startJog(velk::test::ModbusTestSlave& joystick, std::chrono::milliseconds rest) {
+bool RockerRig::startJog(velk::joystick_sim::ModbusSlave& joystick,
+                         std::chrono::milliseconds rest) {
   const int before = speedCommands();
   joystick.setInputRegister(kX, 0);
   std::this_thread::sleep_for(scaled(rest));

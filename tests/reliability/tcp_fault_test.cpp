@@ -12,17 +12,17 @@
 #include <string>
 #include <thread>
 
+#include "joystick_sim/tcp_slave.h"
 #include "reliability/fault_test_fixture.h"
 #include "reliability/mangling_tcp_proxy.h"
 #include "reliability/rig_timing.h"
 #include "reliability/rocker_rig.h"
 #include "robot_sim/robot_codes.h"
-#include "support/tcp_test_slave.h"
 
 namespace rocker_reliability {
 namespace {
 
-using velk::test::TcpTestSlave;
+using velk::joystick_sim::TcpSlave;
 
 constexpr auto kLossBound = 500ms;
 // The registry's response time-out.
@@ -44,7 +44,7 @@ class TcpFaultTest : public FaultTestFixture {
 
   int connections() { return rig_.log().countContaining(kConnected); }
 
-  TcpTestSlave joystick_;
+  TcpSlave joystick_;
 };
 
 TEST_F(TcpFaultTest, ConnectionDroppedDuringAJogStopsItAndReconnectsWithNothingLost) {

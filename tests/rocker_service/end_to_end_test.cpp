@@ -6,12 +6,12 @@
 
 #include "common/log_level.h"
 #include "host/kelmi/periodic_thread.h"
+#include "joystick_sim/tcp_slave.h"
 #include "robot_sim/simulated_robot.h"
 #include "rocker/rocker_service/rocker_service.h"
 #include "rocker_service/joystick_bench.h"
 #include "rocker_service/scratch_folder.h"
 #include "support/log_capture.h"
-#include "support/tcp_test_slave.h"
 
 namespace velk::zorv_comm {
 namespace {
@@ -24,7 +24,7 @@ using test::JoystickBench;
 // poll thread reading a real slave, and the simulated robot.
 TEST(RockerEndToEndTest, StickJogsTheRobotAndALostJoystickStopsIt) {
   test::LogCapture log;
-  test::TcpTestSlave slave;
+  joystick_sim::TcpSlave slave;
   sim::SimulatedRobot robot;
   test::ScratchFolder folder;
   auto service = std::make_shared<RockerService>(robot.api(), log.callback(),

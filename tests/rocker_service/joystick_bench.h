@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "joystick_sim/tcp_slave.h"
 #include "rocker_service/service_rig.h"
-#include "support/tcp_test_slave.h"
 
 namespace velk::test {
 
@@ -82,7 +82,7 @@ class JoystickBench {
     ASSERT_EQ(rig.count("speedLine"), 1u);
   }
 
-  TcpTestSlave slave;
+  joystick_sim::TcpSlave slave;
   ServiceRig rig;
 };
 

@@ -12,9 +12,9 @@
 #include <string>
 #include <thread>
 
-#include "support/pty_pair.h"
-#include "support/rtu_test_slave.h"
-#include "support/tcp_test_slave.h"
+#include "joystick_sim/pty_pair.h"
+#include "joystick_sim/rtu_slave.h"
+#include "joystick_sim/tcp_slave.h"
 #include "tools/sim_process.h"
 #include "tools/sim_workspace.h"
 
@@ -22,7 +22,7 @@ namespace {
 
 using rocker_sim_test::SimProcess;
 using rocker_sim_test::SimWorkspace;
-using velk::test::ModbusTestSlave;
+using velk::joystick_sim::ModbusSlave;
 
 SimProcess::Result monitor(const std::string& device_info, const std::string& duration,
                            const std::string& keys, SimWorkspace& space) {
@@ -37,7 +37,7 @@ bool contains(const std::string& text, const std::string& part) {
 
 // Runs the monitor for 4 s while the stick moves and the power button is
 // pressed half way through; "1" on standard input switches the power light.
-void watchJoystick(ModbusTestSlave& joystick, const std::string& device_info) {
+void watchJoystick(ModbusSlave& joystick, const std::string& device_info) {
   joystick.setInputRegister(263, 0x1083);
   joystick.setInputRegister(264, 0x2100);
   joystick.setInputRegister(257, static_cast<uint16_t>(-250));
@@ -65,13 +65,13 @@ void watchJoystick(ModbusTestSlave& joystick, const std::string& device_info) {
 }
 
 TEST(RockerSimMonitor, ShowsWhatATcpJoystickSends) {
-  velk::test::TcpTestSlave joystick;
+  velk::joystick_sim::TcpSlave joystick;
   watchJoystick(joystick, "127.0.0.1," + std::to_string(joystick.port()));
 }
 
 TEST(RockerSimMonitor, ShowsWhatAnRtuJoystickSends) {
-  velk::test::PtyPair line;
-  velk::test::RtuTestSlave joystick(line.slavePath());
+  velk::joystick_sim::PtyPair line;
+  velk::joystick_sim::RtuSlave joystick(line.slavePath());
   watchJoystick(joystick, line.devicePath() + ",115200,N,8,1");
 }
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/tcp_test_slave.h"
+#include "joystick_sim/tcp_slave.h"
 #include "tools/sim_process.h"
 #include "tools/sim_workspace.h"
 
@@ -83,7 +83,7 @@ TEST_F(RockerSimArguments, RefusesAScenarioThatCannotBeRead) {
 // steps are left out, since the stick is in someone else's hand.
 TEST(RockerSimOutsideJoystick, PollsTheDeviceNamedByDeviceInfo) {
   SimWorkspace space;
-  velk::test::TcpTestSlave joystick;
+  velk::joystick_sim::TcpSlave joystick;
   const std::string scenario = space.write("outside.toml",
                                            "[[step]]\nat = 0.0\nstick = { x = 500 }\n"
                                            "[[step]]\nat = 2.5\nnote = \"end\"\n");

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "support/tcp_test_slave.h"
+#include "joystick_sim/tcp_slave.h"
 #include "tools/sim_process.h"
 #include "tools/sim_workspace.h"
 

@@ -9,9 +9,9 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "joystick_sim/pty_pair.h"
+#include "joystick_sim/rtu_slave.h"
 #include "rocker-sim/joystick_map.h"
-#include "support/pty_pair.h"
-#include "support/rtu_test_slave.h"
 
 namespace velk::rocker_sim {
 
@@ -47,9 +47,9 @@ void RtuLine::plugIn() {
   if (slave_) return;
   const auto left = std::chrono::duration_cast<std::chrono::seconds>(
       deadline_ - std::chrono::steady_clock::now());
-  pair_ = std::make_unique<test::PtyPair>();
-  slave_ = std::make_unique<test::RtuTestSlave>(pair_->slavePath(), JoystickMap::kUnit, kBaud,
-                                                std::max(left, std::chrono::seconds(1)));
+  pair_ = std::make_unique<joystick_sim::PtyPair>();
+  slave_ = std::make_unique<joystick_sim::RtuSlave>(pair_->slavePath(), JoystickMap::kUnit, kBaud,
+                                                    std::max(left, std::chrono::seconds(1)));
   pointLinkAt(pair_->devicePath());
 }
 

@@ -4,10 +4,10 @@
 #include <memory>
 #include <string>
 
-namespace velk::test {
+namespace velk::joystick_sim {
 class PtyPair;
-class RtuTestSlave;
-}  // namespace velk::test
+class RtuSlave;
+}  // namespace velk::joystick_sim
 
 namespace velk::rocker_sim {
 
@@ -31,7 +31,7 @@ class RtuLine {
 
   const std::string& devicePath() const { return link_path_; }
   // Null while unplugged.
-  test::RtuTestSlave* slave() const { return slave_.get(); }
+  joystick_sim::RtuSlave* slave() const { return slave_.get(); }
   void unplug();
   void plugIn();
 
@@ -41,8 +41,8 @@ class RtuLine {
   std::string directory_;
   std::string link_path_;
   std::chrono::steady_clock::time_point deadline_;
-  std::unique_ptr<test::PtyPair> pair_;
-  std::unique_ptr<test::RtuTestSlave> slave_;
+  std::unique_ptr<joystick_sim::PtyPair> pair_;
+  std::unique_ptr<joystick_sim::RtuSlave> slave_;
 };
 
 }  // namespace velk::rocker_sim

@@ -2,10 +2,10 @@
 
 #include <cstdint>
 
+#include "joystick_sim/rtu_slave.h"
+#include "joystick_sim/tcp_slave.h"
 #include "rocker-sim/joystick_map.h"
 #include "rocker-sim/rtu_line.h"
-#include "support/rtu_test_slave.h"
-#include "support/tcp_test_slave.h"
 
 namespace velk::rocker_sim {
 
@@ -19,7 +19,7 @@ int coilOf(Button button) {
 
 SimulatedJoystick::SimulatedJoystick(Transport transport, std::chrono::seconds lifetime) {
   if (transport == Transport::kTcp) {
-    tcp_ = std::make_unique<test::TcpTestSlave>(JoystickMap::kUnit, lifetime);
+    tcp_ = std::make_unique<joystick_sim::TcpSlave>(JoystickMap::kUnit, lifetime);
   } else {
     rtu_ = std::make_unique<RtuLine>(lifetime);
   }
@@ -28,7 +28,7 @@ SimulatedJoystick::SimulatedJoystick(Transport transport, std::chrono::seconds l
 
 SimulatedJoystick::~SimulatedJoystick() = default;
 
-test::ModbusTestSlave* SimulatedJoystick::slave() const {
+joystick_sim::ModbusSlave* SimulatedJoystick::slave() const {
   if (tcp_) return tcp_.get();
   return rtu_->slave();
 }
@@ -45,7 +45,7 @@ std::string SimulatedJoystick::describe() const {
 }
 
 // Puts the joystick's own state into a slave that has just come up.
-void SimulatedJoystick::load(test::ModbusTestSlave& target) const {
+void SimulatedJoystick::load(joystick_sim::ModbusSlave& target) const {
   target.setInputRegister(JoystickMap::kFirmwareRegister, JoystickMap::kFirmwareWord);
   target.setInputRegister(JoystickMap::kHardwareRegister, JoystickMap::kHardwareWord);
   for (std::size_t i = 0; i < stick_.size(); ++i) {

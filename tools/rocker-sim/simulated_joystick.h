@@ -9,10 +9,10 @@
 #include "rocker-sim/run_record.h"
 #include "rocker-sim/scenario.h"
 
-namespace velk::test {
-class ModbusTestSlave;
-class TcpTestSlave;
-}  // namespace velk::test
+namespace velk::joystick_sim {
+class ModbusSlave;
+class TcpSlave;
+}  // namespace velk::joystick_sim
 
 namespace velk::rocker_sim {
 
@@ -62,10 +62,10 @@ class SimulatedJoystick {
   void rejectAddress(int address, int code);
 
  private:
-  test::ModbusTestSlave* slave() const;
-  void load(test::ModbusTestSlave& slave) const;
+  joystick_sim::ModbusSlave* slave() const;
+  void load(joystick_sim::ModbusSlave& slave) const;
 
-  std::unique_ptr<test::TcpTestSlave> tcp_;
+  std::unique_ptr<joystick_sim::TcpSlave> tcp_;
   std::unique_ptr<RtuLine> rtu_;
   StickAxes stick_{};
   std::array<bool, 2> buttons_{};
