@@ -4,7 +4,7 @@
 #include <sstream>
 #include <thread>
 
-#include "bench/joystick_map.h"
+#include "bench/jog_driver.h"
 #include "bench/request_tally.h"
 #include "bench/wait_until.h"
 

@@ -3,7 +3,6 @@
 #include <thread>
 
 #include "bench/jog_driver.h"
-#include "bench/joystick_map.h"
 #include "bench/light_write_check.h"
 #include "bench/modbus_call_log.h"
 #include "bench/poll_timeline.h"
@@ -12,8 +11,11 @@
 #include "bench/simple_poller.h"
 #include "bench/wait_until.h"
 #include "bench/wire_frames.h"
+#include "joystick_sim/joystick_map.h"
 
 namespace velk::bench {
+
+using joystick_sim::JoystickMap;
 namespace {
 
 using namespace std::chrono_literals;
@@ -40,10 +42,12 @@ WireBench::WireBench(RockerRig& rig, WireSettings settings) : rig_(rig), setting
 
 void WireBench::pressSpeedButton(bool light_after) {
   BenchJoystick& joystick = rig_.joystick();
-  joystick.setButton(kSpeedButtonCoil, true);
-  require(waitUntil([&] { return joystick.slave().coil(kSpeedLightCoil) == light_after; }, 5s, 5ms),
-          "the speed light did not follow the speed button within 5 s");
-  joystick.setButton(kSpeedButtonCoil, false);
+  joystick.setButton(joystick_sim::Button::kSpeed, true);
+  require(
+      waitUntil([&] { return joystick.slave().coil(JoystickMap::kSpeedLightCoil) == light_after; },
+                5s, 5ms),
+      "the speed light did not follow the speed button within 5 s");
+  joystick.setButton(joystick_sim::Button::kSpeed, false);
   // Past the next read of the coil group, which confirms the light.
   std::this_thread::sleep_for(300ms);
 }
