@@ -32,8 +32,6 @@ class RockerRig {
  public:
   // Stick deflection of a clear, steady push on x.
   static constexpr uint16_t kPush = 400;
-  static constexpr int kIndicatorRegister = 512;
-  static constexpr int kPowerLightCoil = 16;
 
   RockerRig();
   ~RockerRig();

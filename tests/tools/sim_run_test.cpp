@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "joystick_sim/tcp_slave.h"
 #include "tools/sim_process.h"
 #include "tools/sim_workspace.h"
 
