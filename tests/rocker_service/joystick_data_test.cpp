@@ -241,8 +241,8 @@ TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
     robot.setRuntimeStatus(sim::kRuntimeIdle);
     robot.setSafetyModeType(1);
     bench.powerOn();
-    bench.setCoil(0, false, "get_button_0");
-    bench.setCoil(1, false, "get_button_1");
+    bench.setCoil(JoystickMap::kPowerButtonCoil, false, "get_button_0");
+    bench.setCoil(JoystickMap::kSpeedButtonCoil, false, "get_button_1");
     bench.rig.peer.setRockerOn(true);
     for (int i = 0; i < 3; ++i) bench.cycle();
     EXPECT_EQ(bench.rig.count("speedLine"), starts);
@@ -316,7 +316,8 @@ TEST(JoystickJogStartTest, NoStartOnUndeliveredValuesOrAStickAlreadyDeflected) {
         bench.slave.answerAllWithException(4);
         ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
         bench.cycle();
-        bench.slave.setInputRegister(256, 400);  // pushed while it cannot be read
+        bench.slave.setInputRegister(JoystickMap::kFirstAxisRegister,
+                                     400);  // pushed while it cannot be read
         bench.cycle();
         // Unread for longer than its values count as current (input_timeout).
         std::this_thread::sleep_for(std::chrono::milliseconds(350));
@@ -326,9 +327,10 @@ TEST(JoystickJogStartTest, NoStartOnUndeliveredValuesOrAStickAlreadyDeflected) {
       case Event::kPushDuringGlitch:
         bench.powerOn();
         bench.rig.peer.setRockerOn(true);
-        bench.slave.rejectAddress(0, 4, 1);  // the coils fail, the stick is read
+        bench.slave.rejectAddress(JoystickMap::kPowerButtonCoil, 4,
+                                  1);  // the coils fail, the stick is read
         ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
-        bench.slave.setInputRegister(256, 400);
+        bench.slave.setInputRegister(JoystickMap::kFirstAxisRegister, 400);
         ASSERT_TRUE(JoystickBench::waitFor(
             [&] { return bench.rig.registry->modbusGetSignalStatus("get_x") == 400; }));
         bench.cycle();
