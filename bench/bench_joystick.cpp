@@ -1,69 +1,48 @@
 #include "bench/bench_joystick.h"
 
-#include "bench/joystick_map.h"
-#include "support/rtu_test_slave.h"
-#include "support/tcp_test_slave.h"
-
 namespace velk::bench {
+
+using joystick_sim::SimulatedJoystick;
 
 BenchJoystick::BenchJoystick(Transport transport, std::chrono::seconds lifetime, bool tapped)
     : transport_(transport) {
-  if (transport == Transport::kTcp) {
-    auto tcp = std::make_unique<test::TcpTestSlave>(kJoystickUnit, lifetime);
-    port_ = tcp->port();
-    tcp_ = tcp.get();
-    if (tapped) proxy_ = std::make_unique<rocker_reliability::ManglingTcpProxy>(port_, lifetime);
-    device_info_ = tcp->host() + "," + std::to_string(proxy_ ? proxy_->port() : port_);
-    slave_ = std::move(tcp);
+  if (transport == Transport::kRtu && tapped) {
+    tap_ = std::make_unique<rocker_reliability::SerialLineTap>(lifetime);
+    joystick_ =
+        std::make_unique<SimulatedJoystick>(tap_->slavePath(), tap_->devicePath(), lifetime);
   } else {
-    std::string slave_path;
-    if (tapped) {
-      tap_ = std::make_unique<rocker_reliability::SerialLineTap>(lifetime);
-      slave_path = tap_->slavePath();
-    } else {
-      line_ = std::make_unique<test::PtyPair>();
-      slave_path = line_->slavePath();
-    }
-    slave_ = std::make_unique<test::RtuTestSlave>(slave_path, kJoystickUnit, 115200, lifetime);
-    device_info_ = serialPath() + ",115200,N,8,1";
+    joystick_ = std::make_unique<SimulatedJoystick>(transport == Transport::kTcp
+                                                        ? SimulatedJoystick::Transport::kTcp
+                                                        : SimulatedJoystick::Transport::kRtu,
+                                                    lifetime);
   }
-  slave_->setInputRegister(kFirmwareRegister, 0x1083);
-  slave_->setInputRegister(kHardwareRegister, 0x2100);
+  // "127.0.0.1,<port>" or "<serial path>,115200,N,8,1"
+  device_info_ = joystick_->deviceInfo();
+  const auto comma = device_info_.find(',');
+  if (transport == Transport::kRtu) {
+    serial_path_ = device_info_.substr(0, comma);
+    return;
+  }
+  port_ = std::stoi(device_info_.substr(comma + 1));
+  if (tapped) {
+    proxy_ = std::make_unique<rocker_reliability::ManglingTcpProxy>(port_, lifetime);
+    device_info_ = host() + "," + std::to_string(proxy_->port());
+  }
 }
 
-BenchJoystick::~BenchJoystick() {
-  // The proxy and the slave first: the slave holds the line open.
-  proxy_.reset();
-  slave_.reset();
-  tap_.reset();
-  line_.reset();
-}
-
-std::string BenchJoystick::serialPath() const {
-  if (tap_) return tap_->devicePath();
-  return line_ ? line_->devicePath() : "";
-}
+BenchJoystick::~BenchJoystick() = default;
 
 rocker_reliability::ReplyMangling* BenchJoystick::mangling() {
   if (proxy_) return &proxy_->mangling();
   return tap_ ? &tap_->mangling() : nullptr;
 }
 
-void BenchJoystick::setStickX(int16_t value) {
-  slave_->setInputRegister(kStickXRegister, static_cast<uint16_t>(value));
+void BenchJoystick::setStickX(int16_t value) { joystick_->setStick({value, 0, 0, 0, 0, 0}); }
+
+void BenchJoystick::setButton(joystick_sim::Button button, bool down) {
+  joystick_->setButton(button, down);
 }
 
-void BenchJoystick::setButton(int coil, bool down) { slave_->setCoil(coil, down); }
-
-void BenchJoystick::unplug() {
-  if (tcp_ != nullptr) {
-    tcp_->dropClients();
-    return;
-  }
-  // The line first, so that the master sees it go rather than a slave that
-  // stops answering.
-  line_.reset();
-  slave_.reset();
-}
+void BenchJoystick::unplug() { joystick_->dropConnection(); }
 
 }  // namespace velk::bench

@@ -6,20 +6,17 @@
 #include <string>
 
 #include "bench/transport.h"
+#include "joystick_sim/joystick_state.h"
+#include "joystick_sim/modbus_slave.h"
+#include "joystick_sim/simulated_joystick.h"
 #include "reliability/mangling_tcp_proxy.h"
 #include "reliability/serial_line_tap.h"
-#include "support/modbus_test_slave.h"
-#include "support/pty_pair.h"
-
-namespace velk::test {
-class TcpTestSlave;
-}  // namespace velk::test
 
 namespace velk::bench {
 
-// The joystick the bundle polls: a real libmodbus slave (unit 2) on loopback
-// TCP at a port the kernel picks, or on one end of a socat pseudo-terminal
-// pair at 115200 baud 8N1. Stick centred, buttons up, firmware 1.1.3.
+// The joystick the bundle polls: the simulated joystick (unit 2) on loopback
+// TCP at a port the kernel picks, or on a socat pseudo-terminal pair at
+// 115200 baud 8N1. Stick centred, buttons up, firmware 1.1.3.
 // A tapped joystick is reached through a fault injector that can damage its
 // replies: the mangling TCP proxy, or a serial line tap in place of the
 // plain pair.
@@ -33,18 +30,20 @@ class BenchJoystick {
   BenchJoystick& operator=(const BenchJoystick&) = delete;
 
   Transport transport() const { return transport_; }
-  test::ModbusTestSlave& slave() { return *slave_; }
+  // Its request log and faults; valid until unplug().
+  joystick_sim::ModbusSlave& slave() { return *joystick_->slave(); }
   // The "device_info" start option that reaches this joystick.
   const std::string& deviceInfo() const { return device_info_; }
-  // Where a second master reaches it: host and port, or the serial path.
+  // Where a second master reaches it, past any injector: host and port, or
+  // the serial path.
   std::string host() const { return "127.0.0.1"; }
   int port() const { return port_; }
-  std::string serialPath() const;
+  const std::string& serialPath() const { return serial_path_; }
   // What damages the replies on their way to the bundle; null unless tapped.
   rocker_reliability::ReplyMangling* mangling();
 
   void setStickX(int16_t value);
-  void setButton(int coil, bool down);
+  void setButton(joystick_sim::Button button, bool down);
   // The connection goes. TCP: the slave closes its client connections (it
   // keeps listening, so the master may connect again). RTU: the serial line
   // vanishes (socat ends, the pseudo-terminals and their links go), then the
@@ -53,12 +52,13 @@ class BenchJoystick {
 
  private:
   Transport transport_;
-  test::TcpTestSlave* tcp_ = nullptr;
-  std::unique_ptr<test::PtyPair> line_;
+  // Declared so that the proxy and the joystick go first: the slave holds
+  // the tapped line open.
   std::unique_ptr<rocker_reliability::SerialLineTap> tap_;
-  std::unique_ptr<test::ModbusTestSlave> slave_;
+  std::unique_ptr<joystick_sim::SimulatedJoystick> joystick_;
   std::unique_ptr<rocker_reliability::ManglingTcpProxy> proxy_;
   std::string device_info_;
+  std::string serial_path_;
   int port_ = 0;
 };
 

@@ -8,6 +8,9 @@
 
 namespace velk::bench {
 
+// A clear push of the stick: far above the start threshold of 200.
+inline constexpr int kPushDeflection = 500;
+
 // Moves the stick at the joystick slave (or does anything else to the
 // joystick) and waits for the robot command it causes, timing the two ends:
 // when the registers changed at the slave and when the command reached the

@@ -6,14 +6,16 @@
 #include <vector>
 
 #include "bench/jog_driver.h"
-#include "bench/joystick_map.h"
 #include "bench/latency_breakdown.h"
 #include "bench/latency_model.h"
 #include "bench/modbus_call_log.h"
 #include "bench/poll_timeline.h"
 #include "bench/sample_stats.h"
+#include "joystick_sim/joystick_map.h"
 
 namespace velk::bench {
+
+using joystick_sim::JoystickMap;
 namespace {
 
 using namespace std::chrono_literals;
@@ -91,7 +93,7 @@ void LatencyBench::run(nlohmann::json& figures) {
   const PollTimeline timeline(poll_calls);
   std::vector<ModbusCall> stick_reads;
   for (const ModbusCall& call : poll_calls) {
-    if (call.readsInputRegister(kStickXRegister)) stick_reads.push_back(call);
+    if (call.readsInputRegister(JoystickMap::kFirstAxisRegister)) stick_reads.push_back(call);
   }
   const SampleStats period = SampleStats::of(timeline.groupPeriodsMs());
   const SampleStats read = SampleStats::of(timeline.stickReadMs());

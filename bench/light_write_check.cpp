@@ -2,10 +2,10 @@
 
 namespace velk::bench {
 
-LightWriteCheck::LightWriteCheck(const std::vector<test::SlaveRequest>& requests) {
+LightWriteCheck::LightWriteCheck(const std::vector<joystick_sim::SlaveRequest>& requests) {
   // Index of the open episode per (function, address).
   std::map<std::pair<int, int>, std::size_t> open;
-  for (const test::SlaveRequest& request : requests) {
+  for (const joystick_sim::SlaveRequest& request : requests) {
     if (request.function == 5 || request.function == 6) {
       const auto key = std::make_pair(request.function, request.address);
       auto it = open.find(key);
@@ -30,7 +30,7 @@ LightWriteCheck::LightWriteCheck(const std::vector<test::SlaveRequest>& requests
   }
 }
 
-bool LightWriteCheck::covers(const test::SlaveRequest& read, const Episode& episode) {
+bool LightWriteCheck::covers(const joystick_sim::SlaveRequest& read, const Episode& episode) {
   const int read_function = episode.function == 5 ? 1 : 3;
   return read.function == read_function && read.address <= episode.address &&
          episode.address < read.address + read.count;

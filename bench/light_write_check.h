@@ -3,7 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
-#include "support/modbus_test_slave.h"
+#include "joystick_sim/modbus_slave.h"
 
 namespace velk::bench {
 
@@ -24,14 +24,14 @@ class LightWriteCheck {
     int writes_after_confirmation = 0;
   };
 
-  explicit LightWriteCheck(const std::vector<test::SlaveRequest>& requests);
+  explicit LightWriteCheck(const std::vector<joystick_sim::SlaveRequest>& requests);
 
   const std::vector<Episode>& episodes() const { return episodes_; }
   int wastedWrites() const;
   nlohmann::json toJson() const;
 
  private:
-  static bool covers(const test::SlaveRequest& read, const Episode& episode);
+  static bool covers(const joystick_sim::SlaveRequest& read, const Episode& episode);
   std::vector<Episode> episodes_;
 };
 

@@ -6,7 +6,6 @@
 
 #include "bench/allocation_counter.h"
 #include "bench/jog_driver.h"
-#include "bench/joystick_map.h"
 #include "bench/modbus_call_log.h"
 #include "bench/poll_timeline.h"
 

@@ -4,7 +4,7 @@
 #include <sstream>
 #include <thread>
 
-#include "bench/joystick_map.h"
+#include "bench/jog_driver.h"
 #include "bench/request_tally.h"
 #include "bench/wait_until.h"
 
@@ -41,7 +41,7 @@ NoisyLineBench::NoisyLineBench(RockerRig& rig, NoisyLineSettings settings)
     : rig_(rig), settings_(settings) {}
 
 nlohmann::json NoisyLineBench::restWindow() {
-  test::ModbusTestSlave& slave = rig_.joystick().slave();
+  joystick_sim::ModbusSlave& slave = rig_.joystick().slave();
   slave.clearLog();
   const auto from = std::chrono::steady_clock::now();
   std::this_thread::sleep_for(std::chrono::duration<double>(settings_.window_s));

@@ -1,15 +1,17 @@
 #include "bench/poll_timeline.h"
 
-#include "bench/joystick_map.h"
+#include "joystick_sim/joystick_map.h"
 
 namespace velk::bench {
+
+using joystick_sim::JoystickMap;
 namespace {
 
 constexpr auto kPassGap = std::chrono::milliseconds(5);
 
 bool isStickRead(const ModbusCall& call) {
-  return call.function == 4 && call.address <= kStickXRegister &&
-         kStickXRegister < call.address + call.count;
+  return call.function == 4 && call.address <= JoystickMap::kFirstAxisRegister &&
+         JoystickMap::kFirstAxisRegister < call.address + call.count;
 }
 
 double msBetween(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {

@@ -11,6 +11,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "joystick_sim/joystick_map.h"
+
 namespace velk::bench {
 namespace {
 
@@ -65,9 +67,15 @@ std::string statsCells(const Json& stats, int digits = 1) {
 }
 
 std::string lightName(int function, int address) {
-  if (function == 6 && address == 512) return "indicator (holding register 512)";
-  if (function == 5 && address == 16) return "power button light (coil 16)";
-  if (function == 5 && address == 17) return "speed button light (coil 17)";
+  using joystick_sim::JoystickMap;
+  const std::string at = " " + std::to_string(address) + ")";
+  if (function == 6 && address == JoystickMap::kIndicatorRegister) {
+    return "indicator (holding register" + at;
+  }
+  if (function == 5 && address == JoystickMap::kPowerLightCoil)
+    return "power button light (coil" + at;
+  if (function == 5 && address == JoystickMap::kSpeedLightCoil)
+    return "speed button light (coil" + at;
   return "function " + std::to_string(function) + " address " + std::to_string(address);
 }
 

@@ -6,8 +6,9 @@
 
 namespace velk::bench {
 
-RequestTally::RequestTally(const std::vector<test::SlaveRequest>& requests, Transport transport) {
-  for (const test::SlaveRequest& request : requests) {
+RequestTally::RequestTally(const std::vector<joystick_sim::SlaveRequest>& requests,
+                           Transport transport) {
+  for (const joystick_sim::SlaveRequest& request : requests) {
     Function& f = functions_[request.function];
     ++f.requests;
     f.request_bytes += WireFrames::requestBytes(transport, request.function);

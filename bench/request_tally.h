@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "bench/transport.h"
-#include "support/modbus_test_slave.h"
+#include "joystick_sim/modbus_slave.h"
 
 namespace velk::bench {
 
@@ -20,7 +20,7 @@ class RequestTally {
     std::map<int, int> spans;  // for reads: number of addresses read -> requests
   };
 
-  RequestTally(const std::vector<test::SlaveRequest>& requests, Transport transport);
+  RequestTally(const std::vector<joystick_sim::SlaveRequest>& requests, Transport transport);
 
   const std::map<int, Function>& byFunction() const { return functions_; }
   int requests() const;

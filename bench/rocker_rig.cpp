@@ -3,12 +3,14 @@
 #include <stdexcept>
 #include <thread>
 
-#include "bench/joystick_map.h"
 #include "bench/modbus_call_log.h"
 #include "bench/thread_probe.h"
 #include "bench/wait_until.h"
+#include "joystick_sim/joystick_map.h"
 
 namespace velk::bench {
+
+using joystick_sim::JoystickMap;
 namespace {
 
 using namespace std::chrono_literals;
@@ -66,11 +68,11 @@ void RockerRig::awaitJoystickData() {
 
 void RockerRig::switchJoggingOn() {
   const int before = log_->count("startup rocker");
-  joystick_->setButton(kPowerButtonCoil, true);
+  joystick_->setButton(joystick_sim::Button::kPower, true);
   require(waitUntil([&] { return log_->count("startup rocker") > before; }, 5s, 5ms),
           "jogging was not switched on within 5 s");
-  joystick_->setButton(kPowerButtonCoil, false);
-  require(waitUntil([&] { return joystick_->slave().coil(kPowerLightCoil); }, 5s, 5ms),
+  joystick_->setButton(joystick_sim::Button::kPower, false);
+  require(waitUntil([&] { return joystick_->slave().coil(JoystickMap::kPowerLightCoil); }, 5s, 5ms),
           "the power light was not written within 5 s");
   // The write repeats until the next read of the coil group confirms it,
   // at most one group period.
@@ -99,7 +101,8 @@ int RockerRig::pollThreadTid() const {
   // Should the name change, the thread that reads the stick is the one.
   const auto calls = ModbusCallLog::calls();
   for (auto it = calls.rbegin(); it != calls.rend(); ++it) {
-    if (it->function == 4 && it->address == kStickXRegister && it->count > 1) return it->tid;
+    if (it->function == 4 && it->address == JoystickMap::kFirstAxisRegister && it->count > 1)
+      return it->tid;
   }
   return -1;
 }

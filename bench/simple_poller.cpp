@@ -2,9 +2,11 @@
 
 #include <modbus.h>
 
-#include "bench/joystick_map.h"
+#include "joystick_sim/joystick_map.h"
 
 namespace velk::bench {
+
+using joystick_sim::JoystickMap;
 namespace {
 
 constexpr auto kPeriod = std::chrono::milliseconds(100);
@@ -14,7 +16,7 @@ modbus_t* connectTo(const BenchJoystick& joystick) {
                           ? modbus_new_tcp(joystick.host().c_str(), joystick.port())
                           : modbus_new_rtu(joystick.serialPath().c_str(), 115200, 'N', 8, 1);
   if (context == nullptr) return nullptr;
-  modbus_set_slave(context, kJoystickUnit);
+  modbus_set_slave(context, JoystickMap::kUnit);
   modbus_set_response_timeout(context, 1, 0);
   if (modbus_connect(context) == -1) {
     modbus_free(context);
@@ -58,13 +60,13 @@ void SimplePoller::run(std::chrono::steady_clock::time_point deadline) {
 void SimplePoller::pollRound(modbus_t* context) {
   uint8_t bit = 0;
   uint16_t word = 0;
-  for (int address : kCoilAddresses) {
+  for (int address : JoystickMap::kCoils) {
     if (modbus_read_bits(context, address, 1, &bit) != 1) ++failures_;
   }
-  for (int address : kInputRegisterAddresses) {
+  for (int address : JoystickMap::kInputRegisters) {
     if (modbus_read_input_registers(context, address, 1, &word) != 1) ++failures_;
   }
-  for (int address : kHoldingRegisterAddresses) {
+  for (int address : JoystickMap::kHoldingRegisters) {
     if (modbus_read_registers(context, address, 1, &word) != 1) ++failures_;
   }
 }

@@ -6,12 +6,14 @@
 #include <vector>
 
 #include "bench/jog_driver.h"
-#include "bench/joystick_map.h"
 #include "bench/modbus_call_log.h"
 #include "bench/sample_stats.h"
 #include "bench/wait_until.h"
+#include "joystick_sim/joystick_map.h"
 
 namespace velk::bench {
+
+using joystick_sim::JoystickMap;
 namespace {
 
 using namespace std::chrono_literals;
@@ -44,7 +46,8 @@ LastReplies lastReplies(const std::vector<ModbusCall>& calls, Clock::time_point 
   for (const ModbusCall& call : calls) {
     if (call.result < 0 || call.end > until) continue;
     last.any = std::max(last.any, call.end);
-    if (call.readsInputRegister(kStickXRegister)) last.stick = std::max(last.stick, call.end);
+    if (call.readsInputRegister(JoystickMap::kFirstAxisRegister))
+      last.stick = std::max(last.stick, call.end);
   }
   return last;
 }

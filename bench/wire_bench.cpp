@@ -3,7 +3,6 @@
 #include <thread>
 
 #include "bench/jog_driver.h"
-#include "bench/joystick_map.h"
 #include "bench/light_write_check.h"
 #include "bench/modbus_call_log.h"
 #include "bench/poll_timeline.h"
@@ -12,8 +11,11 @@
 #include "bench/simple_poller.h"
 #include "bench/wait_until.h"
 #include "bench/wire_frames.h"
+#include "joystick_sim/joystick_map.h"
 
 namespace velk::bench {
+
+using joystick_sim::JoystickMap;
 namespace {
 
 using namespace std::chrono_literals;
@@ -40,10 +42,12 @@ WireBench::WireBench(RockerRig& rig, WireSettings settings) : rig_(rig), setting
 
 void WireBench::pressSpeedButton(bool light_after) {
   BenchJoystick& joystick = rig_.joystick();
-  joystick.setButton(kSpeedButtonCoil, true);
-  require(waitUntil([&] { return joystick.slave().coil(kSpeedLightCoil) == light_after; }, 5s, 5ms),
-          "the speed light did not follow the speed button within 5 s");
-  joystick.setButton(kSpeedButtonCoil, false);
+  joystick.setButton(joystick_sim::Button::kSpeed, true);
+  require(
+      waitUntil([&] { return joystick.slave().coil(JoystickMap::kSpeedLightCoil) == light_after; },
+                5s, 5ms),
+      "the speed light did not follow the speed button within 5 s");
+  joystick.setButton(joystick_sim::Button::kSpeed, false);
   // Past the next read of the coil group, which confirms the light.
   std::this_thread::sleep_for(300ms);
 }
@@ -65,7 +69,7 @@ nlohmann::json WireBench::restWindow() {
   SimplePoller simple(simple_joystick, std::chrono::seconds(120));
   std::this_thread::sleep_for(1s);  // connected and on its schedule
 
-  test::ModbusTestSlave& slave = rig_.joystick().slave();
+  joystick_sim::ModbusSlave& slave = rig_.joystick().slave();
   ModbusCallLog::clear();
   slave.clearLog();
   simple_joystick.slave().clearLog();
@@ -106,7 +110,7 @@ nlohmann::json WireBench::jogWindow() {
   require(push.ok, "no speedLine for a held push");
   std::this_thread::sleep_for(300ms);
 
-  test::ModbusTestSlave& slave = rig_.joystick().slave();
+  joystick_sim::ModbusSlave& slave = rig_.joystick().slave();
   ModbusCallLog::clear();
   slave.clearLog();
   rig_.robot().clearCalls();

@@ -1,6 +1,6 @@
 // librocker.so loaded the way a host loads it: through the framework and
 // dlopen, its service found by interface and driven against the simulated
-// robot and a joystick slave on loopback TCP.
+// robot and the simulated joystick on loopback TCP.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,8 +24,8 @@
 #include "cppmicroservices/FrameworkFactory.h"
 #include "cppmicroservices/ServiceReferenceBase.h"
 #include "host/common_interface/zorv_control_extension.h"
+#include "joystick_sim/simulated_joystick.h"
 #include "robot_sim/simulated_robot.h"
-#include "support/tcp_test_slave.h"
 
 namespace {
 
@@ -124,15 +124,14 @@ TEST_F(RockerBundleTest, RegistersTheExtensionWithItsProperties) {
 }
 
 TEST_F(RockerBundleTest, HostRunsTheRockerAndUnloadingLeavesNoThreadBehind) {
-  velk::test::TcpTestSlave joystick;
-  joystick.setInputRegister(263, 0x1083);  // firmware 1.1.3
-  joystick.setInputRegister(264, 0x2100);  // hardware 2:2
-  joystick.setCoil(0, true);               // power button held
+  using velk::joystick_sim::SimulatedJoystick;
+  // Firmware 1.1.3, hardware 2:2.
+  SimulatedJoystick joystick(SimulatedJoystick::Transport::kTcp, std::chrono::seconds(60));
+  joystick.setButton(velk::joystick_sim::Button::kPower, true);  // held
   velk::sim::SimulatedRobot robot;
   rocker_test::RecordingLog log;
   const int baseline = rocker_test::settledThreadCount();
-  const std::string options =
-      "cycle = 0.01\ndevice_info = \"127.0.0.1," + std::to_string(joystick.port()) + "\"\n";
+  const std::string options = "cycle = 0.01\ndevice_info = \"" + joystick.deviceInfo() + "\"\n";
   {
     auto framework = cppmicroservices::FrameworkFactory().NewFramework();
     framework.Start();
@@ -155,7 +154,7 @@ TEST_F(RockerBundleTest, HostRunsTheRockerAndUnloadingLeavesNoThreadBehind) {
       const std::string package = home_.file("velk_ws/extensions/rocker/package.json");
       EXPECT_TRUE(eventually(
           [&] { return readFile(package) == "{\n    \"firmware_version\": \"1.1.3\"\n}"; }));
-      EXPECT_TRUE(eventually([&] { return joystick.coil(16); }));  // power button light
+      EXPECT_TRUE(eventually([&] { return joystick.lights().power; }));
       std::this_thread::sleep_for(200ms);
 
       extension->stop();

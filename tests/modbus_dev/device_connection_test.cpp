@@ -8,32 +8,32 @@
 
 #include "common/log_level.h"
 #include "communication/modbus_dev/modbus_device.h"
+#include "joystick_sim/pty_pair.h"
+#include "joystick_sim/rtu_slave.h"
+#include "joystick_sim/tcp_slave.h"
 #include "modbus_dev/device_test_kit.h"
 #include "support/log_capture.h"
-#include "support/pty_pair.h"
-#include "support/rtu_test_slave.h"
-#include "support/tcp_test_slave.h"
 
 namespace velk::zorv_control {
 namespace {
 
 using testkit::kResponseTimeoutMs;
 using testkit::kUnit;
+using velk::joystick_sim::TcpSlave;
 using velk::test::LogCapture;
-using velk::test::TcpTestSlave;
 
-std::string connectedText(const TcpTestSlave& slave) {
+std::string connectedText(const TcpSlave& slave) {
   return "Connected to Modbus Slave 127.0.0.1:" + std::to_string(slave.port()) + " slave_number: 2";
 }
 
-std::string closedText(const TcpTestSlave& slave) {
+std::string closedText(const TcpSlave& slave) {
   return "Modbus device {}:{} closed. 127.0.0.1 " + std::to_string(slave.port());
 }
 
 class TcpConnection : public ::testing::Test {
  protected:
   LogCapture log;
-  TcpTestSlave slave;
+  TcpSlave slave;
   ModbusDevice device{log.callback(), slave.host(), slave.port(), kUnit, kResponseTimeoutMs};
 };
 
@@ -222,8 +222,8 @@ TEST(TcpContextCreation, EmptyHostIsRefusedWithItsMessage) {
 }
 
 TEST(RtuConnection, ConnectsReadsAndClosesOverAPseudoTerminal) {
-  velk::test::PtyPair line;
-  velk::test::RtuTestSlave slave(line.slavePath());
+  velk::joystick_sim::PtyPair line;
+  velk::joystick_sim::RtuSlave slave(line.slavePath());
   LogCapture log;
   ModbusDevice device(log.callback(), line.devicePath(), 115200, 'N', 8, 1, kUnit,
                       kResponseTimeoutMs);

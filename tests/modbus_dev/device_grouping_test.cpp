@@ -6,10 +6,10 @@
 
 #include "common/log_level.h"
 #include "communication/modbus_dev/modbus_device.h"
+#include "joystick_sim/tcp_slave.h"
 #include "modbus_dev/device_test_kit.h"
 #include "support/log_capture.h"
 #include "support/raw_tcp_responder.h"
-#include "support/tcp_test_slave.h"
 
 namespace velk::zorv_control {
 namespace {
@@ -20,8 +20,8 @@ using testkit::kUnit;
 using testkit::makeSignal;
 using testkit::pollPass;
 using testkit::pollPasses;
+using velk::joystick_sim::TcpSlave;
 using velk::test::LogCapture;
-using velk::test::TcpTestSlave;
 using Groups = ModbusDevice::GroupMap;
 
 constexpr int kReadCoils = 1;
@@ -134,7 +134,7 @@ class BatchedReads : public ::testing::Test {
   void SetUp() override { ASSERT_EQ(device.connect(), 0); }
 
   LogCapture log;
-  TcpTestSlave slave;
+  TcpSlave slave;
   ModbusDevice device{log.callback(), slave.host(), slave.port(), kUnit, kResponseTimeoutMs};
 };
 

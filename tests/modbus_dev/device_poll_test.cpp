@@ -10,9 +10,9 @@
 
 #include "communication/modbus_dev/modbus_device.h"
 #include "host/kelmi/periodic_thread.h"
+#include "joystick_sim/tcp_slave.h"
 #include "modbus_dev/device_test_kit.h"
 #include "support/log_capture.h"
-#include "support/tcp_test_slave.h"
 
 namespace velk::zorv_control {
 namespace {
@@ -22,8 +22,8 @@ using testkit::kResponseTimeoutMs;
 using testkit::kUnit;
 using testkit::makeSignal;
 using testkit::pollPass;
+using velk::joystick_sim::TcpSlave;
 using velk::test::LogCapture;
-using velk::test::TcpTestSlave;
 using Clock = std::chrono::steady_clock;
 
 struct TableRow {
@@ -87,7 +87,7 @@ class JoystickPolling : public ::testing::Test {
   }
 
   LogCapture log;
-  TcpTestSlave slave;
+  TcpSlave slave;
   ModbusDevice device{log.callback(), slave.host(), slave.port(), kUnit, kResponseTimeoutMs};
   std::vector<std::unique_ptr<ModbusSignal>> signals;
 };

@@ -6,9 +6,9 @@
 
 #include "common/log_level.h"
 #include "communication/modbus_dev/modbus_device.h"
+#include "joystick_sim/tcp_slave.h"
 #include "modbus_dev/device_test_kit.h"
 #include "support/log_capture.h"
-#include "support/tcp_test_slave.h"
 
 namespace velk::zorv_control {
 namespace {
@@ -19,14 +19,14 @@ using testkit::kUnit;
 using testkit::makeSignal;
 using testkit::pollPass;
 using testkit::pollPasses;
+using velk::joystick_sim::SlaveWrite;
+using velk::joystick_sim::TcpSlave;
 using velk::test::LogCapture;
-using velk::test::SlaveWrite;
-using velk::test::TcpTestSlave;
 
 constexpr int kWriteCoil = 5;
 constexpr int kWriteRegister = 6;
 
-int writesTo(const TcpTestSlave& slave, int function, int address, int value) {
+int writesTo(const TcpSlave& slave, int function, int address, int value) {
   int count = 0;
   for (const SlaveWrite& write : slave.writes()) {
     if (write.function == function && write.address == address && write.value == value) ++count;
@@ -60,7 +60,7 @@ class OutputWrites : public ::testing::Test {
   }
 
   LogCapture log;
-  TcpTestSlave slave;
+  TcpSlave slave;
   ModbusDevice device{log.callback(), slave.host(), slave.port(), kUnit, kResponseTimeoutMs};
 };
 

@@ -9,22 +9,22 @@
 
 #include "common/log_level.h"
 #include "communication/modbus_wrapper/modbus_wrapper_impl.h"
+#include "joystick_sim/pty_pair.h"
+#include "joystick_sim/rtu_slave.h"
+#include "joystick_sim/tcp_slave.h"
 #include "modbus_wrapper/signal_snapshot.h"
 #include "modbus_wrapper/wait_until.h"
-#include "support/pty_pair.h"
-#include "support/rtu_test_slave.h"
-#include "support/tcp_test_slave.h"
 
 namespace {
 
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
+using velk::joystick_sim::PtyPair;
+using velk::joystick_sim::RtuSlave;
+using velk::joystick_sim::TcpSlave;
 using velk::test::LogCapture;
-using velk::test::PtyPair;
-using velk::test::RtuTestSlave;
 using velk::test::snapshotError;
 using velk::test::snapshotValue;
-using velk::test::TcpTestSlave;
 using velk::test::waitForLog;
 using velk::test::waitUntil;
 using velk::zorv_control::ModbusWrapperImpl;
@@ -36,15 +36,15 @@ constexpr int kHoldingRegister = 3;
 // leaves room for a slow, shared machine.
 constexpr milliseconds kConnectWait{10000};
 
-std::string infoOf(const TcpTestSlave& slave) {
+std::string infoOf(const TcpSlave& slave) {
   return slave.host() + "," + std::to_string(slave.port());
 }
 
-std::string deviceOf(const TcpTestSlave& slave) {
+std::string deviceOf(const TcpSlave& slave) {
   return slave.host() + ":" + std::to_string(slave.port());
 }
 
-std::string connectedMessage(const TcpTestSlave& slave) {
+std::string connectedMessage(const TcpSlave& slave) {
   return "Connected to Modbus Slave " + deviceOf(slave) + " slave_number: 2";
 }
 
@@ -52,7 +52,7 @@ std::string pruneMessage(const std::string& device) {
   return "Modbus device {} has no signals anymore. It will be delete." + device;
 }
 
-int writesTo(const TcpTestSlave& slave, int address) {
+int writesTo(const TcpSlave& slave, int address) {
   int count = 0;
   for (const auto& write : slave.writes()) count += write.address == address ? 1 : 0;
   return count;
@@ -78,7 +78,7 @@ TEST(PollThread, RunsUnderANameLinuxAccepts) {
 }
 
 TEST(PollThread, SignalsOnAnUnreachableDeviceComeAliveOnceTheSlaveAppears) {
-  TcpTestSlave slave;
+  TcpSlave slave;
   slave.setInputRegister(256, 65535);
   slave.stopListening();
   LogCapture log;
@@ -105,7 +105,7 @@ TEST(PollThread, SignalsOnAnUnreachableDeviceComeAliveOnceTheSlaveAppears) {
 }
 
 TEST(PollThread, ValuesAreReadAndOutputsWrittenUntilConfirmed) {
-  TcpTestSlave slave;
+  TcpSlave slave;
   slave.setInputRegister(3, 777);
   LogCapture log;
   ModbusWrapperImpl registry(log.callback());
@@ -136,8 +136,8 @@ TEST(PollThread, ValuesAreReadAndOutputsWrittenUntilConfirmed) {
 }
 
 TEST(PollThread, MovedSignalKeepsItsStateAndIsReadFromItsNewDevice) {
-  TcpTestSlave first;
-  TcpTestSlave second;
+  TcpSlave first;
+  TcpSlave second;
   first.setHoldingRegister(7, 42);
   second.setHoldingRegister(7, 77);
   second.stopListening();
@@ -157,7 +157,7 @@ TEST(PollThread, MovedSignalKeepsItsStateAndIsReadFromItsNewDevice) {
 }
 
 TEST(PollThread, InPlaceUpdateReadsTheNewAddressAndType) {
-  TcpTestSlave slave;
+  TcpSlave slave;
   slave.setHoldingRegister(10, 42);
   slave.setHoldingRegister(11, 43);
   slave.setInputRegister(11, 99);
@@ -176,7 +176,7 @@ TEST(PollThread, InPlaceUpdateReadsTheNewAddressAndType) {
 }
 
 TEST(PollThread, EmptiedDeviceIsClosedAndALaterAddMakesANewOne) {
-  TcpTestSlave slave;
+  TcpSlave slave;
   slave.setCoil(1, true);
   LogCapture log;
   ModbusWrapperImpl registry(log.callback());
@@ -197,7 +197,7 @@ TEST(PollThread, EmptiedDeviceIsClosedAndALaterAddMakesANewOne) {
 }
 
 TEST(PollThread, DestructionReturnsOnlyAfterThePassInProgress) {
-  TcpTestSlave slave;
+  TcpSlave slave;
   LogCapture log;
   auto registry = std::make_unique<ModbusWrapperImpl>(log.callback());
   registry->modbusAddSignal(infoOf(slave), 2, 5, kHoldingRegister, "gauge");
@@ -221,7 +221,7 @@ TEST(PollThread, DestructionReturnsOnlyAfterThePassInProgress) {
 
 TEST(PollThread, RawRequestsKeepTheirDeviceUntilSentOverRtu) {
   PtyPair line;
-  RtuTestSlave slave(line.slavePath());
+  RtuSlave slave(line.slavePath());
   LogCapture log;
   ModbusWrapperImpl registry(log.callback());
   const std::string info = line.devicePath() + ",115200,N,8,1";
@@ -243,7 +243,7 @@ TEST(PollThread, RawRequestsKeepTheirDeviceUntilSentOverRtu) {
 
 TEST(PollThread, SerialDeviceReadsAndWrites) {
   PtyPair line;
-  RtuTestSlave slave(line.slavePath());
+  RtuSlave slave(line.slavePath());
   slave.setInputRegister(256, 512);
   LogCapture log;
   ModbusWrapperImpl registry(log.callback());

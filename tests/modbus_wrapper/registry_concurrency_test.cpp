@@ -9,21 +9,21 @@
 
 #include "communication/modbus_wrapper/modbus_wrapper_impl.h"
 #include "host/kelmi/periodic_thread.h"
+#include "joystick_sim/tcp_slave.h"
 #include "kelmi/yield_turn.h"
 #include "modbus_wrapper/signal_snapshot.h"
 #include "modbus_wrapper/wait_until.h"
-#include "support/tcp_test_slave.h"
 
 namespace {
 
 using std::chrono::microseconds;
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
+using velk::joystick_sim::TcpSlave;
 using velk::kelmi::PeriodicThread;
 using velk::test::LogCapture;
 using velk::test::snapshotError;
 using velk::test::snapshotValue;
-using velk::test::TcpTestSlave;
 using velk::test::waitForLog;
 using velk::test::waitUntil;
 using velk::zorv_control::ModbusWrapperImpl;
@@ -34,7 +34,7 @@ constexpr int kOutputs = 4;
 constexpr int kOutputBase = 100;
 constexpr int kMoverAddress = 50;
 
-std::string infoOf(const TcpTestSlave& slave) {
+std::string infoOf(const TcpSlave& slave) {
   return slave.host() + "," + std::to_string(slave.port());
 }
 
@@ -149,10 +149,10 @@ class PeriodicTaskPlayer {
 };
 
 TEST(RegistryConcurrency, TaskChurnWhilePollThreadTalksToLiveSlaves) {
-  TcpTestSlave slave_a;
-  TcpTestSlave slave_b;
-  TcpTestSlave slave_c;
-  TcpTestSlave slave_d;
+  TcpSlave slave_a;
+  TcpSlave slave_b;
+  TcpSlave slave_c;
+  TcpSlave slave_d;
   // Slow enough that a read is often in flight when the task empties C or D.
   slave_c.setReplyDelay(milliseconds(4));
   slave_d.setReplyDelay(milliseconds(4));
@@ -189,7 +189,7 @@ TEST(RegistryConcurrency, TaskChurnWhilePollThreadTalksToLiveSlaves) {
   EXPECT_GT(log.countContaining("has no signals anymore"), 0);
 
   // The last value set for each output reaches its slave.
-  TcpTestSlave& mover_slave = player.moverOnA() ? slave_a : slave_b;
+  TcpSlave& mover_slave = player.moverOnA() ? slave_a : slave_b;
   EXPECT_TRUE(waitUntil(
       [&] {
         for (int k = 0; k < kOutputs; ++k) {
@@ -248,8 +248,8 @@ class LastSignalLeavesADevice : public testing::Test {
                       milliseconds(5000));
   }
 
-  TcpTestSlave slow;
-  TcpTestSlave fast;
+  TcpSlave slow;
+  TcpSlave fast;
   LogCapture log;
   ModbusWrapperImpl registry;
 };

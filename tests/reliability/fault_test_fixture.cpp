@@ -8,7 +8,7 @@
 namespace rocker_reliability {
 
 void FaultTestFixture::startJogging(const std::string& device_info,
-                                    velk::test::ModbusTestSlave& joystick) {
+                                    velk::joystick_sim::ModbusSlave& joystick) {
   rig_.start(device_info);
   ASSERT_TRUE(rig_.switchJoggingOn(joystick)) << rig_.logSince(0);
   ASSERT_TRUE(rig_.startJog(joystick)) << rig_.logSince(0);

@@ -17,7 +17,7 @@ class FaultTestFixture : public ::testing::Test {
  protected:
   // Starts the bundle against `joystick` at `device_info`, switches jogging
   // on and starts a jog; fatal failures end the test.
-  void startJogging(const std::string& device_info, velk::test::ModbusTestSlave& joystick);
+  void startJogging(const std::string& device_info, velk::joystick_sim::ModbusSlave& joystick);
 
   // The stop command came within `bound` (scaled for sanitizer builds) of
   // `injected`; the latency is printed as a figure.

@@ -17,22 +17,22 @@
 
 #include "common/log_level.h"
 #include "communication/modbus_dev/modbus_device.h"
+#include "joystick_sim/pty_pair.h"
+#include "joystick_sim/rtu_slave.h"
+#include "joystick_sim/tcp_slave.h"
 #include "reliability/frame_damage.h"
 #include "reliability/mangling_tcp_proxy.h"
 #include "reliability/rig_timing.h"
 #include "reliability/serial_line_tap.h"
 #include "support/log_capture.h"
-#include "support/pty_pair.h"
-#include "support/rtu_test_slave.h"
-#include "support/tcp_test_slave.h"
 
 namespace rocker_reliability {
 namespace {
 
+using velk::joystick_sim::PtyPair;
+using velk::joystick_sim::RtuSlave;
+using velk::joystick_sim::TcpSlave;
 using velk::test::LogCapture;
-using velk::test::PtyPair;
-using velk::test::RtuTestSlave;
-using velk::test::TcpTestSlave;
 using velk::zorv_control::ModbusDevice;
 
 constexpr int kSlave = 2;
@@ -53,13 +53,13 @@ int soundReads(ModbusDevice& device, int address, uint16_t expected) {
 }
 
 // Two addresses with values that tell their answers apart.
-void holdKnownValues(velk::test::ModbusTestSlave& slave) {
+void holdKnownValues(velk::joystick_sim::ModbusSlave& slave) {
   slave.setInputRegister(256, 111);
   slave.setInputRegister(257, 222);
 }
 
 TEST(LateReplyTest, TcpTransactionsAreSoundAgainAfterOneLateReply) {
-  TcpTestSlave slave;
+  TcpSlave slave;
   slave.setInputRegister(256, 111);
   LogCapture log;
   ModbusDevice device(log.callback(), slave.host(), slave.port(), kSlave, kTimeoutMs);
@@ -77,7 +77,7 @@ TEST(LateReplyTest, TcpTransactionsAreSoundAgainAfterOneLateReply) {
 
 TEST(LateReplyTest, SerialReadNeverTakesTheLateAnswerOfAnotherAddress) {
   PtyPair line;
-  RtuTestSlave slave(line.slavePath());
+  RtuSlave slave(line.slavePath());
   holdKnownValues(slave);
   LogCapture log;
   ModbusDevice device(log.callback(), line.devicePath(), 115200, 'N', 8, 1, kSlave, kTimeoutMs);
@@ -116,7 +116,7 @@ void expectEachDamageCostsOneRead(ModbusDevice& device, ReplyMangling& mangling,
 }
 
 TEST(DamagedReplyTest, TcpKeepsTheConnectionAndTheNextTransactionsAreSound) {
-  TcpTestSlave slave;
+  TcpSlave slave;
   holdKnownValues(slave);
   ManglingTcpProxy proxy(slave.port());
   LogCapture log;
@@ -128,7 +128,7 @@ TEST(DamagedReplyTest, TcpKeepsTheConnectionAndTheNextTransactionsAreSound) {
 
 TEST(DamagedReplyTest, SerialKeepsTheLineOpenAndTheNextReadsAreSound) {
   SerialLineTap line;
-  RtuTestSlave slave(line.slavePath());
+  RtuSlave slave(line.slavePath());
   holdKnownValues(slave);
   LogCapture log;
   ModbusDevice device(log.callback(), line.devicePath(), 115200, 'N', 8, 1, kSlave, kTimeoutMs);

@@ -9,14 +9,14 @@
 #include <string>
 #include <thread>
 
+#include "joystick_sim/pty_pair.h"
+#include "joystick_sim/rtu_slave.h"
+#include "joystick_sim/tcp_slave.h"
 #include "reliability/loaded_bundle.h"
 #include "reliability/process_usage.h"
 #include "reliability/rig_timing.h"
 #include "robot_sim/simulated_robot.h"
 #include "support/log_capture.h"
-#include "support/pty_pair.h"
-#include "support/rtu_test_slave.h"
-#include "support/tcp_test_slave.h"
 
 namespace rocker_reliability {
 namespace {
@@ -97,7 +97,7 @@ class LifecycleTest : public ::testing::Test {
 };
 
 TEST_F(LifecycleTest, TcpJoystickPresentLeavesNothingBehind) {
-  velk::test::TcpTestSlave joystick(2, std::chrono::seconds(300));
+  velk::joystick_sim::TcpSlave joystick(2, std::chrono::seconds(300));
   runRounds("TCP joystick present", "127.0.0.1," + std::to_string(joystick.port()), true);
 }
 
@@ -105,15 +105,15 @@ TEST_F(LifecycleTest, JoystickAbsentLeavesNothingBehind) {
   // A loopback port nobody listens on: every connection attempt is refused.
   int free_port = 0;
   {
-    velk::test::TcpTestSlave gone;
+    velk::joystick_sim::TcpSlave gone;
     free_port = gone.port();
   }
   runRounds("TCP joystick absent", "127.0.0.1," + std::to_string(free_port), false);
 }
 
 TEST_F(LifecycleTest, SerialJoystickPresentLeavesNoSerialLineOpen) {
-  velk::test::PtyPair line;
-  velk::test::RtuTestSlave joystick(line.slavePath(), 2, 115200, std::chrono::seconds(300));
+  velk::joystick_sim::PtyPair line;
+  velk::joystick_sim::RtuSlave joystick(line.slavePath(), 2, 115200, std::chrono::seconds(300));
   runRounds("RTU joystick present", line.devicePath() + ",115200,N,8,1", true);
 }
 

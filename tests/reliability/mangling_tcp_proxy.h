@@ -17,7 +17,7 @@ namespace rocker_reliability {
 // replaces the older one. The threads end on destruction or after
 // `lifetime`.
 //
-//   TcpTestSlave slave;
+//   TcpSlave slave;
 //   ManglingTcpProxy proxy(slave.port());
 //   ... device_info = "127.0.0.1," + std::to_string(proxy.port())
 //   proxy.mangling().set(ReplyMangling::appendBytes({0, 0}));

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <thread>
 
+#include "joystick_sim/joystick_map.h"
 #include "robot_sim/robot_codes.h"
 
 #ifndef ROCKER_BUNDLE_PATH
@@ -13,12 +14,7 @@
 
 namespace rocker_reliability {
 
-namespace {
-
-constexpr int kX = 256;
-constexpr int kPowerButton = 0;
-
-}  // namespace
+using velk::joystick_sim::JoystickMap;
 
 RockerRig::RockerRig() {
   if (const char* home = std::getenv("HOME")) {
@@ -47,21 +43,22 @@ void RockerRig::start(const std::string& device_info, const std::string& more_op
                  "cycle = 0.01\ndevice_info = \"" + device_info + "\"\n" + more_options);
 }
 
-bool RockerRig::switchJoggingOn(velk::test::ModbusTestSlave& joystick) {
+bool RockerRig::switchJoggingOn(velk::joystick_sim::ModbusSlave& joystick) {
   // The first connection attempt comes about a second after start, and the
   // signals need their first probes after that.
   const int before = log_.countContaining("startup rocker");
-  joystick.setCoil(kPowerButton, true);
+  joystick.setCoil(JoystickMap::kPowerButtonCoil, true);
   const bool on = waitFor([&] { return log_.countContaining("startup rocker") > before; }, 8000ms);
-  joystick.setCoil(kPowerButton, false);
+  joystick.setCoil(JoystickMap::kPowerButtonCoil, false);
   return on;
 }
 
-bool RockerRig::startJog(velk::test::ModbusTestSlave& joystick, std::chrono::milliseconds rest) {
+bool RockerRig::startJog(velk::joystick_sim::ModbusSlave& joystick,
+                         std::chrono::milliseconds rest) {
   const int before = speedCommands();
-  joystick.setInputRegister(kX, 0);
+  joystick.setInputRegister(JoystickMap::kFirstAxisRegister, 0);
   std::this_thread::sleep_for(scaled(rest));
-  joystick.setInputRegister(kX, kPush);
+  joystick.setInputRegister(JoystickMap::kFirstAxisRegister, kPush);
   return waitFor([&] { return speedCommands() > before; }, 3000ms);
 }
 

@@ -7,11 +7,11 @@
 #include <string>
 
 #include "bundle/scratch_dir.h"
+#include "joystick_sim/modbus_slave.h"
 #include "reliability/loaded_bundle.h"
 #include "reliability/rig_timing.h"
 #include "robot_sim/simulated_robot.h"
 #include "support/log_capture.h"
-#include "support/modbus_test_slave.h"
 
 namespace rocker_reliability {
 
@@ -20,7 +20,7 @@ namespace rocker_reliability {
 // jogging allowed) with its log captured, and a joystick slave the test
 // drives. HOME points at a scratch folder for the package file.
 //
-//   TcpTestSlave joystick;
+//   TcpSlave joystick;
 //   RockerRig rig;
 //   rig.start("127.0.0.1," + std::to_string(joystick.port()));
 //   ASSERT_TRUE(rig.switchJoggingOn(joystick));
@@ -32,8 +32,6 @@ class RockerRig {
  public:
   // Stick deflection of a clear, steady push on x.
   static constexpr uint16_t kPush = 400;
-  static constexpr int kIndicatorRegister = 512;
-  static constexpr int kPowerLightCoil = 16;
 
   RockerRig();
   ~RockerRig();
@@ -44,12 +42,12 @@ class RockerRig {
   // start options (TOML lines) may follow.
   void start(const std::string& device_info, const std::string& more_options = "");
   // Presses and releases the power button; true once jogging is on.
-  bool switchJoggingOn(velk::test::ModbusTestSlave& joystick);
+  bool switchJoggingOn(velk::joystick_sim::ModbusSlave& joystick);
   // Rests the stick centred for `rest` (scaled), then pushes it on x; true
   // once the robot got its speed command. A jog starts only once the stick
   // has been read centred since jogging was switched on or the joystick came
   // back: one read of its group (100 ms) and a cycle on a quick slave.
-  bool startJog(velk::test::ModbusTestSlave& joystick, std::chrono::milliseconds rest = 300ms);
+  bool startJog(velk::joystick_sim::ModbusSlave& joystick, std::chrono::milliseconds rest = 300ms);
 
   // Time from `since` to the first stop command after it, waiting at most
   // `timeout` (scaled) for one; nothing if none came.

@@ -9,18 +9,18 @@
 #include <string>
 #include <thread>
 
+#include "joystick_sim/pty_pair.h"
+#include "joystick_sim/rtu_slave.h"
 #include "reliability/fault_test_fixture.h"
 #include "reliability/rig_timing.h"
 #include "reliability/rocker_rig.h"
 #include "reliability/serial_line_tap.h"
-#include "support/pty_pair.h"
-#include "support/rtu_test_slave.h"
 
 namespace rocker_reliability {
 namespace {
 
-using velk::test::PtyPair;
-using velk::test::RtuTestSlave;
+using velk::joystick_sim::PtyPair;
+using velk::joystick_sim::RtuSlave;
 
 constexpr auto kLossBound = 500ms;
 constexpr auto kResponseTimeout = 1000ms;
@@ -38,7 +38,7 @@ class RtuFaultTest : public FaultTestFixture {};
 // A damaged frame is a failed read, not a lost line: the port stays open.
 TEST_F(RtuFaultTest, BadCheckSumsStopTheJogKeepTheLineOpenAndItRecovers) {
   SerialLineTap line;
-  RtuTestSlave joystick(line.slavePath());
+  RtuSlave joystick(line.slavePath());
   startJogging(serialInfo(line.devicePath()), joystick);
   if (HasFatalFailure()) return;
   const std::size_t mark = rig_.logMark();
@@ -60,7 +60,7 @@ TEST_F(RtuFaultTest, BadCheckSumsStopTheJogKeepTheLineOpenAndItRecovers) {
 
 TEST_F(RtuFaultTest, SilentSlaveStopsTheJogOnceItsValuesAreOlderThanTheInputTimeout) {
   PtyPair line;
-  RtuTestSlave joystick(line.slavePath());
+  RtuSlave joystick(line.slavePath());
   startJogging(serialInfo(line.devicePath()), joystick);
   if (HasFatalFailure()) return;
   const std::size_t mark = rig_.logMark();
@@ -68,7 +68,8 @@ TEST_F(RtuFaultTest, SilentSlaveStopsTheJogOnceItsValuesAreOlderThanTheInputTime
 
   const auto silenced = Clock::now();
   joystick.setSilent(true);
-  expectStopWithin(silenced, kInputTimeout + kAgeCheckSlack, "stop after the RTU slave fell silent");
+  expectStopWithin(silenced, kInputTimeout + kAgeCheckSlack,
+                   "stop after the RTU slave fell silent");
   std::this_thread::sleep_for(scaled(1000ms));
   EXPECT_EQ(rig_.countSince(mark, kReadError), 1);
   expectNoFlood(mark, marked);
@@ -76,7 +77,7 @@ TEST_F(RtuFaultTest, SilentSlaveStopsTheJogOnceItsValuesAreOlderThanTheInputTime
 
 TEST_F(RtuFaultTest, VanishingLineStopsTheJogAndIsReportedOnce) {
   auto line = std::make_unique<PtyPair>();
-  auto joystick = std::make_unique<RtuTestSlave>(line->slavePath());
+  auto joystick = std::make_unique<RtuSlave>(line->slavePath());
   startJogging(serialInfo(line->devicePath()), *joystick);
   if (HasFatalFailure()) return;
   const int jogs = rig_.speedCommands();

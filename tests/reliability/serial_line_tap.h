@@ -4,9 +4,9 @@
 #include <memory>
 #include <string>
 
+#include "joystick_sim/pty_pair.h"
 #include "reliability/byte_relay.h"
 #include "reliability/reply_mangling.h"
-#include "support/pty_pair.h"
 
 namespace rocker_reliability {
 
@@ -27,13 +27,13 @@ class SerialLineTap {
 
   // The end for the master under test.
   const std::string& devicePath() const { return master_side_.devicePath(); }
-  // The end for RtuTestSlave.
+  // The end for RtuSlave.
   const std::string& slavePath() const { return slave_side_.slavePath(); }
   ReplyMangling& mangling() { return *mangling_; }
 
  private:
-  velk::test::PtyPair master_side_;
-  velk::test::PtyPair slave_side_;
+  velk::joystick_sim::PtyPair master_side_;
+  velk::joystick_sim::PtyPair slave_side_;
   std::shared_ptr<ReplyMangling> mangling_ = std::make_shared<ReplyMangling>();
   std::unique_ptr<ByteRelay> relay_;
 };

@@ -12,17 +12,19 @@
 #include <string>
 #include <thread>
 
+#include "joystick_sim/joystick_map.h"
+#include "joystick_sim/tcp_slave.h"
 #include "reliability/fault_test_fixture.h"
 #include "reliability/mangling_tcp_proxy.h"
 #include "reliability/rig_timing.h"
 #include "reliability/rocker_rig.h"
 #include "robot_sim/robot_codes.h"
-#include "support/tcp_test_slave.h"
 
 namespace rocker_reliability {
 namespace {
 
-using velk::test::TcpTestSlave;
+using velk::joystick_sim::JoystickMap;
+using velk::joystick_sim::TcpSlave;
 
 constexpr auto kLossBound = 500ms;
 // The registry's response time-out.
@@ -44,7 +46,7 @@ class TcpFaultTest : public FaultTestFixture {
 
   int connections() { return rig_.log().countContaining(kConnected); }
 
-  TcpTestSlave joystick_;
+  TcpSlave joystick_;
 };
 
 TEST_F(TcpFaultTest, ConnectionDroppedDuringAJogStopsItAndReconnectsWithNothingLost) {
@@ -67,9 +69,9 @@ TEST_F(TcpFaultTest, ConnectionDroppedDuringAJogStopsItAndReconnectsWithNothingL
   const auto reconnect = Clock::now() - dropped;
   report("reconnect after a dropped TCP connection", reconnect);
   EXPECT_LE(reconnect, scaled(Clock::duration(kReconnectBound)));
-  EXPECT_TRUE(waitFor([&] { return joystick_.holdingRegister(RockerRig::kIndicatorRegister) == 2; },
-                      2000ms))
-      << "indicator " << joystick_.holdingRegister(RockerRig::kIndicatorRegister) << "\n"
+  EXPECT_TRUE(waitFor(
+      [&] { return joystick_.holdingRegister(JoystickMap::kIndicatorRegister) == 2; }, 2000ms))
+      << "indicator " << joystick_.holdingRegister(JoystickMap::kIndicatorRegister) << "\n"
       << rig_.logSince(mark);
 
   // The stick is still deflected: without a new push nothing moves.
@@ -148,7 +150,7 @@ TEST_F(TcpFaultTest, SlaveRestartReconnectsAndTheLightsShowTheRobotStateAgain) {
   expectStopWithin(down, kLossBound, "stop after the slave went down");
   // The restarted joystick comes back with its lights dark, and meanwhile
   // the robot's program has stopped.
-  joystick_.setHoldingRegister(RockerRig::kIndicatorRegister, 0);
+  joystick_.setHoldingRegister(JoystickMap::kIndicatorRegister, 0);
   rig_.robot().setRuntimeStatus(velk::sim::kRuntimeStopped);
   std::this_thread::sleep_for(300ms);
   ASSERT_TRUE(joystick_.startListening());
@@ -158,8 +160,8 @@ TEST_F(TcpFaultTest, SlaveRestartReconnectsAndTheLightsShowTheRobotStateAgain) {
       << rig_.logSince(mark);
   report("reconnect after the slave came back", Clock::now() - back);
   EXPECT_LE(Clock::now() - back, scaled(Clock::duration(kReconnectBound)));
-  EXPECT_TRUE(waitFor([&] { return joystick_.holdingRegister(RockerRig::kIndicatorRegister) == 2; },
-                      2000ms))
+  EXPECT_TRUE(waitFor(
+      [&] { return joystick_.holdingRegister(JoystickMap::kIndicatorRegister) == 2; }, 2000ms))
       << rig_.logSince(mark);
   EXPECT_EQ(rig_.countSince(mark, kReadError), 1);
   expectNoFlood(mark, marked);
@@ -172,13 +174,13 @@ TEST_F(TcpFaultTest, ExceptionOnOneAddressOfABatchStopsTheJogAndIsReportedOnce) 
   const auto marked = Clock::now();
   const auto rejected = Clock::now();
   // The indicator's read-back register sits inside the batch of the axes.
-  joystick_.rejectAddress(262, 2, 4);
+  joystick_.rejectAddress(JoystickMap::kIndicatorReadBack, 2, 4);
   expectStopWithin(rejected, kLossBound, "stop after an exception inside the axis batch");
   std::this_thread::sleep_for(scaled(2000ms));
   EXPECT_EQ(rig_.countSince(mark, kReadError), 1);
   expectNoFlood(mark, marked);
 
-  joystick_.rejectAddress(262, 0, 4);
+  joystick_.rejectAddress(JoystickMap::kIndicatorReadBack, 0, 4);
   EXPECT_TRUE(waitFor([&] { return rig_.countSince(mark, kReadBack) == 1; }, 2000ms))
       << rig_.logSince(mark);
 }
@@ -197,7 +199,7 @@ TEST_F(TcpFaultTest, SlowSlaveJogsWithAnInputTimeoutLongEnough) {
   // The stick rests long enough for a slow read to see it centred.
   ASSERT_TRUE(rig_.startJog(joystick_, 1500ms)) << rig_.logSince(mark);
   const auto released = Clock::now();
-  joystick_.setInputRegister(256, 0);
+  joystick_.setInputRegister(JoystickMap::kFirstAxisRegister, 0);
   const auto latency = rig_.stopLatencySince(released);
   ASSERT_TRUE(latency.has_value()) << rig_.logSince(mark);
   report("stop after a release, slave answering in 80 ms", *latency);

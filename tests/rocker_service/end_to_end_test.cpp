@@ -6,12 +6,13 @@
 
 #include "common/log_level.h"
 #include "host/kelmi/periodic_thread.h"
+#include "joystick_sim/joystick_map.h"
+#include "joystick_sim/tcp_slave.h"
 #include "robot_sim/simulated_robot.h"
 #include "rocker/rocker_service/rocker_service.h"
 #include "rocker_service/joystick_bench.h"
 #include "rocker_service/scratch_folder.h"
 #include "support/log_capture.h"
-#include "support/tcp_test_slave.h"
 
 namespace velk::zorv_comm {
 namespace {
@@ -24,7 +25,7 @@ using test::JoystickBench;
 // poll thread reading a real slave, and the simulated robot.
 TEST(RockerEndToEndTest, StickJogsTheRobotAndALostJoystickStopsIt) {
   test::LogCapture log;
-  test::TcpTestSlave slave;
+  joystick_sim::TcpSlave slave;
   sim::SimulatedRobot robot;
   test::ScratchFolder folder;
   auto service = std::make_shared<RockerService>(robot.api(), log.callback(),
@@ -43,11 +44,11 @@ TEST(RockerEndToEndTest, StickJogsTheRobotAndALostJoystickStopsIt) {
   service.reset();
   thread.start(0);
 
-  slave.setCoil(0, true);
+  slave.setCoil(joystick_sim::JoystickMap::kPowerButtonCoil, true);
   ASSERT_TRUE(JoystickBench::waitFor([&] { return log.count(kLogInfo, "startup rocker") == 1; }));
   // Read centred once after jogging was switched on, then pushed.
   std::this_thread::sleep_for(milliseconds(300));
-  slave.setInputRegister(256, 400);
+  slave.setInputRegister(joystick_sim::JoystickMap::kFirstAxisRegister, 400);
   ASSERT_TRUE(JoystickBench::waitFor([&] { return robot.callsNamed("speedLine").size() == 1; }));
   const auto speed = robot.callsNamed("speedLine")[0].args;
   EXPECT_NEAR(speed[0], 0.04, 1e-9) << "x of the stick is x of the base";

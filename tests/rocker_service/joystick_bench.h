@@ -8,8 +8,9 @@
 #include <thread>
 #include <vector>
 
+#include "joystick_sim/joystick_map.h"
+#include "joystick_sim/tcp_slave.h"
 #include "rocker_service/service_rig.h"
-#include "support/tcp_test_slave.h"
 
 namespace velk::test {
 
@@ -70,7 +71,8 @@ class JoystickBench {
     ASSERT_TRUE(await(name, on ? 1 : 0));
   }
   void setStickX(int value) {
-    slave.setInputRegister(256, static_cast<uint16_t>(value));
+    slave.setInputRegister(joystick_sim::JoystickMap::kFirstAxisRegister,
+                           static_cast<uint16_t>(value));
     ASSERT_TRUE(await("get_x", static_cast<uint16_t>(value)));
   }
   // A push that settles: the jog starts with the second cycle.
@@ -82,7 +84,7 @@ class JoystickBench {
     ASSERT_EQ(rig.count("speedLine"), 1u);
   }
 
-  TcpTestSlave slave;
+  joystick_sim::TcpSlave slave;
   ServiceRig rig;
 };
 

@@ -5,12 +5,14 @@
 #include <thread>
 
 #include "common/log_level.h"
+#include "joystick_sim/joystick_map.h"
 #include "rocker_service/joystick_bench.h"
 #include "rocker_service/scratch_folder.h"
 
 namespace velk::zorv_comm {
 namespace {
 
+using joystick_sim::JoystickMap;
 using test::JoystickBench;
 
 class JoystickDataTest : public ::testing::Test {
@@ -65,7 +67,8 @@ TEST_F(JoystickDataTest, ReadErrorIsShownOnceAndItsEndReported) {
   ASSERT_TRUE(JoystickBench::waitFor([this] { return bench_.healthy(); }));
   bench_.cycle();
   EXPECT_EQ(logged(kLogInfo, "Get rocker modbus data success!"), 1);
-  EXPECT_TRUE(JoystickBench::waitFor([this] { return bench_.slave.holdingRegister(512) == 1; }));
+  EXPECT_TRUE(JoystickBench::waitFor(
+      [this] { return bench_.slave.holdingRegister(JoystickMap::kIndicatorRegister) == 1; }));
 }
 
 TEST_F(JoystickDataTest, IndicatorFollowsTheRobot) {
@@ -82,23 +85,24 @@ TEST_F(JoystickDataTest, IndicatorFollowsTheRobot) {
     bench_.rig.robot.setFreedriveEnabled(row.freedrive);
     bench_.cycle();
     EXPECT_EQ(bench_.rig.peer.indicatorState(), row.state);
-    EXPECT_TRUE(
-        JoystickBench::waitFor([&] { return bench_.slave.holdingRegister(512) == row.code; }));
+    EXPECT_TRUE(JoystickBench::waitFor(
+        [&] { return bench_.slave.holdingRegister(JoystickMap::kIndicatorRegister) == row.code; }));
   }
   bench_.rig.robot.setRuntimeStatus(sim::kRuntimePaused);
   RockerServiceTestPeer::setPausedBlinkStep(0);
   bench_.cycle();
   EXPECT_EQ(bench_.rig.peer.indicatorState(), 6);
-  EXPECT_TRUE(JoystickBench::waitFor([&] { return bench_.slave.holdingRegister(512) == 2; }));
+  EXPECT_TRUE(JoystickBench::waitFor(
+      [&] { return bench_.slave.holdingRegister(JoystickMap::kIndicatorRegister) == 2; }));
 }
 
 TEST_F(JoystickDataTest, ButtonsSwitchJoggingAndSpeedOnTheirRisingEdges) {
   test::ScratchFolder folder;
   bench_.rig.service.setConfigPath(folder.file("package.json"));
-  bench_.slave.setInputRegister(263, 0x1083);
-  bench_.slave.setInputRegister(264, 0x2100);
+  bench_.slave.setInputRegister(JoystickMap::kFirmwareRegister, JoystickMap::kFirmwareWord);
+  bench_.slave.setInputRegister(JoystickMap::kHardwareRegister, JoystickMap::kHardwareWord);
   bench_.powerOn();
-  ASSERT_TRUE(bench_.await("get_hardware_version", 0x2100));
+  ASSERT_TRUE(bench_.await("get_hardware_version", JoystickMap::kHardwareWord));
   const auto press = [this](int address, const char* name) {
     bench_.setCoil(address, false, name);
     bench_.cycle();
@@ -106,29 +110,33 @@ TEST_F(JoystickDataTest, ButtonsSwitchJoggingAndSpeedOnTheirRisingEdges) {
     bench_.cycle();
   };
 
-  press(0, "get_button_0");
+  press(JoystickMap::kPowerButtonCoil, "get_button_0");
   EXPECT_TRUE(bench_.rig.peer.rockerOn());
   EXPECT_EQ(logged(kLogInfo, "startup rocker"), 1);
   EXPECT_EQ(logged(kLogInfo, "rocker version: 0.3.0 firmware version: 1.1.3 hardware version: 2:2"),
             1);
   EXPECT_EQ(test::ScratchFolder::read(folder.file("package.json")),
             "{\n    \"firmware_version\": \"1.1.3\"\n}");
-  EXPECT_TRUE(JoystickBench::waitFor([this] { return bench_.slave.coil(16); }));
+  EXPECT_TRUE(
+      JoystickBench::waitFor([this] { return bench_.slave.coil(JoystickMap::kPowerLightCoil); }));
   bench_.cycle();
   EXPECT_TRUE(bench_.rig.peer.rockerOn()) << "a held button switches once";
-  press(0, "get_button_0");
+  press(JoystickMap::kPowerButtonCoil, "get_button_0");
   EXPECT_FALSE(bench_.rig.peer.rockerOn());
   EXPECT_EQ(logged(kLogInfo, "close rocker"), 1);
-  EXPECT_TRUE(JoystickBench::waitFor([this] { return !bench_.slave.coil(16); }));
+  EXPECT_TRUE(
+      JoystickBench::waitFor([this] { return !bench_.slave.coil(JoystickMap::kPowerLightCoil); }));
 
-  press(1, "get_button_1");
+  press(JoystickMap::kSpeedButtonCoil, "get_button_1");
   EXPECT_EQ(bench_.rig.peer.poseSpeed(), 0.01);
   EXPECT_EQ(logged(kLogInfo, "Rocker slow mode"), 1);
-  EXPECT_TRUE(JoystickBench::waitFor([this] { return bench_.slave.coil(17); }));
-  press(1, "get_button_1");
+  EXPECT_TRUE(
+      JoystickBench::waitFor([this] { return bench_.slave.coil(JoystickMap::kSpeedLightCoil); }));
+  press(JoystickMap::kSpeedButtonCoil, "get_button_1");
   EXPECT_EQ(bench_.rig.peer.poseSpeed(), 0.1);
   EXPECT_EQ(logged(kLogInfo, "Rocker fast mode"), 1);
-  EXPECT_TRUE(JoystickBench::waitFor([this] { return !bench_.slave.coil(17); }));
+  EXPECT_TRUE(
+      JoystickBench::waitFor([this] { return !bench_.slave.coil(JoystickMap::kSpeedLightCoil); }));
   EXPECT_EQ(bench_.rig.count("stopLine"), 0u) << "the robot was at rest";
 }
 
@@ -193,16 +201,17 @@ TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
         ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.lost(); }));
         break;
       case Way::kPowerButton:
-        bench.setCoil(0, true, "get_button_0");
+        bench.setCoil(JoystickMap::kPowerButtonCoil, true, "get_button_0");
         break;
       case Way::kErrorCycles:
-        bench.slave.rejectAddress(0, 4, 1);  // the coils only: the stick stays readable
+        bench.slave.rejectAddress(JoystickMap::kPowerButtonCoil, 4,
+                                  1);  // the coils only: the stick stays readable
         ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
         for (int i = 0; i < 100; ++i) bench.cycle();
         EXPECT_EQ(bench.rig.count("stopLine"), stops);
         break;
       case Way::kSpeedButton:
-        bench.setCoil(1, true, "get_button_1");
+        bench.setCoil(JoystickMap::kSpeedButtonCoil, true, "get_button_1");
         break;
       case Way::kModeLeft:
         robot.setRobotModeType(5);
@@ -232,14 +241,15 @@ TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
     robot.setRuntimeStatus(sim::kRuntimeIdle);
     robot.setSafetyModeType(1);
     bench.powerOn();
-    bench.setCoil(0, false, "get_button_0");
-    bench.setCoil(1, false, "get_button_1");
+    bench.setCoil(JoystickMap::kPowerButtonCoil, false, "get_button_0");
+    bench.setCoil(JoystickMap::kSpeedButtonCoil, false, "get_button_1");
     bench.rig.peer.setRockerOn(true);
     for (int i = 0; i < 3; ++i) bench.cycle();
     EXPECT_EQ(bench.rig.count("speedLine"), starts);
     if (way.way == Way::kErrorCycles) {
-      EXPECT_TRUE(JoystickBench::waitFor([&] { return !bench.slave.coil(16); }))
-          << "the power light says jogging is off";
+      EXPECT_TRUE(JoystickBench::waitFor([&] {
+        return !bench.slave.coil(JoystickMap::kPowerLightCoil);
+      })) << "the power light says jogging is off";
     }
     // A fresh push from the centre does.
     for (int x : {0, 290, 300}) {
@@ -288,7 +298,7 @@ TEST(JoystickJogStartTest, NoStartOnUndeliveredValuesOrAStickAlreadyDeflected) {
         failThenRecover();
         break;
       case Event::kRegistered:
-        bench.slave.setInputRegister(256, 400);
+        bench.slave.setInputRegister(JoystickMap::kFirstAxisRegister, 400);
         bench.powerOn();
         bench.rig.peer.setRockerOn(true);
         break;
@@ -296,7 +306,7 @@ TEST(JoystickJogStartTest, NoStartOnUndeliveredValuesOrAStickAlreadyDeflected) {
         bench.powerOn();
         bench.setStickX(400);
         bench.cycle();
-        bench.setCoil(0, true, "get_button_0");
+        bench.setCoil(JoystickMap::kPowerButtonCoil, true, "get_button_0");
         bench.cycle();
         ASSERT_TRUE(bench.rig.peer.rockerOn());
         break;
@@ -306,7 +316,8 @@ TEST(JoystickJogStartTest, NoStartOnUndeliveredValuesOrAStickAlreadyDeflected) {
         bench.slave.answerAllWithException(4);
         ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
         bench.cycle();
-        bench.slave.setInputRegister(256, 400);  // pushed while it cannot be read
+        bench.slave.setInputRegister(JoystickMap::kFirstAxisRegister,
+                                     400);  // pushed while it cannot be read
         bench.cycle();
         // Unread for longer than its values count as current (input_timeout).
         std::this_thread::sleep_for(std::chrono::milliseconds(350));
@@ -316,9 +327,10 @@ TEST(JoystickJogStartTest, NoStartOnUndeliveredValuesOrAStickAlreadyDeflected) {
       case Event::kPushDuringGlitch:
         bench.powerOn();
         bench.rig.peer.setRockerOn(true);
-        bench.slave.rejectAddress(0, 4, 1);  // the coils fail, the stick is read
+        bench.slave.rejectAddress(JoystickMap::kPowerButtonCoil, 4,
+                                  1);  // the coils fail, the stick is read
         ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
-        bench.slave.setInputRegister(256, 400);
+        bench.slave.setInputRegister(JoystickMap::kFirstAxisRegister, 400);
         ASSERT_TRUE(JoystickBench::waitFor(
             [&] { return bench.rig.registry->modbusGetSignalStatus("get_x") == 400; }));
         bench.cycle();
@@ -351,13 +363,13 @@ TEST(JoystickJogStartTest, ErrorCyclesCountOnlyInARow) {
   JoystickBench bench;
   bench.powerOn();
   bench.rig.peer.setRockerOn(true);
-  bench.slave.rejectAddress(0, 4, 1);
+  bench.slave.rejectAddress(JoystickMap::kPowerButtonCoil, 4, 1);
   ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
   for (int i = 0; i < 100; ++i) bench.cycle();
   bench.slave.clearFaults();
   ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.healthy(); }));
   bench.cycle();
-  bench.slave.rejectAddress(0, 4, 1);
+  bench.slave.rejectAddress(JoystickMap::kPowerButtonCoil, 4, 1);
   ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
   for (int i = 0; i < 100; ++i) bench.cycle();
   EXPECT_TRUE(bench.rig.peer.rockerOn()) << "two runs of 100, not 200 in a row";
@@ -370,11 +382,12 @@ TEST(JoystickJogStartTest, FirmwareVersionIsRecordedFromACleanReadOnly) {
   test::ScratchFolder folder;
   JoystickBench bench;
   bench.rig.service.setConfigPath(folder.file("package.json"));
-  bench.slave.setInputRegister(263, 0x1083);
-  bench.slave.rejectAddress(263, 2, 4);  // the input registers fail as a batch
+  bench.slave.setInputRegister(JoystickMap::kFirmwareRegister, JoystickMap::kFirmwareWord);
+  bench.slave.rejectAddress(JoystickMap::kFirmwareRegister, 2,
+                            4);  // the input registers fail as a batch
   bench.cycle();
   // The coils are read; the power button is pressed while the version is not.
-  bench.slave.setCoil(0, true);
+  bench.slave.setCoil(JoystickMap::kPowerButtonCoil, true);
   ASSERT_TRUE(JoystickBench::waitFor([&] {
     const auto errors = bench.rig.registry->modbusGetSignalErrors();
     return errors.size() == 16 && errors[0] == 0 &&
@@ -386,7 +399,7 @@ TEST(JoystickJogStartTest, FirmwareVersionIsRecordedFromACleanReadOnly) {
   EXPECT_FALSE(std::filesystem::exists(folder.file("package.json")));
 
   bench.slave.clearFaults();
-  ASSERT_TRUE(bench.await("get_firmware_version", 0x1083));
+  ASSERT_TRUE(bench.await("get_firmware_version", JoystickMap::kFirmwareWord));
   bench.cycle();
   EXPECT_EQ(test::ScratchFolder::read(folder.file("package.json")),
             "{\n    \"firmware_version\": \"1.1.3\"\n}");

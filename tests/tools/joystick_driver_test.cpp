@@ -4,15 +4,15 @@
 
 #include <gtest/gtest.h>
 
-#include "rocker-sim/simulated_joystick.h"
+#include "joystick_sim/simulated_joystick.h"
 
 namespace {
 
+using velk::joystick_sim::SimulatedJoystick;
 using velk::rocker_sim::FaultKind;
 using velk::rocker_sim::FaultStart;
 using velk::rocker_sim::JoystickDriver;
 using velk::rocker_sim::RunRecord;
-using velk::rocker_sim::SimulatedJoystick;
 using velk::rocker_sim::StickAxes;
 
 class JoystickDriverTest : public ::testing::Test {

@@ -1,4 +1,4 @@
-// rocker-sim --monitor against a joystick slave, in its line mode (standard
+// rocker-sim --monitor against the simulated joystick, in its line mode (standard
 // output not a terminal): what the device sends shows up as lines, a key on
 // standard input sets a light at the device, and a device that never
 // answers ends with a clear line and a failing exit status.
@@ -12,9 +12,9 @@
 #include <string>
 #include <thread>
 
-#include "support/pty_pair.h"
-#include "support/rtu_test_slave.h"
-#include "support/tcp_test_slave.h"
+#include "joystick_sim/joystick_map.h"
+#include "joystick_sim/modbus_slave.h"
+#include "joystick_sim/simulated_joystick.h"
 #include "tools/sim_process.h"
 #include "tools/sim_workspace.h"
 
@@ -22,7 +22,9 @@ namespace {
 
 using rocker_sim_test::SimProcess;
 using rocker_sim_test::SimWorkspace;
-using velk::test::ModbusTestSlave;
+using velk::joystick_sim::Button;
+using velk::joystick_sim::JoystickMap;
+using velk::joystick_sim::SimulatedJoystick;
 
 SimProcess::Result monitor(const std::string& device_info, const std::string& duration,
                            const std::string& keys, SimWorkspace& space) {
@@ -37,16 +39,15 @@ bool contains(const std::string& text, const std::string& part) {
 
 // Runs the monitor for 4 s while the stick moves and the power button is
 // pressed half way through; "1" on standard input switches the power light.
-void watchJoystick(ModbusTestSlave& joystick, const std::string& device_info) {
-  joystick.setInputRegister(263, 0x1083);
-  joystick.setInputRegister(264, 0x2100);
-  joystick.setInputRegister(257, static_cast<uint16_t>(-250));
+void watchJoystick(SimulatedJoystick::Transport transport) {
+  SimulatedJoystick joystick(transport, std::chrono::seconds(60));
+  joystick.setStick({0, -250, 0, 0, 0, 0});
   SimWorkspace space;
   SimProcess::Result result;
-  std::thread run([&] { result = monitor(device_info, "4", "1", space); });
+  std::thread run([&] { result = monitor(joystick.deviceInfo(), "4", "1", space); });
   std::this_thread::sleep_for(std::chrono::milliseconds(2500));
-  joystick.setInputRegister(256, 312);
-  joystick.setCoil(0, true);
+  joystick.setStick({312, -250, 0, 0, 0, 0});
+  joystick.setButton(Button::kPower, true);
   run.join();
 
   ASSERT_EQ(result.status, 0) << result.out << result.err;
@@ -57,22 +58,20 @@ void watchJoystick(ModbusTestSlave& joystick, const std::string& device_info) {
   EXPECT_TRUE(contains(result.out, "firmware 1.1.3 (0x1083)")) << result.out;
   EXPECT_TRUE(contains(result.out, "hardware 2:2 (0x2100)")) << result.out;
   EXPECT_TRUE(contains(result.out, "set power light on")) << result.out;
-  EXPECT_TRUE(joystick.coil(16)) << "the power light reached the device";
-  for (const auto& write : joystick.writes()) {
-    EXPECT_TRUE(write.function == 5 && write.address == 16 && write.value == 1)
+  EXPECT_TRUE(joystick.lights().power) << "the power light reached the device";
+  for (const auto& write : joystick.slave()->writes()) {
+    EXPECT_TRUE(write.function == 5 && write.address == JoystickMap::kPowerLightCoil &&
+                write.value == 1)
         << "only the light asked for is written";
   }
 }
 
 TEST(RockerSimMonitor, ShowsWhatATcpJoystickSends) {
-  velk::test::TcpTestSlave joystick;
-  watchJoystick(joystick, "127.0.0.1," + std::to_string(joystick.port()));
+  watchJoystick(SimulatedJoystick::Transport::kTcp);
 }
 
 TEST(RockerSimMonitor, ShowsWhatAnRtuJoystickSends) {
-  velk::test::PtyPair line;
-  velk::test::RtuTestSlave joystick(line.slavePath());
-  watchJoystick(joystick, line.devicePath() + ",115200,N,8,1");
+  watchJoystick(SimulatedJoystick::Transport::kRtu);
 }
 
 TEST(RockerSimMonitor, ADeviceThatNeverAnswersEndsWithAFailure) {

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "support/tcp_test_slave.h"
+#include "joystick_sim/joystick_map.h"
+#include "joystick_sim/modbus_slave.h"
+#include "joystick_sim/simulated_joystick.h"
 #include "tools/sim_process.h"
 #include "tools/sim_workspace.h"
 
@@ -83,17 +85,20 @@ TEST_F(RockerSimArguments, RefusesAScenarioThatCannotBeRead) {
 // steps are left out, since the stick is in someone else's hand.
 TEST(RockerSimOutsideJoystick, PollsTheDeviceNamedByDeviceInfo) {
   SimWorkspace space;
-  velk::test::TcpTestSlave joystick;
+  using velk::joystick_sim::SimulatedJoystick;
+  SimulatedJoystick joystick(SimulatedJoystick::Transport::kTcp, std::chrono::seconds(60));
   const std::string scenario = space.write("outside.toml",
                                            "[[step]]\nat = 0.0\nstick = { x = 500 }\n"
                                            "[[step]]\nat = 2.5\nnote = \"end\"\n");
-  const auto result = SimProcess::run({ROCKER_SIM_EXECUTABLE, "--joystick", "none", "--device-info",
-                                       "127.0.0.1," + std::to_string(joystick.port()), "--scenario",
-                                       scenario, "--report", space.file("report.json")},
-                                      space.path(), std::chrono::seconds(60));
+  const auto result = SimProcess::run(
+      {ROCKER_SIM_EXECUTABLE, "--joystick", "none", "--device-info", joystick.deviceInfo(),
+       "--scenario", scenario, "--report", space.file("report.json")},
+      space.path(), std::chrono::seconds(60));
   ASSERT_EQ(result.status, 0) << result.err;
-  EXPECT_GT(joystick.requestCount(4), 0);     // the stick registers were read
-  EXPECT_EQ(joystick.inputRegister(256), 0);  // and nothing moved our stick
+  const auto& slave = *joystick.slave();
+  EXPECT_GT(slave.requestCount(4), 0);  // the stick registers were read
+  EXPECT_EQ(slave.inputRegister(velk::joystick_sim::JoystickMap::kFirstAxisRegister), 0)
+      << "nothing moved our stick";
   const auto report = nlohmann::json::parse(std::ifstream(space.file("report.json")));
   EXPECT_EQ(report["run"]["joystick"], "none");
   EXPECT_TRUE(report["events"]["sticks"].empty());

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "support/tcp_test_slave.h"
 #include "tools/sim_process.h"
 #include "tools/sim_workspace.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "rocker-sim/simulated_joystick.h"
+#include "joystick_sim/simulated_joystick.h"
 
 namespace velk::rocker_sim {
 

@@ -6,9 +6,13 @@
 #include "rocker-sim/run_record.h"
 #include "rocker-sim/scenario.h"
 
+namespace velk::joystick_sim {
+class SimulatedJoystick;
+}  // namespace velk::joystick_sim
+
 namespace velk::rocker_sim {
 
-class SimulatedJoystick;
+using joystick_sim::SimulatedJoystick;
 
 // Moves the simulated joystick as a hand and a cable would: stick changes
 // (at once or along a ramp), button presses held for a while, and faults

@@ -19,16 +19,7 @@ struct LogEntry {
   std::string message;
 };
 
-// The joystick's outputs as the bundle last wrote them.
-struct JoystickLights {
-  bool power = false;  // coil 16: jogging switched on
-  bool speed = false;  // coil 17: slow speed
-  int indicator = 0;   // holding register 512
-  bool operator==(const JoystickLights& o) const {
-    return power == o.power && speed == o.speed && indicator == o.indicator;
-  }
-  bool operator!=(const JoystickLights& o) const { return !(*this == o); }
-};
+using joystick_sim::JoystickLights;
 
 struct LightSample {
   double t = 0.0;

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
+#include "joystick_sim/simulated_joystick.h"
 #include "robot_sim/simulated_robot.h"
-#include "rocker-sim/simulated_joystick.h"
 
 namespace velk::rocker_sim {
 

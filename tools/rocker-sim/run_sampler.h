@@ -6,9 +6,13 @@ namespace velk::sim {
 class SimulatedRobot;
 }
 
+namespace velk::joystick_sim {
+class SimulatedJoystick;
+}  // namespace velk::joystick_sim
+
 namespace velk::rocker_sim {
 
-class SimulatedJoystick;
+using joystick_sim::SimulatedJoystick;
 
 // Samples what can be seen from outside once per tick: the tool's pose and
 // speed, and the lights on the joystick. Keeps only what changed, plus the

@@ -7,13 +7,13 @@
 #include <toml/value.hpp>
 #include <vector>
 
+#include "joystick_sim/joystick_state.h"
+
 namespace velk::rocker_sim {
 
-// Stick axes in register order x, y, z, rx, ry, rz, as the signed values the
-// joystick reports.
-using StickAxes = std::array<int, 6>;
+using joystick_sim::Button;
+using joystick_sim::StickAxes;
 
-enum class Button { kPower, kSpeed };
 enum class FaultKind { kDrop, kSilence, kException };
 enum class WaitCondition { kReady, kJoggingOn, kJoggingOff, kMoving, kStill };
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <toml.hpp>
 
+#include "joystick_sim/simulated_joystick.h"
 #include "robot_sim/simulated_robot.h"
 #include "rocker-sim/atomic_file.h"
 #include "rocker-sim/bundle_host.h"
@@ -21,7 +22,6 @@
 #include "rocker-sim/scenario_parser.h"
 #include "rocker-sim/scenario_runner.h"
 #include "rocker-sim/sim_clock.h"
-#include "rocker-sim/simulated_joystick.h"
 #include "rocker-sim/start_options.h"
 #include "rocker-sim/stop_signals.h"
 #include "rocker-sim/svg_plot.h"

@@ -10,10 +10,14 @@
 #include "rocker-sim/scenario.h"
 #include "rocker-sim/sim_settings.h"
 
+namespace velk::joystick_sim {
+class SimulatedJoystick;
+}  // namespace velk::joystick_sim
+
 namespace velk::rocker_sim {
 
 class Console;
-class SimulatedJoystick;
+using joystick_sim::SimulatedJoystick;
 
 // One run of rocker-sim: sets up the joystick, the robot and a HOME, loads
 // the bundle like a host, starts the extension, plays the scenario (or the

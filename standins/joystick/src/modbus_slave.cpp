@@ -1,4 +1,4 @@
-#include "support/modbus_test_slave.h"
+#include "joystick_sim/modbus_slave.h"
 
 #include <modbus/modbus.h>
 
@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace velk::test {
+namespace velk::joystick_sim {
 
 namespace {
 
@@ -22,90 +22,90 @@ int lastAddressOf(const SlaveRequest& request) {
 
 }  // namespace
 
-ModbusTestSlave::ModbusTestSlave(int unit) : unit_(unit) {
+ModbusSlave::ModbusSlave(int unit) : unit_(unit) {
   mapping_ = modbus_mapping_new(kTableSize, kTableSize, kTableSize, kTableSize);
   if (mapping_ == nullptr) throw std::runtime_error("modbus_mapping_new failed");
 }
 
-ModbusTestSlave::~ModbusTestSlave() { modbus_mapping_free(mapping_); }
+ModbusSlave::~ModbusSlave() { modbus_mapping_free(mapping_); }
 
-void ModbusTestSlave::checkAddress(int address) const {
+void ModbusSlave::checkAddress(int address) const {
   if (address < 0 || address >= kTableSize) {
-    throw std::out_of_range("test slave table address " + std::to_string(address));
+    throw std::out_of_range("stand-in slave table address " + std::to_string(address));
   }
 }
 
-void ModbusTestSlave::setCoil(int address, bool on) {
+void ModbusSlave::setCoil(int address, bool on) {
   checkAddress(address);
   std::lock_guard<std::mutex> lock(mutex_);
   mapping_->tab_bits[address] = on ? 1 : 0;
 }
 
-bool ModbusTestSlave::coil(int address) const {
+bool ModbusSlave::coil(int address) const {
   checkAddress(address);
   std::lock_guard<std::mutex> lock(mutex_);
   return mapping_->tab_bits[address] != 0;
 }
 
-void ModbusTestSlave::setDiscreteInput(int address, bool on) {
+void ModbusSlave::setDiscreteInput(int address, bool on) {
   checkAddress(address);
   std::lock_guard<std::mutex> lock(mutex_);
   mapping_->tab_input_bits[address] = on ? 1 : 0;
 }
 
-bool ModbusTestSlave::discreteInput(int address) const {
+bool ModbusSlave::discreteInput(int address) const {
   checkAddress(address);
   std::lock_guard<std::mutex> lock(mutex_);
   return mapping_->tab_input_bits[address] != 0;
 }
 
-void ModbusTestSlave::setHoldingRegister(int address, uint16_t value) {
+void ModbusSlave::setHoldingRegister(int address, uint16_t value) {
   checkAddress(address);
   std::lock_guard<std::mutex> lock(mutex_);
   mapping_->tab_registers[address] = value;
 }
 
-uint16_t ModbusTestSlave::holdingRegister(int address) const {
+uint16_t ModbusSlave::holdingRegister(int address) const {
   checkAddress(address);
   std::lock_guard<std::mutex> lock(mutex_);
   return mapping_->tab_registers[address];
 }
 
-void ModbusTestSlave::setInputRegister(int address, uint16_t value) {
+void ModbusSlave::setInputRegister(int address, uint16_t value) {
   checkAddress(address);
   std::lock_guard<std::mutex> lock(mutex_);
   mapping_->tab_input_registers[address] = value;
 }
 
-uint16_t ModbusTestSlave::inputRegister(int address) const {
+uint16_t ModbusSlave::inputRegister(int address) const {
   checkAddress(address);
   std::lock_guard<std::mutex> lock(mutex_);
   return mapping_->tab_input_registers[address];
 }
 
-std::vector<SlaveRequest> ModbusTestSlave::requests() const {
+std::vector<SlaveRequest> ModbusSlave::requests() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return requests_;
 }
 
-std::vector<SlaveWrite> ModbusTestSlave::writes() const {
+std::vector<SlaveWrite> ModbusSlave::writes() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return writes_;
 }
 
-int ModbusTestSlave::requestCount() const {
+int ModbusSlave::requestCount() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return static_cast<int>(requests_.size());
 }
 
-int ModbusTestSlave::requestCount(int function) const {
+int ModbusSlave::requestCount(int function) const {
   std::lock_guard<std::mutex> lock(mutex_);
   return static_cast<int>(
       std::count_if(requests_.begin(), requests_.end(),
                     [&](const SlaveRequest& r) { return r.function == function; }));
 }
 
-int ModbusTestSlave::requestCount(int function, int address, int count) const {
+int ModbusSlave::requestCount(int function, int address, int count) const {
   std::lock_guard<std::mutex> lock(mutex_);
   return static_cast<int>(
       std::count_if(requests_.begin(), requests_.end(), [&](const SlaveRequest& r) {
@@ -113,24 +113,24 @@ int ModbusTestSlave::requestCount(int function, int address, int count) const {
       }));
 }
 
-void ModbusTestSlave::clearLog() {
+void ModbusSlave::clearLog() {
   std::lock_guard<std::mutex> lock(mutex_);
   requests_.clear();
   writes_.clear();
 }
 
-bool ModbusTestSlave::waitForRequests(int total, std::chrono::milliseconds timeout) const {
+bool ModbusSlave::waitForRequests(int total, std::chrono::milliseconds timeout) const {
   std::unique_lock<std::mutex> lock(mutex_);
   return changed_.wait_for(lock, timeout,
                            [&] { return static_cast<int>(requests_.size()) >= total; });
 }
 
-void ModbusTestSlave::answerAllWithException(int exception_code) {
+void ModbusSlave::answerAllWithException(int exception_code) {
   std::lock_guard<std::mutex> lock(mutex_);
   exception_for_all_ = exception_code;
 }
 
-void ModbusTestSlave::rejectAddress(int address, int exception_code, int function) {
+void ModbusSlave::rejectAddress(int address, int exception_code, int function) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto range = rejected_.equal_range(address);
   for (auto it = range.first; it != range.second;) {
@@ -139,17 +139,17 @@ void ModbusTestSlave::rejectAddress(int address, int exception_code, int functio
   if (exception_code != 0) rejected_.emplace(address, Rule{exception_code, function});
 }
 
-void ModbusTestSlave::setSilent(bool silent) {
+void ModbusSlave::setSilent(bool silent) {
   std::lock_guard<std::mutex> lock(mutex_);
   silent_ = silent;
 }
 
-void ModbusTestSlave::setReplyDelay(std::chrono::milliseconds delay) {
+void ModbusSlave::setReplyDelay(std::chrono::milliseconds delay) {
   std::lock_guard<std::mutex> lock(mutex_);
   delay_ = std::clamp(delay, std::chrono::milliseconds(0), kLongestDelay);
 }
 
-void ModbusTestSlave::clearFaults() {
+void ModbusSlave::clearFaults() {
   std::lock_guard<std::mutex> lock(mutex_);
   silent_ = false;
   exception_for_all_ = 0;
@@ -157,13 +157,13 @@ void ModbusTestSlave::clearFaults() {
   delay_ = std::chrono::milliseconds(0);
 }
 
-void ModbusTestSlave::interruptDelays() {
+void ModbusSlave::interruptDelays() {
   std::lock_guard<std::mutex> lock(mutex_);
   interrupted_ = true;
   changed_.notify_all();
 }
 
-void ModbusTestSlave::serve(modbus_t* context, const uint8_t* request, int length) {
+void ModbusSlave::serve(modbus_t* context, const uint8_t* request, int length) {
   const SlaveRequest parsed = parse(context, request, length);
   record(parsed);
   int exception_code = 0;
@@ -181,7 +181,7 @@ void ModbusTestSlave::serve(modbus_t* context, const uint8_t* request, int lengt
   modbus_reply(context, request, length, mapping_);
 }
 
-SlaveRequest ModbusTestSlave::parse(modbus_t* context, const uint8_t* request, int length) const {
+SlaveRequest ModbusSlave::parse(modbus_t* context, const uint8_t* request, int length) const {
   const int offset = modbus_get_header_length(context);
   SlaveRequest parsed;
   if (length > offset) parsed.function = request[offset];
@@ -193,7 +193,7 @@ SlaveRequest ModbusTestSlave::parse(modbus_t* context, const uint8_t* request, i
   return parsed;
 }
 
-void ModbusTestSlave::record(const SlaveRequest& request) {
+void ModbusSlave::record(const SlaveRequest& request) {
   std::lock_guard<std::mutex> lock(mutex_);
   requests_.push_back(request);
   if (isSingleWrite(request.function)) {
@@ -202,8 +202,7 @@ void ModbusTestSlave::record(const SlaveRequest& request) {
   changed_.notify_all();
 }
 
-ModbusTestSlave::Verdict ModbusTestSlave::judge(const SlaveRequest& request,
-                                                int* exception_code) const {
+ModbusSlave::Verdict ModbusSlave::judge(const SlaveRequest& request, int* exception_code) const {
   std::lock_guard<std::mutex> lock(mutex_);
   if (silent_) return Verdict::kSilent;
   if (exception_for_all_ != 0) {
@@ -221,10 +220,10 @@ ModbusTestSlave::Verdict ModbusTestSlave::judge(const SlaveRequest& request,
   return Verdict::kAnswer;
 }
 
-bool ModbusTestSlave::waitDelay() {
+bool ModbusSlave::waitDelay() {
   std::unique_lock<std::mutex> lock(mutex_);
   if (delay_.count() == 0) return !interrupted_;
   return !changed_.wait_for(lock, delay_, [&] { return interrupted_; });
 }
 
-}  // namespace velk::test
+}  // namespace velk::joystick_sim

@@ -1,4 +1,4 @@
-#include "support/pty_pair.h"
+#include "joystick_sim/pty_pair.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-namespace velk::test {
+namespace velk::joystick_sim {
 
 namespace {
 
@@ -119,4 +119,4 @@ void PtyPair::removeDirectory() {
   ::rmdir(directory_.c_str());
 }
 
-}  // namespace velk::test
+}  // namespace velk::joystick_sim

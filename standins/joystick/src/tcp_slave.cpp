@@ -1,4 +1,4 @@
-#include "support/tcp_test_slave.h"
+#include "joystick_sim/tcp_slave.h"
 
 #include <arpa/inet.h>
 #include <modbus/modbus.h>
@@ -12,7 +12,7 @@
 #include <memory>
 #include <stdexcept>
 
-namespace velk::test {
+namespace velk::joystick_sim {
 
 namespace {
 
@@ -22,16 +22,16 @@ constexpr auto kCommandWait = std::chrono::seconds(15);
 
 }  // namespace
 
-TcpTestSlave::TcpTestSlave(int unit, std::chrono::seconds lifetime) : ModbusTestSlave(unit) {
-  if (!listen(0)) throw std::runtime_error("test slave cannot listen on 127.0.0.1");
+TcpSlave::TcpSlave(int unit, std::chrono::seconds lifetime) : ModbusSlave(unit) {
+  if (!listen(0)) throw std::runtime_error("stand-in slave cannot listen on 127.0.0.1");
   context_ = modbus_new_tcp("127.0.0.1", port_);
-  if (context_ == nullptr) throw std::runtime_error("test slave: modbus_new_tcp failed");
+  if (context_ == nullptr) throw std::runtime_error("stand-in slave: modbus_new_tcp failed");
   modbus_set_slave(context_, unit);
   const auto deadline = std::chrono::steady_clock::now() + lifetime;
   thread_ = std::thread([this, deadline] { run(deadline); });
 }
 
-TcpTestSlave::~TcpTestSlave() {
+TcpSlave::~TcpSlave() {
   stop_ = true;
   interruptDelays();
   thread_.join();
@@ -40,7 +40,7 @@ TcpTestSlave::~TcpTestSlave() {
   modbus_free(context_);
 }
 
-bool TcpTestSlave::listen(int port) {
+bool TcpSlave::listen(int port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
   const int on = 1;
@@ -61,7 +61,7 @@ bool TcpTestSlave::listen(int port) {
   return true;
 }
 
-void TcpTestSlave::run(std::chrono::steady_clock::time_point deadline) {
+void TcpSlave::run(std::chrono::steady_clock::time_point deadline) {
   while (!stop_ && std::chrono::steady_clock::now() < deadline) {
     runCommands();
     pollOnce();
@@ -69,7 +69,7 @@ void TcpTestSlave::run(std::chrono::steady_clock::time_point deadline) {
   runCommands();
 }
 
-void TcpTestSlave::pollOnce() {
+void TcpSlave::pollOnce() {
   std::vector<pollfd> fds;
   if (listen_fd_ >= 0) fds.push_back(pollfd{listen_fd_, POLLIN, 0});
   for (int fd : clients_) fds.push_back(pollfd{fd, POLLIN, 0});
@@ -90,7 +90,7 @@ void TcpTestSlave::pollOnce() {
   }
 }
 
-void TcpTestSlave::acceptClient() {
+void TcpSlave::acceptClient() {
   const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
   if (fd < 0) return;
   if (refuse_) {
@@ -102,7 +102,7 @@ void TcpTestSlave::acceptClient() {
   ++open_;
 }
 
-bool TcpTestSlave::serveClient(int fd) {
+bool TcpSlave::serveClient(int fd) {
   std::array<uint8_t, MODBUS_TCP_MAX_ADU_LENGTH> request{};
   modbus_set_socket(context_, fd);
   const int length = modbus_receive(context_, request.data());
@@ -111,13 +111,13 @@ bool TcpTestSlave::serveClient(int fd) {
   return true;
 }
 
-void TcpTestSlave::closeClients() {
+void TcpSlave::closeClients() {
   for (int fd : clients_) ::close(fd);
   open_ -= static_cast<int>(clients_.size());
   clients_.clear();
 }
 
-void TcpTestSlave::runCommands() {
+void TcpSlave::runCommands() {
   std::vector<std::function<void()>> batch;
   {
     std::lock_guard<std::mutex> lock(commands_mutex_);
@@ -129,19 +129,19 @@ void TcpTestSlave::runCommands() {
   commands_done_.notify_all();
 }
 
-bool TcpTestSlave::onServer(std::function<void()> command) {
+bool TcpSlave::onServer(std::function<void()> command) {
   std::unique_lock<std::mutex> lock(commands_mutex_);
   commands_.push_back(std::move(command));
   const unsigned long ticket = ++commands_posted_;
   return commands_done_.wait_for(lock, kCommandWait, [&] { return commands_run_ >= ticket; });
 }
 
-void TcpTestSlave::acceptPending() {
+void TcpSlave::acceptPending() {
   pollfd entry{listen_fd_, POLLIN, 0};
   while (listen_fd_ >= 0 && ::poll(&entry, 1, 0) > 0) acceptClient();
 }
 
-void TcpTestSlave::dropClients() {
+void TcpSlave::dropClients() {
   // A master's connect completes in the kernel before this thread accepts
   // it; such a connection is dropped too.
   onServer([this] {
@@ -150,9 +150,9 @@ void TcpTestSlave::dropClients() {
   });
 }
 
-void TcpTestSlave::setRefuseConnections(bool refuse) { refuse_ = refuse; }
+void TcpSlave::setRefuseConnections(bool refuse) { refuse_ = refuse; }
 
-void TcpTestSlave::stopListening() {
+void TcpSlave::stopListening() {
   onServer([this] {
     if (listen_fd_ < 0) return;
     ::close(listen_fd_);
@@ -160,11 +160,11 @@ void TcpTestSlave::stopListening() {
   });
 }
 
-bool TcpTestSlave::startListening() {
+bool TcpSlave::startListening() {
   // Shared, because a command that times out may still run later.
   auto listening = std::make_shared<std::atomic<bool>>(false);
   const bool ran = onServer([this, listening] { *listening = listen_fd_ >= 0 || listen(port_); });
   return ran && listening->load();
 }
 
-}  // namespace velk::test
+}  // namespace velk::joystick_sim

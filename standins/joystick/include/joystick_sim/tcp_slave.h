@@ -9,15 +9,15 @@
 #include <thread>
 #include <vector>
 
-#include "support/modbus_test_slave.h"
+#include "joystick_sim/modbus_slave.h"
 
-namespace velk::test {
+namespace velk::joystick_sim {
 
 // A Modbus TCP slave (libmodbus server) on 127.0.0.1 at a port the kernel
 // picks, served on a thread of its own. Tables, request log and faults: see
-// ModbusTestSlave. It answers every unit number, like most TCP devices.
+// ModbusSlave. It answers every unit number, like most TCP devices.
 //
-//   TcpTestSlave slave;                          // listening when constructed
+//   TcpSlave slave;                          // listening when constructed
 //   ModbusDevice device(log, slave.host(), slave.port(), 2, 200);
 //   slave.setHoldingRegister(512, 7);
 //
@@ -33,12 +33,12 @@ namespace velk::test {
 //    Open client connections stay.
 //
 // The thread ends on destruction or, at the latest, when `lifetime` has
-// passed, so a forgotten slave never outlives its test by much.
-class TcpTestSlave : public ModbusTestSlave {
+// passed, so a forgotten slave never outlives its user by much.
+class TcpSlave : public ModbusSlave {
  public:
-  explicit TcpTestSlave(int unit = kDefaultUnit,
-                        std::chrono::seconds lifetime = std::chrono::seconds(60));
-  ~TcpTestSlave() override;
+  explicit TcpSlave(int unit = kDefaultUnit,
+                    std::chrono::seconds lifetime = std::chrono::seconds(60));
+  ~TcpSlave() override;
 
   std::string host() const { return "127.0.0.1"; }
   int port() const { return port_.load(); }
@@ -80,4 +80,4 @@ class TcpTestSlave : public ModbusTestSlave {
   std::thread thread_;
 };
 
-}  // namespace velk::test
+}  // namespace velk::joystick_sim

@@ -5,26 +5,26 @@
 #include <string>
 #include <thread>
 
-#include "support/modbus_test_slave.h"
+#include "joystick_sim/modbus_slave.h"
 
-namespace velk::test {
+namespace velk::joystick_sim {
 
 // A Modbus RTU slave (libmodbus server) on one end of a serial line, usually
 // PtyPair::slavePath(), 8N1 at `baud`, answering unit `unit` only (requests
 // for other units are neither logged nor answered, as on a real bus).
-// Tables, request log and faults: see ModbusTestSlave.
+// Tables, request log and faults: see ModbusSlave.
 //
 //   PtyPair line;
-//   RtuTestSlave slave(line.slavePath());
+//   RtuSlave slave(line.slavePath());
 //   ModbusDevice device(log, line.devicePath(), 115200, 'N', 8, 1, 2, 200);
 //
 // The constructor throws std::runtime_error if the line cannot be opened.
 // The serving thread ends on destruction or when `lifetime` has passed.
-class RtuTestSlave : public ModbusTestSlave {
+class RtuSlave : public ModbusSlave {
  public:
-  explicit RtuTestSlave(const std::string& serial_path, int unit = kDefaultUnit, int baud = 115200,
-                        std::chrono::seconds lifetime = std::chrono::seconds(60));
-  ~RtuTestSlave() override;
+  explicit RtuSlave(const std::string& serial_path, int unit = kDefaultUnit, int baud = 115200,
+                    std::chrono::seconds lifetime = std::chrono::seconds(60));
+  ~RtuSlave() override;
 
  private:
   void run(std::chrono::steady_clock::time_point deadline);
@@ -35,4 +35,4 @@ class RtuTestSlave : public ModbusTestSlave {
   std::thread thread_;
 };
 
-}  // namespace velk::test
+}  // namespace velk::joystick_sim

@@ -4,10 +4,10 @@
 
 #include <string>
 
-namespace velk::test {
+namespace velk::joystick_sim {
 
 // Two connected pseudo-terminals made by socat in a fresh temporary
-// directory, the serial line of an RTU test:
+// directory, the serial line of a stand-in RTU device:
 //
 //   socat pty,raw,echo=0,link=<dir>/device pty,raw,echo=0,link=<dir>/slave
 //
@@ -15,7 +15,8 @@ namespace velk::test {
 // if socat cannot be found or the links do not appear within 5 s). The
 // destructor ends socat and removes the directory. socat is also told to
 // die with the thread that created the pair (PR_SET_PDEATHSIG), so a crashed
-// test leaves nothing behind: create the pair on the test's own thread.
+// program leaves nothing behind: create the pair on a thread that lives as
+// long as the pair.
 // socat's diagnostics go to <dir>/socat.log.
 class PtyPair {
  public:
@@ -24,9 +25,9 @@ class PtyPair {
   PtyPair(const PtyPair&) = delete;
   PtyPair& operator=(const PtyPair&) = delete;
 
-  // The end for the master under test (ModbusDevice's serial path).
+  // The end for the master (ModbusDevice's serial path).
   const std::string& devicePath() const { return device_path_; }
-  // The end for RtuTestSlave.
+  // The end for RtuSlave.
   const std::string& slavePath() const { return slave_path_; }
 
  private:
@@ -42,4 +43,4 @@ class PtyPair {
   pid_t pid_ = -1;
 };
 
-}  // namespace velk::test
+}  // namespace velk::joystick_sim

@@ -11,16 +11,16 @@
 typedef struct _modbus modbus_t;
 typedef struct _modbus_mapping_t modbus_mapping_t;
 
-namespace velk::test {
+namespace velk::joystick_sim {
 
-// One request as the test slave received it.
+// One request as the slave received it.
 struct SlaveRequest {
   int function = 0;  // Modbus function code (1..6, or whatever a raw request carried)
   int address = 0;   // start address (0 when the request is too short to hold one)
   int count = 0;     // quantity for functions 1..4; the value for 5 (0/1) and 6
 };
 
-// One single write (function 5 or 6) as the test slave received it, whether
+// One single write (function 5 or 6) as the slave received it, whether
 // or not it was then answered normally.
 struct SlaveWrite {
   int function = 0;  // 5: coil, 6: holding register
@@ -28,8 +28,9 @@ struct SlaveWrite {
   int value = 0;  // 5: 0 or 1; 6: the 16-bit register value
 };
 
-// What a test Modbus slave has in common over TCP and RTU: the four tables,
-// the request log and the faults a test can switch on at run time. Every
+// What a stand-in Modbus slave has in common over TCP and RTU: the four
+// tables, the request log and the faults its user can switch on at run time
+// (the simulated joystick, and tests that want a bare slave). Every
 // public operation is thread-safe and may be called while the slave serves.
 //
 // Tables cover addresses 0..kTableSize-1 in each of coils, discrete inputs,
@@ -51,14 +52,14 @@ struct SlaveWrite {
 //    ends early when the slave is destroyed).
 // Faults are checked in this order: silent, exception for all, rejected
 // address, then the normal answer after the delay.
-class ModbusTestSlave {
+class ModbusSlave {
  public:
   static constexpr int kDefaultUnit = 2;
   static constexpr int kTableSize = 1024;
 
-  virtual ~ModbusTestSlave();
-  ModbusTestSlave(const ModbusTestSlave&) = delete;
-  ModbusTestSlave& operator=(const ModbusTestSlave&) = delete;
+  virtual ~ModbusSlave();
+  ModbusSlave(const ModbusSlave&) = delete;
+  ModbusSlave& operator=(const ModbusSlave&) = delete;
 
   void setCoil(int address, bool on);
   bool coil(int address) const;
@@ -89,7 +90,7 @@ class ModbusTestSlave {
   int unit() const { return unit_; }
 
  protected:
-  explicit ModbusTestSlave(int unit);
+  explicit ModbusSlave(int unit);
 
   // Logs `request` (length bytes as modbus_receive returned it), applies the
   // faults and answers on `context`. Call on the serving thread only.
@@ -123,4 +124,4 @@ class ModbusTestSlave {
   bool interrupted_ = false;
 };
 
-}  // namespace velk::test
+}  // namespace velk::joystick_sim

@@ -1,13 +1,13 @@
-#include "rocker-sim/simulated_joystick.h"
+#include "joystick_sim/simulated_joystick.h"
 
 #include <cstdint>
 
-#include "rocker-sim/joystick_map.h"
-#include "rocker-sim/rtu_line.h"
-#include "support/rtu_test_slave.h"
-#include "support/tcp_test_slave.h"
+#include "joystick_sim/joystick_map.h"
+#include "joystick_sim/rtu_slave.h"
+#include "joystick_sim/tcp_slave.h"
+#include "rtu_line.h"
 
-namespace velk::rocker_sim {
+namespace velk::joystick_sim {
 
 namespace {
 
@@ -19,16 +19,22 @@ int coilOf(Button button) {
 
 SimulatedJoystick::SimulatedJoystick(Transport transport, std::chrono::seconds lifetime) {
   if (transport == Transport::kTcp) {
-    tcp_ = std::make_unique<test::TcpTestSlave>(JoystickMap::kUnit, lifetime);
+    tcp_ = std::make_unique<TcpSlave>(JoystickMap::kUnit, lifetime);
   } else {
     rtu_ = std::make_unique<RtuLine>(lifetime);
   }
   load(*slave());
 }
 
+SimulatedJoystick::SimulatedJoystick(const std::string& slave_path, const std::string& device_path,
+                                     std::chrono::seconds lifetime)
+    : rtu_(std::make_unique<RtuLine>(slave_path, device_path, lifetime)) {
+  load(*slave());
+}
+
 SimulatedJoystick::~SimulatedJoystick() = default;
 
-test::ModbusTestSlave* SimulatedJoystick::slave() const {
+ModbusSlave* SimulatedJoystick::slave() const {
   if (tcp_) return tcp_.get();
   return rtu_->slave();
 }
@@ -39,19 +45,17 @@ std::string SimulatedJoystick::deviceInfo() const {
 }
 
 std::string SimulatedJoystick::describe() const {
-  if (tcp_) return "Modbus TCP " + tcp_->host() + ":" + std::to_string(tcp_->port()) + ", unit 2";
-  return "Modbus RTU " + rtu_->devicePath() + " at " + std::to_string(RtuLine::kBaud) +
-         " 8N1, unit 2";
+  const std::string unit = ", unit " + std::to_string(JoystickMap::kUnit);
+  if (tcp_) return "Modbus TCP " + tcp_->host() + ":" + std::to_string(tcp_->port()) + unit;
+  return "Modbus RTU " + rtu_->devicePath() + " at " + std::to_string(RtuLine::kBaud) + " 8N1" +
+         unit;
 }
 
 // Puts the joystick's own state into a slave that has just come up.
-void SimulatedJoystick::load(test::ModbusTestSlave& target) const {
+void SimulatedJoystick::load(ModbusSlave& target) const {
   target.setInputRegister(JoystickMap::kFirmwareRegister, JoystickMap::kFirmwareWord);
   target.setInputRegister(JoystickMap::kHardwareRegister, JoystickMap::kHardwareWord);
-  for (std::size_t i = 0; i < stick_.size(); ++i) {
-    target.setInputRegister(JoystickMap::kFirstAxisRegister + static_cast<int>(i),
-                            static_cast<std::uint16_t>(stick_[i]));
-  }
+  writeStick(target);
   target.setCoil(JoystickMap::kPowerButtonCoil, buttons_[0]);
   target.setCoil(JoystickMap::kSpeedButtonCoil, buttons_[1]);
   target.setCoil(JoystickMap::kPowerLightCoil, held_lights_.power);
@@ -62,14 +66,17 @@ void SimulatedJoystick::load(test::ModbusTestSlave& target) const {
   for (const auto& [address, code] : rejected_) target.rejectAddress(address, code);
 }
 
+// Two's complement, as the device sends them.
+void SimulatedJoystick::writeStick(ModbusSlave& target) const {
+  for (std::size_t i = 0; i < stick_.size(); ++i) {
+    target.setInputRegister(JoystickMap::kFirstAxisRegister + static_cast<int>(i),
+                            static_cast<std::uint16_t>(stick_[i]));
+  }
+}
+
 void SimulatedJoystick::setStick(const StickAxes& axes) {
   stick_ = axes;
-  if (auto* s = slave()) {
-    for (std::size_t i = 0; i < axes.size(); ++i) {
-      s->setInputRegister(JoystickMap::kFirstAxisRegister + static_cast<int>(i),
-                          static_cast<std::uint16_t>(axes[i]));
-    }
-  }
+  if (auto* s = slave()) writeStick(*s);
 }
 
 void SimulatedJoystick::setButton(Button button, bool pressed) {
@@ -129,6 +136,14 @@ void SimulatedJoystick::plugIn() {
   load(*slave());
 }
 
+void SimulatedJoystick::dropConnection() {
+  if (tcp_) {
+    tcp_->dropClients();
+  } else {
+    unplug();
+  }
+}
+
 void SimulatedJoystick::setSilent(bool silent) {
   silent_ = silent;
   if (auto* s = slave()) s->setSilent(silent);
@@ -143,4 +158,4 @@ void SimulatedJoystick::rejectAddress(int address, int code) {
   if (auto* s = slave()) s->rejectAddress(address, code);
 }
 
-}  // namespace velk::rocker_sim
+}  // namespace velk::joystick_sim

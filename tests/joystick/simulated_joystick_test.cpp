@@ -1,7 +1,7 @@
 // The simulated joystick as a Modbus master sees it: the register map, the
 // lights mirrored to their read-backs, and a connection that drops and
 // comes back with the joystick's state kept.
-#include "rocker-sim/simulated_joystick.h"
+#include "joystick_sim/simulated_joystick.h"
 
 #include <gtest/gtest.h>
 #include <modbus/modbus.h>
@@ -11,15 +11,14 @@
 #include <memory>
 #include <string>
 
-#include "rocker-sim/joystick_map.h"
-#include "rocker-sim/run_record.h"
+#include "joystick_sim/joystick_map.h"
 
 namespace {
 
-using velk::rocker_sim::Button;
-using velk::rocker_sim::JoystickLights;
-using velk::rocker_sim::JoystickMap;
-using velk::rocker_sim::SimulatedJoystick;
+using velk::joystick_sim::Button;
+using velk::joystick_sim::JoystickLights;
+using velk::joystick_sim::JoystickMap;
+using velk::joystick_sim::SimulatedJoystick;
 
 constexpr std::chrono::seconds kLifetime{30};
 
@@ -66,8 +65,8 @@ void expectRegisterMap(SimulatedJoystick& joystick) {
   EXPECT_EQ(static_cast<int16_t>(inputs[1]), -500);  // axes are two's complement
   EXPECT_EQ(static_cast<int16_t>(inputs[4]), -1);
   EXPECT_EQ(inputs[5], 32767);
-  EXPECT_EQ(inputs[7], 0x1083);
-  EXPECT_EQ(inputs[8], 0x2100);
+  EXPECT_EQ(inputs[7], JoystickMap::kFirmwareWord);
+  EXPECT_EQ(inputs[8], JoystickMap::kHardwareWord);
   std::array<uint8_t, 2> buttons{};
   ASSERT_TRUE(master.readCoils(JoystickMap::kPowerButtonCoil, 2, buttons.data()));
   EXPECT_EQ(buttons, (std::array<uint8_t, 2>{0, 1}));

@@ -1,4 +1,4 @@
-#include "support/rtu_test_slave.h"
+#include "joystick_sim/rtu_slave.h"
 
 #include <modbus/modbus.h>
 #include <poll.h>
@@ -6,7 +6,7 @@
 #include <array>
 #include <stdexcept>
 
-namespace velk::test {
+namespace velk::joystick_sim {
 
 namespace {
 
@@ -14,20 +14,20 @@ constexpr int kPollMs = 10;
 
 }  // namespace
 
-RtuTestSlave::RtuTestSlave(const std::string& serial_path, int unit, int baud,
-                           std::chrono::seconds lifetime)
-    : ModbusTestSlave(unit) {
+RtuSlave::RtuSlave(const std::string& serial_path, int unit, int baud,
+                   std::chrono::seconds lifetime)
+    : ModbusSlave(unit) {
   context_ = modbus_new_rtu(serial_path.c_str(), baud, 'N', 8, 1);
-  if (context_ == nullptr) throw std::runtime_error("test slave: modbus_new_rtu failed");
+  if (context_ == nullptr) throw std::runtime_error("stand-in slave: modbus_new_rtu failed");
   if (modbus_set_slave(context_, unit) == -1 || modbus_connect(context_) == -1) {
     modbus_free(context_);
-    throw std::runtime_error("test slave cannot open " + serial_path);
+    throw std::runtime_error("stand-in slave cannot open " + serial_path);
   }
   const auto deadline = std::chrono::steady_clock::now() + lifetime;
   thread_ = std::thread([this, deadline] { run(deadline); });
 }
 
-RtuTestSlave::~RtuTestSlave() {
+RtuSlave::~RtuSlave() {
   stop_ = true;
   interruptDelays();
   thread_.join();
@@ -35,11 +35,11 @@ RtuTestSlave::~RtuTestSlave() {
   modbus_free(context_);
 }
 
-void RtuTestSlave::run(std::chrono::steady_clock::time_point deadline) {
+void RtuSlave::run(std::chrono::steady_clock::time_point deadline) {
   while (!stop_ && std::chrono::steady_clock::now() < deadline) serveOnce();
 }
 
-void RtuTestSlave::serveOnce() {
+void RtuSlave::serveOnce() {
   pollfd line{modbus_get_socket(context_), POLLIN, 0};
   if (::poll(&line, 1, kPollMs) <= 0) return;
   if ((line.revents & POLLIN) == 0) {
@@ -56,4 +56,4 @@ void RtuTestSlave::serveOnce() {
   }
 }
 
-}  // namespace velk::test
+}  // namespace velk::joystick_sim
