@@ -43,8 +43,6 @@ constexpr int kToolVoltageOn = 24;
 // After this many cycles in a row with a read error jogging is switched off.
 constexpr int kReadErrorLimit = 100;
 
-constexpr double kDefaultInputTimeoutS = 0.3;
-
 // Indicator states and the codes the joystick shows for them.
 constexpr int kStateReadError = 1;
 constexpr int kStateSafetyStop = 2;
@@ -134,7 +132,7 @@ RockerService::RockerService(std::shared_ptr<common_interface::ZorvApi> api, Log
       api_(std::move(api)),
       log_(std::move(log)),
       clock_(std::move(clock)),
-      input_timeout_s_(kDefaultInputTimeoutS),
+      input_timeout_s_(kDefaultInputTimeout),
       stick_fresh_(false),
       centre_seen_(false),
       hold_back_logged_(false),
@@ -364,10 +362,10 @@ void RockerService::guardActiveJog(const StickSample& sample) {
     return;
   }
   if (stickValuesYoung(sample)) return;
-  VELK_LOG(log_, kLogWarning) << "Rocker stop: the stick values are "
-                              << (sample.everyAxisRead() ? std::to_string(ageInMs(sample))
-                                                         : "never")
-                              << " ms old, input_timeout is " << input_timeout_s_ << " s";
+  const std::string age =
+      sample.everyAxisRead() ? std::to_string(ageInMs(sample)) + " ms old" : "not all read yet";
+  VELK_LOG(log_, kLogWarning) << "Rocker stop: the stick values are " << age
+                              << ", input_timeout is " << input_timeout_s_ << " s";
   old_values_reported_ = true;
   endActiveJog();
 }

@@ -44,6 +44,9 @@ class RockerService {
   using ValueMap = std::map<std::string, int16_t>;
 
   static constexpr const char* kVersion = "0.3.0";
+  // Seconds the stick values may be old for a jog to start or go on, until
+  // setInputTimeout says otherwise.
+  static constexpr double kDefaultInputTimeout = 0.3;
 
   RockerService(std::shared_ptr<common_interface::ZorvApi> api, LogCallback log,
                 std::string device_info);
@@ -126,9 +129,11 @@ class RockerService {
   // a stick held deflected across the event would otherwise look like a
   // fresh push.
   void requireCentre();
+  // Whether the read error that just ended lasted longer than input_timeout
+  // (always, with the check switched off).
+  bool readErrorOutlastedInputTimeout() const;
   // Whether this cycle's stick values differ by more than the steadiness
   // limit from the last ones taken, i.e. the stick moved while unread.
-  bool readErrorOutlastedInputTimeout() const;
   bool stickMovedUnseen(const std::vector<std::string>& names, const std::vector<int>& values);
   void recordPendingFirmwareVersion();
   void storeValues(const std::vector<std::string>& names, const std::vector<int>& values);
