@@ -113,7 +113,7 @@ TEST(SimulatedJoystick, OverRtuServesTheRegisterMapAndMirrorsTheLights) {
   expectRegisterMap(joystick);
 }
 
-TEST(SimulatedJoystick, OverTcpADroppedConnectionComesBackWithItsState) {
+TEST(SimulatedJoystick, OverTcpAnUnpluggedJoystickComesBackWithItsState) {
   SimulatedJoystick joystick(SimulatedJoystick::Transport::kTcp, kLifetime);
   expectUnplugKeepsState(joystick);
 }

@@ -271,6 +271,10 @@ TEST(PeriodicThreadContext, CheckCoIsTrueOnlyInsideATask) {
 // A host suspends a yielding task until a later turn of its thread; the
 // stand-in must leave the same window, or races with other threads hide.
 TEST(PeriodicThreadContext, YieldInsideATaskGivesAWholeTurnAway) {
+  // The chosen turn must not outlive this test, even when it fails early.
+  struct DefaultTurnAfterwards {
+    ~DefaultTurnAfterwards() { velk::kelmi::setYieldTurn(0ms); }
+  } default_turn_afterwards;
   const auto timeYield = [] {
     const auto start = Clock::now();
     PeriodicThread::yield();

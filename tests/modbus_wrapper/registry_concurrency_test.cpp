@@ -233,12 +233,20 @@ class LastSignalLeavesADevice : public testing::Test {
 
   void TearDown() override { velk::kelmi::setYieldTurn(microseconds(0)); }
 
-  // Runs `operation` once inside a task whose yields last kYieldTurn.
+  // Runs `operation` once inside a task whose yields last kYieldTurn; it
+  // must have met the read in flight and yielded, or the case was not tried.
   template <class Operation>
   void fromTask(Operation operation) {
     velk::kelmi::setYieldTurn(kYieldTurn);
+    std::chrono::steady_clock::duration took{};
     runInTask(
-        operation, [] { return false; }, milliseconds(10000));
+        [&] {
+          const auto start = std::chrono::steady_clock::now();
+          operation();
+          took = std::chrono::steady_clock::now() - start;
+        },
+        [] { return false; }, milliseconds(10000));
+    EXPECT_GE(took, kYieldTurn) << "the operation did not meet the read in flight";
   }
 
   bool slowDevicePruned() {

@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
-#include <thread>
 
 #include "joystick_sim/joystick_map.h"
 #include "robot_sim/robot_codes.h"
@@ -15,6 +14,10 @@
 namespace rocker_reliability {
 
 using velk::joystick_sim::JoystickMap;
+
+namespace {
+constexpr int kReadInputRegisters = 4;  // Modbus function code
+}  // namespace
 
 RockerRig::RockerRig() {
   if (const char* home = std::getenv("HOME")) {
@@ -53,11 +56,16 @@ bool RockerRig::switchJoggingOn(velk::joystick_sim::ModbusSlave& joystick) {
   return on;
 }
 
-bool RockerRig::startJog(velk::joystick_sim::ModbusSlave& joystick,
-                         std::chrono::milliseconds rest) {
+bool RockerRig::startJog(velk::joystick_sim::ModbusSlave& joystick) {
   const int before = speedCommands();
   joystick.setInputRegister(JoystickMap::kFirstAxisRegister, 0);
-  std::this_thread::sleep_for(scaled(rest));
+  // A reply built after the line above reads the stick centred; once the
+  // next read arrives, that reply has reached the bundle, and a group
+  // period (100 ms) of cycles follows to take it.
+  const int reads = joystick.requestCount(kReadInputRegisters);
+  if (!waitFor([&] { return joystick.requestCount(kReadInputRegisters) >= reads + 2; }, 8000ms)) {
+    return false;
+  }
   joystick.setInputRegister(JoystickMap::kFirstAxisRegister, kPush);
   return waitFor([&] { return speedCommands() > before; }, 3000ms);
 }

@@ -43,11 +43,11 @@ class RockerRig {
   void start(const std::string& device_info, const std::string& more_options = "");
   // Presses and releases the power button; true once jogging is on.
   bool switchJoggingOn(velk::joystick_sim::ModbusSlave& joystick);
-  // Rests the stick centred for `rest` (scaled), then pushes it on x; true
-  // once the robot got its speed command. A jog starts only once the stick
-  // has been read centred since jogging was switched on or the joystick came
-  // back: one read of its group (100 ms) and a cycle on a quick slave.
-  bool startJog(velk::joystick_sim::ModbusSlave& joystick, std::chrono::milliseconds rest = 300ms);
+  // Rests the stick centred until the bundle has read it so, then pushes it
+  // on x; true once the robot got its speed command. A jog starts only once
+  // the stick has been read centred since jogging was switched on or the
+  // joystick came back.
+  bool startJog(velk::joystick_sim::ModbusSlave& joystick);
 
   // Time from `since` to the first stop command after it, waiting at most
   // `timeout` (scaled) for one; nothing if none came.

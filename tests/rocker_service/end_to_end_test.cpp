@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <memory>
-#include <thread>
 
 #include "common/log_level.h"
 #include "host/kelmi/periodic_thread.h"
@@ -46,8 +45,10 @@ TEST(RockerEndToEndTest, StickJogsTheRobotAndALostJoystickStopsIt) {
 
   slave.setCoil(joystick_sim::JoystickMap::kPowerButtonCoil, true);
   ASSERT_TRUE(JoystickBench::waitFor([&] { return log.count(kLogInfo, "startup rocker") == 1; }));
-  // Read centred once after jogging was switched on, then pushed.
-  std::this_thread::sleep_for(milliseconds(300));
+  // Read centred once after jogging was switched on (a reply has reached the
+  // service once the next read arrives), then pushed.
+  const int reads = slave.requestCount(4);
+  ASSERT_TRUE(JoystickBench::waitFor([&] { return slave.requestCount(4) >= reads + 2; }));
   slave.setInputRegister(joystick_sim::JoystickMap::kFirstAxisRegister, 400);
   ASSERT_TRUE(JoystickBench::waitFor([&] { return robot.callsNamed("speedLine").size() == 1; }));
   const auto speed = robot.callsNamed("speedLine")[0].args;

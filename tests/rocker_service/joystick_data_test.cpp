@@ -190,11 +190,14 @@ TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
     ASSERT_FALSE(robot.steady());
     switch (way.way) {
       case Way::kStaleValues:
+        // Wide enough that a slow machine still sees the first failed read
+        // inside it.
+        bench.rig.service.setInputTimeout(0.6);
         bench.slave.answerAllWithException(4);
         ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
         bench.cycle();
         EXPECT_EQ(bench.rig.count("stopLine"), stops) << "one failed read is no reason yet";
-        std::this_thread::sleep_for(std::chrono::milliseconds(350));
+        std::this_thread::sleep_for(std::chrono::milliseconds(650));
         break;
       case Way::kConnectionLost:
         bench.slave.dropClients();
@@ -204,6 +207,10 @@ TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
         bench.setCoil(JoystickMap::kPowerButtonCoil, true, "get_button_0");
         break;
       case Way::kErrorCycles:
+        // Light on as a power press leaves it, so that switching off has to clear it.
+        bench.rig.registry->modbusSetOutputSignal("set_button_light_1", 1);
+        ASSERT_TRUE(
+            JoystickBench::waitFor([&] { return bench.slave.coil(JoystickMap::kPowerLightCoil); }));
         bench.slave.rejectAddress(JoystickMap::kPowerButtonCoil, 4,
                                   1);  // the coils only: the stick stays readable
         ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
@@ -235,6 +242,7 @@ TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
     EXPECT_EQ(bench.rig.count("stopLine"), stops + 1) << "and never a second one";
 
     // Conditions back, the stick still pushed: nothing starts again.
+    bench.rig.service.setInputTimeout(RockerService::kDefaultInputTimeout);
     bench.slave.clearFaults();
     robot.setRobotModeType(sim::kRobotModeRunning);
     robot.setFreedriveEnabled(false);

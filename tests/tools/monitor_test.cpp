@@ -37,15 +37,19 @@ bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-// Runs the monitor for 4 s while the stick moves and the power button is
-// pressed half way through; "1" on standard input switches the power light.
+// Runs the monitor for 5 s; once it polls, the stick moves and the power
+// button is pressed. "1" on standard input switches the power light.
 void watchJoystick(SimulatedJoystick::Transport transport) {
   SimulatedJoystick joystick(transport, std::chrono::seconds(60));
   joystick.setStick({0, -250, 0, 0, 0, 0});
   SimWorkspace space;
   SimProcess::Result result;
-  std::thread run([&] { result = monitor(joystick.deviceInfo(), "4", "1", space); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  const std::string device_info = joystick.deviceInfo();
+  std::thread run([&] { result = monitor(device_info, "5", "1", space); });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+  while (joystick.slave()->requestCount(4) == 0 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   joystick.setStick({312, -250, 0, 0, 0, 0});
   joystick.setButton(Button::kPower, true);
   run.join();
