@@ -1,5 +1,7 @@
 #include "reliability/rocker_rig.h"
 
+#include <modbus/modbus.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -14,10 +16,6 @@
 namespace rocker_reliability {
 
 using velk::joystick_sim::JoystickMap;
-
-namespace {
-constexpr int kReadInputRegisters = 4;  // Modbus function code
-}  // namespace
 
 RockerRig::RockerRig() {
   if (const char* home = std::getenv("HOME")) {
@@ -62,8 +60,8 @@ bool RockerRig::startJog(velk::joystick_sim::ModbusSlave& joystick) {
   // A reply built after the line above reads the stick centred; once the
   // next read arrives, that reply has reached the bundle, and a group
   // period (100 ms) of cycles follows to take it.
-  const int reads = joystick.requestCount(kReadInputRegisters);
-  if (!waitFor([&] { return joystick.requestCount(kReadInputRegisters) >= reads + 2; }, 8000ms)) {
+  const int reads = joystick.requestCount(MODBUS_FC_READ_INPUT_REGISTERS);
+  if (!joystick.waitForRequests(MODBUS_FC_READ_INPUT_REGISTERS, reads + 2, scaled(8000ms))) {
     return false;
   }
   joystick.setInputRegister(JoystickMap::kFirstAxisRegister, kPush);

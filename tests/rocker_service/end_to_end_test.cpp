@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <modbus/modbus.h>
 
 #include <chrono>
 #include <memory>
@@ -47,8 +48,8 @@ TEST(RockerEndToEndTest, StickJogsTheRobotAndALostJoystickStopsIt) {
   ASSERT_TRUE(JoystickBench::waitFor([&] { return log.count(kLogInfo, "startup rocker") == 1; }));
   // Read centred once after jogging was switched on (a reply has reached the
   // service once the next read arrives), then pushed.
-  const int reads = slave.requestCount(4);
-  ASSERT_TRUE(JoystickBench::waitFor([&] { return slave.requestCount(4) >= reads + 2; }));
+  const int reads = slave.requestCount(MODBUS_FC_READ_INPUT_REGISTERS);
+  ASSERT_TRUE(slave.waitForRequests(MODBUS_FC_READ_INPUT_REGISTERS, reads + 2, milliseconds(5000)));
   slave.setInputRegister(joystick_sim::JoystickMap::kFirstAxisRegister, 400);
   ASSERT_TRUE(JoystickBench::waitFor([&] { return robot.callsNamed("speedLine").size() == 1; }));
   const auto speed = robot.callsNamed("speedLine")[0].args;

@@ -3,6 +3,7 @@
 // standard input sets a light at the device, and a device that never
 // answers ends with a clear line and a failing exit status.
 #include <gtest/gtest.h>
+#include <modbus/modbus.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -46,10 +47,7 @@ void watchJoystick(SimulatedJoystick::Transport transport) {
   SimProcess::Result result;
   const std::string device_info = joystick.deviceInfo();
   std::thread run([&] { result = monitor(device_info, "5", "1", space); });
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(4);
-  while (joystick.slave()->requestCount(4) == 0 && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  joystick.slave()->waitForRequests(MODBUS_FC_READ_INPUT_REGISTERS, 1, std::chrono::seconds(4));
   joystick.setStick({312, -250, 0, 0, 0, 0});
   joystick.setButton(Button::kPower, true);
   run.join();

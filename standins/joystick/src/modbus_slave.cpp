@@ -125,6 +125,15 @@ bool ModbusSlave::waitForRequests(int total, std::chrono::milliseconds timeout) 
                            [&] { return static_cast<int>(requests_.size()) >= total; });
 }
 
+bool ModbusSlave::waitForRequests(int function, int total,
+                                  std::chrono::milliseconds timeout) const {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return changed_.wait_for(lock, timeout, [&] {
+    return std::count_if(requests_.begin(), requests_.end(),
+                         [&](const SlaveRequest& r) { return r.function == function; }) >= total;
+  });
+}
+
 void ModbusSlave::answerAllWithException(int exception_code) {
   std::lock_guard<std::mutex> lock(mutex_);
   exception_for_all_ = exception_code;

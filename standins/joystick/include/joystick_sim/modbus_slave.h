@@ -80,6 +80,8 @@ class ModbusSlave {
   void clearLog();
   // Waits until at least `total` requests have been logged; false on timeout.
   bool waitForRequests(int total, std::chrono::milliseconds timeout) const;
+  // The same, counting the requests of one function only.
+  bool waitForRequests(int function, int total, std::chrono::milliseconds timeout) const;
 
   void answerAllWithException(int exception_code);
   void rejectAddress(int address, int exception_code, int function = 0);
