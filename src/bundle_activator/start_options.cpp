@@ -5,6 +5,7 @@
 #include <sstream>
 #include <toml.hpp>
 #include <utility>
+#include <variant>
 
 #include "bundle_activator/toml_text_screen.h"
 
@@ -23,23 +24,40 @@ double microseconds(double seconds) { return seconds * 1000000.0; }
 
 }  // namespace
 
+const std::vector<StartOptions::Key>& StartOptions::keys() {
+  using toml::value_t;
+  static const std::vector<Key> all = {
+      {"cycle", value_t::floating, &StartOptions::cycle},
+      {"device_info", value_t::string, &StartOptions::device_info},
+      {"tool_x", value_t::integer, &StartOptions::tool_x},
+      {"tool_y", value_t::integer, &StartOptions::tool_y},
+      {"tool_z", value_t::integer, &StartOptions::tool_z},
+      {"ori_velc", value_t::floating, &StartOptions::ori_velc},
+      {"acc", value_t::floating, &StartOptions::acc},
+      {"debug", value_t::integer, &StartOptions::debug},
+      {"rotation", value_t::floating, &StartOptions::rotation},
+      {"pose_speed_fast", value_t::floating, &StartOptions::pose_speed_fast},
+      {"pose_speed_slow", value_t::floating, &StartOptions::pose_speed_slow},
+      {"input_timeout", value_t::floating, &StartOptions::input_timeout},
+  };
+  return all;
+}
+
+const StartOptions::Key* StartOptions::find(const std::string& name) {
+  for (const Key& key : keys()) {
+    if (name == key.name) return &key;
+  }
+  return nullptr;
+}
+
 StartOptions StartOptions::parse(const std::string& text) {
   TomlTextScreen::check(text, "config");
   std::istringstream stream(text);
   const toml::value config = toml::parse(stream, "config");
   StartOptions o;
-  o.cycle = lookUp(config, "cycle", o.cycle);
-  o.device_info = lookUp(config, "device_info", o.device_info);
-  o.tool_x = lookUp(config, "tool_x", o.tool_x);
-  o.tool_y = lookUp(config, "tool_y", o.tool_y);
-  o.tool_z = lookUp(config, "tool_z", o.tool_z);
-  o.ori_velc = lookUp(config, "ori_velc", o.ori_velc);
-  o.acc = lookUp(config, "acc", o.acc);
-  o.debug = lookUp(config, "debug", o.debug);
-  o.rotation = lookUp(config, "rotation", o.rotation);
-  o.pose_speed_fast = lookUp(config, "pose_speed_fast", o.pose_speed_fast);
-  o.pose_speed_slow = lookUp(config, "pose_speed_slow", o.pose_speed_slow);
-  o.input_timeout = lookUp(config, "input_timeout", o.input_timeout);
+  for (const Key& key : keys()) {
+    std::visit([&](auto member) { o.*member = lookUp(config, key.name, o.*member); }, key.member);
+  }
   return o;
 }
 

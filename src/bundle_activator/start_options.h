@@ -1,6 +1,9 @@
 #pragma once
 
 #include <string>
+#include <toml/value.hpp>
+#include <variant>
+#include <vector>
 
 namespace velk::zorv_comm {
 
@@ -8,6 +11,18 @@ namespace velk::zorv_comm {
 // start(). A key counts only with exactly its TOML type; anything else gives
 // the default without a message. Integers keep their low 32 bits.
 struct StartOptions {
+  // One start option: its key, the one TOML type it is taken with, and the
+  // member it sets, whose initialiser below is its default.
+  struct Key {
+    const char* name;
+    toml::value_t type;
+    std::variant<double StartOptions::*, int StartOptions::*, std::string StartOptions::*> member;
+  };
+  // Every key the extension reads, in the order it reads them.
+  static const std::vector<Key>& keys();
+  // Nothing for a key the extension does not read.
+  static const Key* find(const std::string& name);
+
   static constexpr double kDefaultCycle = 0.01;
   static constexpr double kDefaultInputTimeout = 0.3;
 
