@@ -1,9 +1,11 @@
 #include "bundle_activator/start_options.h"
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <sstream>
 #include <toml.hpp>
+#include <type_traits>
 #include <utility>
 #include <variant>
 
@@ -22,23 +24,30 @@ T lookUp(const toml::value& config, const char* key, T fallback) {
 
 double microseconds(double seconds) { return seconds * 1000000.0; }
 
+constexpr double kMaxCycle = 0.1;
+constexpr double kTwoPi = 2 * 3.14159265358979323846;
+
 }  // namespace
 
 const std::vector<StartOptions::Key>& StartOptions::keys() {
   using toml::value_t;
   static const std::vector<Key> all = {
-      {"cycle", value_t::floating, &StartOptions::cycle},
+      // The stop reacts a cycle late: a longer one lets the robot run on.
+      {"cycle", value_t::floating, &StartOptions::cycle, 1e-6, kMaxCycle},
       {"device_info", value_t::string, &StartOptions::device_info},
       {"tool_x", value_t::integer, &StartOptions::tool_x},
       {"tool_y", value_t::integer, &StartOptions::tool_y},
       {"tool_z", value_t::integer, &StartOptions::tool_z},
-      {"ori_velc", value_t::floating, &StartOptions::ori_velc},
-      {"acc", value_t::floating, &StartOptions::acc},
+      {"ori_velc", value_t::floating, &StartOptions::ori_velc, 0, HUGE_VAL, true},
+      {"acc", value_t::floating, &StartOptions::acc, 0, HUGE_VAL, true},
       {"debug", value_t::integer, &StartOptions::debug},
-      {"rotation", value_t::floating, &StartOptions::rotation},
-      {"pose_speed_fast", value_t::floating, &StartOptions::pose_speed_fast},
-      {"pose_speed_slow", value_t::floating, &StartOptions::pose_speed_slow},
-      {"input_timeout", value_t::floating, &StartOptions::input_timeout},
+      // Radians: 90 is almost certainly meant as degrees.
+      {"rotation", value_t::floating, &StartOptions::rotation, -kTwoPi, kTwoPi},
+      {"pose_speed_fast", value_t::floating, &StartOptions::pose_speed_fast, 0, HUGE_VAL, true},
+      {"pose_speed_slow", value_t::floating, &StartOptions::pose_speed_slow, 0, HUGE_VAL, true},
+      {"input_timeout", value_t::floating, &StartOptions::input_timeout, 0},
+      {"max_speed", value_t::floating, &StartOptions::max_speed, 0, HUGE_VAL, true},
+      {"stick_limit", value_t::integer, &StartOptions::stick_limit, 1, INT16_MAX},
   };
   return all;
 }
@@ -58,7 +67,38 @@ StartOptions StartOptions::parse(const std::string& text) {
   for (const Key& key : keys()) {
     std::visit([&](auto member) { o.*member = lookUp(config, key.name, o.*member); }, key.member);
   }
+  for (const auto& [name, value] : config.as_table()) {
+    if (!find(name)) o.unknown_keys.push_back(name);
+  }
   return o;
+}
+
+bool StartOptions::Key::allows(double value) const {
+  return std::isfinite(value) && (low_excluded ? value > low : value >= low) && value <= high;
+}
+
+std::vector<std::string> StartOptions::screen() {
+  std::vector<std::string> warnings;
+  for (const std::string& name : unknown_keys) {
+    warnings.push_back("Rocker unknown start option: " + name + " (ignored)");
+  }
+  unknown_keys.clear();
+  const StartOptions defaults;
+  for (const Key& key : keys()) {
+    std::visit(
+        [&](auto member) {
+          if constexpr (std::is_arithmetic_v<std::decay_t<decltype(this->*member)>>) {
+            if (key.allows(static_cast<double>(this->*member))) return;
+            std::ostringstream text;
+            text << "Rocker " << key.name << " out of range, using the default " << defaults.*member
+                 << " instead of: " << this->*member;
+            warnings.push_back(text.str());
+            this->*member = defaults.*member;
+          }
+        },
+        key.member);
+  }
+  return warnings;
 }
 
 bool StartOptions::cycleIsUsable() const {

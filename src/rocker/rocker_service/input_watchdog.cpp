@@ -5,11 +5,27 @@
 
 #include "common/log.h"
 #include "common/log_level.h"
+#include "rocker/rocker_service/rocker_signal_table.h"
 
 namespace velk::zorv_comm {
 
 InputWatchdog::InputWatchdog(LogCallback log, Now now)
     : log_(std::move(log)), now_(now ? std::move(now) : Now(&Clock::now)) {}
+
+bool InputWatchdog::plausible(const StickChecks::ValueMap& values) {
+  for (const char* axis : RockerSignalTable::axes()) {
+    if (StickChecks::magnitudeOf(values, axis) <= stick_limit_) continue;
+    if (!implausible_reported_) {
+      implausible_reported_ = true;
+      VELK_LOG(log_, kLogWarning) << "Rocker implausible stick value: " << axis << " is "
+                                  << StickChecks::valueOf(values, axis) << ", beyond stick_limit "
+                                  << stick_limit_ << ": no jog until the stick is seen centred";
+    }
+    return false;
+  }
+  implausible_reported_ = false;
+  return true;
+}
 
 bool InputWatchdog::countErrorCycle(bool read_error) {
   if (!read_error) {

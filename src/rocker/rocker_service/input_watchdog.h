@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "common/log_callback.h"
+#include "rocker/rocker_service/stick_checks.h"
 #include "rocker/rocker_service/stick_sample.h"
 
 namespace velk::zorv_comm {
@@ -27,9 +28,18 @@ class InputWatchdog {
 
   InputWatchdog(LogCallback log, Now now);
 
+  static constexpr int kDefaultStickLimit = 2000;
+
   // 0 switches the age check off.
   void setInputTimeout(double seconds) { input_timeout_s_ = seconds; }
   double inputTimeout() const { return input_timeout_s_; }
+
+  // A stick value of a larger magnitude is implausible (a railed or broken
+  // axis, a misread register).
+  void setStickLimit(int limit) { stick_limit_ = limit; }
+  // Whether every stick axis lies within stick_limit; the first cycle that
+  // finds one beyond it says which, once until all are plausible again.
+  bool plausible(const StickChecks::ValueMap& values);
 
   // Counts this cycle into the run of error cycles; true when the run has
   // just passed the limit (the count starts again).
@@ -72,6 +82,8 @@ class InputWatchdog {
   // Only values read after this moment can show the stick centred.
   Clock::time_point centre_required_since_;
   bool hold_back_logged_ = false;
+  int stick_limit_ = kDefaultStickLimit;
+  bool implausible_reported_ = false;
 };
 
 }  // namespace velk::zorv_comm

@@ -1,6 +1,7 @@
 #include "rocker/rocker_service/jog_command.h"
 
 #include <algorithm>
+#include <cmath>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -34,19 +35,24 @@ std::optional<std::vector<double>> JogCommand::speedFor(common_interface::Math& 
                                                         const std::vector<double>& tool_pose,
                                                         const StickChecks::ValueMap& stick,
                                                         double pose_speed) const {
+  // Nothing short or non-finite is handed on to the host, nor sent on.
+  if (!isPose(tool_pose, "tool pose")) return std::nullopt;
   const std::vector<double> end_t_rocker = {0, 0, 0, 0, 0, rotation_angle_};
   std::vector<double> base_t_rocker = math.poseTrans(tool_pose, end_t_rocker);
-  if (!isPose(base_t_rocker)) return std::nullopt;
+  if (!isPose(base_t_rocker, "poseTrans")) return std::nullopt;
   // Only the joystick frame's orientation matters: the stick gives a
   // direction, not a place.
   std::fill(base_t_rocker.begin(), base_t_rocker.begin() + 3, 0.0);
   const std::vector<double> rocker = stickVector(stick);
   const std::vector<double> output = math.poseTrans(base_t_rocker, rocker);
-  if (!isPose(output)) return std::nullopt;
+  if (!isPose(output, "poseTrans")) return std::nullopt;
   std::vector<double> speed(kPoseSize);
   for (std::size_t i = 0; i < kPoseSize; ++i) speed[i] = output[i] * pose_speed;
   logFrames(tool_pose, end_t_rocker, base_t_rocker, rocker, speed);
-  return std::vector<double>{speed[0], speed[1], speed[2], 0, 0, 0};
+  std::vector<double> command = {speed[0], speed[1], speed[2], 0, 0, 0};
+  if (!isPose(command, "speed command")) return std::nullopt;
+  bound(command);
+  return command;
 }
 
 std::vector<double> JogCommand::stickVector(const StickChecks::ValueMap& stick) const {
@@ -67,11 +73,28 @@ std::vector<double> JogCommand::stickVector(const StickChecks::ValueMap& stick) 
       component(first), component(second), third_in_dead_band ? 0.0 : component(third), 0, 0, 0};
 }
 
-bool JogCommand::isPose(const std::vector<double>& pose) const {
-  if (pose.size() == kPoseSize) return true;
-  VELK_LOG(log_, kLogError) << "Rocker start skipped: the host returned a pose of " << pose.size()
-                            << " values";
+bool JogCommand::isPose(const std::vector<double>& pose, const char* source) const {
+  if (pose.size() != kPoseSize) {
+    VELK_LOG(log_, kLogError) << "Rocker start skipped: the host returned a pose of " << pose.size()
+                              << " values (" << source << ")";
+    return false;
+  }
+  if (std::all_of(pose.begin(), pose.end(), [](double v) { return std::isfinite(v); })) {
+    return true;
+  }
+  VELK_LOG(log_, kLogError) << "Rocker start skipped: the " << source
+                            << " is not finite: " << joined(pose);
   return false;
+}
+
+void JogCommand::bound(std::vector<double>& command) const {
+  const double speed =
+      std::sqrt(command[0] * command[0] + command[1] * command[1] + command[2] * command[2]);
+  if (speed <= max_speed_) return;
+  const double scale = max_speed_ / speed;
+  for (std::size_t i = 0; i < 3; ++i) command[i] *= scale;
+  VELK_LOG(log_, kLogWarning) << "Rocker speed " << speed << " m/s is above max_speed "
+                              << max_speed_ << " m/s: scaled down to " << max_speed_ << " m/s";
 }
 
 void JogCommand::logFrames(const std::vector<double>& base_t_flange,

@@ -26,11 +26,17 @@ class JogCommand {
 
   // Which stick axis, with which sign, feeds each jog component.
   void setAxis(int x, int y, int z);
+  static constexpr double kDefaultMaxSpeed = 0.25;
+
+  // The largest Cartesian speed a jog may command, m/s.
+  void setMaxSpeed(double speed) { max_speed_ = speed; }
   // Rotation of the joystick about the tool's z axis, radians.
   void setRotation(double angle) { rotation_angle_ = angle; }
 
-  // The six values of speedLine's first argument, or nothing (logged at
-  // Error) when the host's pose arithmetic gave no pose.
+  // The six values of speedLine's first argument, finite and no faster
+  // than max_speed (a faster one is scaled down, keeping its direction, with
+  // a Warning); or nothing (logged at Error) when the tool pose or the
+  // host's pose arithmetic gave no usable pose.
   std::optional<std::vector<double>> speedFor(common_interface::Math& math,
                                               const std::vector<double>& tool_pose,
                                               const StickChecks::ValueMap& stick,
@@ -38,7 +44,8 @@ class JogCommand {
 
  private:
   std::vector<double> stickVector(const StickChecks::ValueMap& stick) const;
-  bool isPose(const std::vector<double>& pose) const;
+  bool isPose(const std::vector<double>& pose, const char* source) const;
+  void bound(std::vector<double>& command) const;
   void logFrames(const std::vector<double>& base_t_flange, const std::vector<double>& end_t_rocker,
                  const std::vector<double>& base_t_rocker, const std::vector<double>& rocker,
                  const std::vector<double>& speed) const;
@@ -48,6 +55,7 @@ class JogCommand {
   int axis_y_ = 0;
   int axis_z_ = 0;
   double rotation_angle_ = 0;
+  double max_speed_ = kDefaultMaxSpeed;
 };
 
 }  // namespace velk::zorv_comm

@@ -16,6 +16,14 @@ int signedValue(const StickChecks::ValueMap& values, const char* axis) {
   return StickChecks::valueOf(values, axis);
 }
 
+// "get_y" -> "y".
+const char* shortName(const char* axis) { return axis + 4; }
+
+std::string reversalText(const char* axis, int previous, int current) {
+  return std::string(shortName(axis)) + " went from " + std::to_string(previous) + " to " +
+         std::to_string(current);
+}
+
 }  // namespace
 
 JogDecision::JogDecision(LogCallback log, RockerClock clock)
@@ -26,7 +34,7 @@ JogDecision::JogDecision(LogCallback log, RockerClock clock)
 
 JogVerdict JogDecision::decide(const JogFrame& frame) {
   JogVerdict verdict;
-  const bool stop_wanted = moving_ && releaseSeen(frame, verdict.cause);
+  const bool stop_wanted = moving_ && releaseSeen(frame, verdict);
   // Values the joystick did not deliver this cycle, or too old, neither arm
   // nor start: a stale copy of the last reading looks perfectly steady.
   if (frame.fresh) {
@@ -36,30 +44,27 @@ JogVerdict JogDecision::decide(const JogFrame& frame) {
     armed_ = false;
   }
   motion_request_.update(motion_request_.value);
-  if (!motion_request_.changed) {
-    verdict.cause = JogStopCause::kNone;
-    return verdict;
-  }
+  if (!motion_request_.changed)
+    return JogVerdict{
+        JogVerdict::Action::kNothing, JogStopCause::kNone, {}, verdict.push_held_back};
   verdict.action = stop_wanted ? JogVerdict::Action::kStop : JogVerdict::Action::kStart;
   return verdict;
 }
 
-bool JogDecision::releaseSeen(const JogFrame& frame, JogStopCause& cause) {
+// The stop tests in order of precedence: the first that fires logs its
+// line and decides the cause.
+bool JogDecision::releaseSeen(const JogFrame& frame, JogVerdict& verdict) {
   if (anyLinearAxisAbove(frame, &JogDecision::drop, kReleaseThreshold)) {
-    if (immediateStopSeen(frame)) {
-      cause = JogStopCause::kFastDrop;
-      return true;
-    }
+    if (immediateStopSeen(frame, verdict)) return true;
     countDrop(frame);
   }
-  if (stopCountSeen(frame, cause)) return true;
-  if (!signReversalSeen(frame)) return false;
-  cause = JogStopCause::kSignReversed;
-  return true;
+  return stopCountSeen(frame, verdict) || signReversalSeen(frame, verdict) ||
+         linearReversalSeen(frame, verdict) || nearCentreSeen(frame, verdict);
 }
 
-bool JogDecision::immediateStopSeen(const JogFrame& frame) {
-  if (!anyLinearAxisAbove(frame, &JogDecision::drop, kImmediateStopThreshold)) return false;
+bool JogDecision::immediateStopSeen(const JogFrame& frame, JogVerdict& verdict) {
+  const char* axis = firstLinearAxisAbove(frame, &JogDecision::drop, kImmediateStopThreshold);
+  if (axis == nullptr) return false;
   VELK_LOG(log_, kLogInfo) << "摇杆反方向变化大于" << kImmediateStopThreshold << " 直接停止"
                            << " get_x " << StickChecks::magnitudeOf(frame.previous, Table::kX)
                            << " :" << StickChecks::magnitudeOf(frame.current, Table::kX)
@@ -67,7 +72,9 @@ bool JogDecision::immediateStopSeen(const JogFrame& frame) {
                            << " :" << StickChecks::magnitudeOf(frame.current, Table::kY)
                            << " get_z: " << StickChecks::magnitudeOf(frame.previous, Table::kZ)
                            << " :" << StickChecks::magnitudeOf(frame.current, Table::kZ);
-  requestStop();
+  stop(verdict, JogStopCause::kFastDrop,
+       std::string(shortName(axis)) + " dropped " + std::to_string(drop(frame, axis)) +
+           " in one read");
   return true;
 }
 
@@ -82,24 +89,64 @@ void JogDecision::countDrop(const JogFrame& frame) {
                            << signedValue(frame.current, Table::kZ);
 }
 
-bool JogDecision::stopCountSeen(const JogFrame& frame, JogStopCause& cause) {
+bool JogDecision::stopCountSeen(const JogFrame& frame, JogVerdict& verdict) {
   const bool counted_out = reversal_count_ > kStopCountLimit;
   if (!counted_out && !StickChecks::centred(frame.current, kCentreAxes, kCentreLimit)) {
     return false;
   }
   VELK_LOG(log_, kLogInfo) << "停止计数:" << reversal_count_ << " 检测停止";
-  cause = counted_out ? JogStopCause::kSlowRelease : JogStopCause::kCentred;
-  requestStop();
+  if (counted_out) {
+    stop(verdict, JogStopCause::kSlowRelease,
+         std::to_string(reversal_count_) + " drops above " + std::to_string(kReleaseThreshold));
+  } else {
+    stop(verdict, JogStopCause::kCentred,
+         "all six axes within " + std::to_string(kCentreLimit - 1) + " of 0");
+  }
   return true;
 }
 
-bool JogDecision::signReversalSeen(const JogFrame& frame) {
+bool JogDecision::signReversalSeen(const JogFrame& frame, JogVerdict& verdict) {
   const int current = signedValue(frame.current, sign_watch_axis_);
   const int previous = signedValue(frame.previous, sign_watch_axis_);
   if (!((current > 0 && previous < 0) || (current < 0 && previous > 0))) return false;
-  requestStop();
+  stop(verdict, JogStopCause::kSignReversed, reversalText(sign_watch_axis_, previous, current));
   VELK_LOG(log_, kLogInfo) << "符号变反检测停止" << current << " : " << previous;
   return true;
+}
+
+// y and z flipped from beyond the near-centre limit on one side to beyond
+// it on the other.
+bool JogDecision::linearReversalSeen(const JogFrame& frame, JogVerdict& verdict) {
+  for (const char* axis : {Table::kY, Table::kZ}) {
+    const int current = signedValue(frame.current, axis);
+    const int previous = signedValue(frame.previous, axis);
+    const bool flipped = (current > kNearCentreLimit && previous < -kNearCentreLimit) ||
+                         (current < -kNearCentreLimit && previous > kNearCentreLimit);
+    if (!flipped) continue;
+    VELK_LOG(log_, kLogInfo) << "符号变反检测停止 " << axis << " " << current << " : " << previous;
+    stop(verdict, JogStopCause::kSignReversed, reversalText(axis, previous, current));
+    return true;
+  }
+  return false;
+}
+
+// A release that comes to rest just off the centre: no drop above 15 and
+// not every axis inside +-9, yet nothing is deflected any more.
+bool JogDecision::nearCentreSeen(const JogFrame& frame, JogVerdict& verdict) {
+  if (anyLinearAxisAbove(frame, &JogDecision::magnitude, kNearCentreLimit)) return false;
+  VELK_LOG(log_, kLogInfo) << "摇杆回到中心附近检测停止"
+                           << " get_x " << StickChecks::magnitudeOf(frame.current, Table::kX)
+                           << " get_y: " << StickChecks::magnitudeOf(frame.current, Table::kY)
+                           << " get_z: " << StickChecks::magnitudeOf(frame.current, Table::kZ);
+  stop(verdict, JogStopCause::kNearCentre,
+       "x, y and z within " + std::to_string(kNearCentreLimit) + " of 0");
+  return true;
+}
+
+void JogDecision::stop(JogVerdict& verdict, JogStopCause cause, std::string detail) {
+  verdict.cause = cause;
+  verdict.detail = std::move(detail);
+  requestStop();
 }
 
 // True when a push was seen that may not arm yet.
@@ -131,10 +178,16 @@ void JogDecision::checkStart(const JogFrame& frame) {
 
 bool JogDecision::anyLinearAxisAbove(const JogFrame& frame,
                                      int (*measure)(const JogFrame&, const char*), int threshold) {
+  return firstLinearAxisAbove(frame, measure, threshold) != nullptr;
+}
+
+const char* JogDecision::firstLinearAxisAbove(const JogFrame& frame,
+                                              int (*measure)(const JogFrame&, const char*),
+                                              int threshold) {
   for (const char* axis : Table::linearAxes()) {
-    if (measure(frame, axis) > threshold) return true;
+    if (measure(frame, axis) > threshold) return axis;
   }
-  return false;
+  return nullptr;
 }
 
 int JogDecision::growth(const JogFrame& frame, const char* axis) {
@@ -181,7 +234,7 @@ bool JogDecision::endJog() {
   // Consumes the request's falling edge here, so the next decision does not
   // read it as a change and start.
   motion_request_.update(false);
-  finishJog();
+  moving_ = false;
   return true;
 }
 

@@ -2,31 +2,15 @@
 
 #include <cstdint>
 #include <ctime>
+#include <string>
 
 #include "common/log_callback.h"
 #include "rocker/rocker_service/change_detector.h"
+#include "rocker/rocker_service/jog_stop_cause.h"
 #include "rocker/rocker_service/rocker_clock.h"
 #include "rocker/rocker_service/stick_checks.h"
 
 namespace velk::zorv_comm {
-
-// Why a jog ended. The first four are the operator's release as the
-// decision sees it; the rest end a jog from outside the decision.
-enum class JogStopCause {
-  kNone,
-  kFastDrop,         // a linear axis dropped by more than 50 in one read
-  kSlowRelease,      // three drops above 15
-  kCentred,          // all six axes back inside +-9
-  kSignReversed,     // x flipped sign
-  kSwitchedOff,      // jogging switched off, by the button or after read errors
-  kSpeedChanged,     // the speed button was pressed
-  kGateClosed,       // freedrive, runtime status or safety mode
-  kStaleInput,       // the stick values grew older than input_timeout
-  kConnectionLost,   // the joystick's connection was declared lost
-  kJoystickRemoved,  // the robot left the mode the joystick is powered in
-  kNoData,           // the registry gave no usable snapshot
-  kShutdown,         // the extension stopped or the service went away
-};
 
 // One cycle's view of the stick, as the decision judges it.
 struct JogFrame {
@@ -45,6 +29,8 @@ struct JogVerdict {
   enum class Action { kNothing, kStart, kStop };
   Action action = Action::kNothing;
   JogStopCause cause = JogStopCause::kNone;
+  // With a stop: what the stick did, e.g. "x dropped 70 in one read".
+  std::string detail;
   // A push was seen but may not arm until the stick has been centred.
   bool push_held_back = false;
 };
@@ -65,6 +51,10 @@ class JogDecision {
   static constexpr int kStopCountLimit = 2;
   static constexpr std::size_t kCentreAxes = 6;
   static constexpr int kCentreLimit = 10;
+  // y and z reverse, and x, y and z are near the centre, only beyond and
+  // within half the deflection threshold: a real stick at rest is not
+  // exactly 0, and noise about the centre of an idle axis must not stop.
+  static constexpr int kNearCentreLimit = kDeflectionThreshold / 2;
   static constexpr std::size_t kSignalCount = 16;
   // Jogs closer together than this make the arm clatter; the next start is
   // held back by the delay.
@@ -82,7 +72,8 @@ class JogDecision {
   // stop command follows.
   void finishJog();
   // Ends an active jog from outside the decision; true when one was
-  // active, and its stop command is then due. Disarms in any case.
+  // active, and finishJog() and its stop command are then due. Disarms in
+  // any case.
   bool endJog();
   void disarm() { armed_ = false; }
 
@@ -91,19 +82,25 @@ class JogDecision {
   int reversalCount() const { return reversal_count_; }
 
  private:
-  bool releaseSeen(const JogFrame& frame, JogStopCause& cause);
-  bool immediateStopSeen(const JogFrame& frame);
+  bool releaseSeen(const JogFrame& frame, JogVerdict& verdict);
+  bool immediateStopSeen(const JogFrame& frame, JogVerdict& verdict);
   void countDrop(const JogFrame& frame);
-  bool stopCountSeen(const JogFrame& frame, JogStopCause& cause);
-  bool signReversalSeen(const JogFrame& frame);
+  bool stopCountSeen(const JogFrame& frame, JogVerdict& verdict);
+  bool signReversalSeen(const JogFrame& frame, JogVerdict& verdict);
+  bool linearReversalSeen(const JogFrame& frame, JogVerdict& verdict);
+  bool nearCentreSeen(const JogFrame& frame, JogVerdict& verdict);
   bool detectPush(const JogFrame& frame);
   void checkStart(const JogFrame& frame);
+  void stop(JogVerdict& verdict, JogStopCause cause, std::string detail);
   void requestStop();
   static int growth(const JogFrame& frame, const char* axis);
   static int drop(const JogFrame& frame, const char* axis);
   static int magnitude(const JogFrame& frame, const char* axis);
   static bool anyLinearAxisAbove(const JogFrame& frame,
                                  int (*measure)(const JogFrame&, const char*), int threshold);
+  static const char* firstLinearAxisAbove(const JogFrame& frame,
+                                          int (*measure)(const JogFrame&, const char*),
+                                          int threshold);
 
   LogCallback log_;
   RockerClock clock_;

@@ -67,6 +67,7 @@ RockerService::RockerService(std::shared_ptr<common_interface::ZorvApi> api, Log
       watchdog_(log_, nullptr),
       command_(log_),
       stick_fresh_(false),
+      stop_pending_(false),
       firmware_record_pending_(false),
       firmware_read_clean_(false) {
   for (const auto& entry : Table::entries()) signal_names_.emplace_back(entry.name);
@@ -80,15 +81,28 @@ RockerService::RockerService(std::shared_ptr<common_interface::ZorvApi> api, Log
 
 // A jog must not outlive the service that started it: the host releases
 // the service when it stops or restarts the extension.
-RockerService::~RockerService() {
+RockerService::~RockerService() { haltJog(); }
+
+// One more try at a stop still pending, then the end of a jog in progress;
+// nothing the host throws gets out to it.
+void RockerService::haltJog() noexcept {
   try {
+    if (stop_pending_) sendStop();
     endActiveJog(JogStopCause::kShutdown);
+  } catch (const std::exception& e) {
+    logQuietly(e.what());
   } catch (...) {
-    // The host's API failed; a destructor has nobody to report to.
+    logQuietly("unknown exception");
   }
 }
 
-void RockerService::haltJog() { endActiveJog(JogStopCause::kShutdown); }
+void RockerService::logQuietly(const char* what) noexcept {
+  try {
+    VELK_LOG(log_, kLogError) << "Rocker stop failed at shutdown: " << what;
+  } catch (...) {
+    // Logging failed too; there is nobody left to tell.
+  }
+}
 
 void RockerService::enable() {
   enabled_.update(true);
@@ -134,6 +148,10 @@ void RockerService::setConfigPath(const std::string& path) {
 
 void RockerService::setInputTimeout(double seconds) { watchdog_.setInputTimeout(seconds); }
 
+void RockerService::setMaxSpeed(double speed) { command_.setMaxSpeed(speed); }
+
+void RockerService::setStickLimit(int limit) { watchdog_.setStickLimit(limit); }
+
 bool RockerService::updateConfig(const std::string& version) {
   return PackageFile(log_, config_path_).recordFirmwareVersion(version);
 }
@@ -152,6 +170,10 @@ long long RockerService::currentTime() {
 }
 
 void RockerService::updateRockerData() {
+  guarded([this] { takeJoystickData(); });
+}
+
+void RockerService::takeJoystickData() {
   if (!enabled_.value) {
     stick_fresh_ = false;
     const auto robot = getRobotInterface();
@@ -218,7 +240,12 @@ void RockerService::getRockerData() {
   storeValues(names, values);
   const bool young = watchdog_.young(sample);
   if (!read_error) watchdog_.reportOldValues(young, sample);
-  stick_fresh_ = !read_error && young;
+  const bool plausible = watchdog_.plausible(current_values_);
+  if (!plausible) {
+    endActiveJog(JogStopCause::kImplausibleStick);
+    watchdog_.requireCentre();
+  }
+  stick_fresh_ = !read_error && young && plausible;
   watchdog_.observe(
       stick_fresh_, sample,
       StickChecks::centred(current_values_, JogDecision::kCentreAxes, JogDecision::kCentreLimit));
@@ -393,6 +420,16 @@ bool RockerService::range(ValueMap a, ValueMap b, std::size_t n, int limit) {
 }
 
 void RockerService::motion() {
+  guarded([this] { decideMotion(); });
+}
+
+void RockerService::decideMotion() {
+  // A jog counts as ended only once its stop has gone out.
+  if (stop_pending_) {
+    decision_.disarm();
+    sendStop();
+    if (stop_pending_) return;
+  }
   // A jog ends with the conditions it was started under: once the decision
   // no longer runs, nothing else would see the stick released.
   if (!rocker_on_) {
@@ -416,35 +453,71 @@ void RockerService::decisionFullView() {
   const JogVerdict verdict = decision_.decide(frame);
   if (verdict.push_held_back) watchdog_.holdBackStart();
   if (verdict.action == JogVerdict::Action::kStart) startJog();
-  if (verdict.action == JogVerdict::Action::kStop) stopJog();
+  if (verdict.action == JogVerdict::Action::kStop) stopJog(verdict.cause, verdict.detail);
 }
 
 void RockerService::startJog() {
   decision_.beginJog();
-  if (const auto robot = getRobotInterface()) sendSpeedCommand(*robot);
+  const auto robot = getRobotInterface();
+  if (!robot || !sendSpeedCommand(*robot)) endActiveJog(JogStopCause::kHostFault);
 }
 
-void RockerService::sendSpeedCommand(common_interface::RobotInterface& robot) {
+bool RockerService::sendSpeedCommand(common_interface::RobotInterface& robot) {
   const std::vector<double> tool_pose = robot.getRobotState()->getToolPose();
   const auto math = api_->getMath();
   const auto command = command_.speedFor(*math, tool_pose, current_values_, pose_speed_);
-  if (!command) return;
+  if (!command) return false;
   robot.getMotionControl()->speedLine(*command, acc_, kSpeedCommandTime);
+  return true;
 }
 
-void RockerService::stopJog() {
+void RockerService::stopJog(JogStopCause cause, const std::string& detail) {
   decision_.finishJog();
+  VELK_LOG(log_, kLogInfo) << "Rocker stop cause: " << jogStopCauseText(cause)
+                           << (detail.empty() ? "" : " (" + detail + ")");
+  // Anything but the operator letting go may have left the stick held: the
+  // next jog waits for it to be seen centred.
+  if (!isOperatorRelease(cause)) watchdog_.requireCentre();
   sendStop();
 }
 
+// Pending until stopLine has returned: a stop the host threw on is sent
+// again every cycle.
 void RockerService::sendStop() {
-  if (const auto robot = getRobotInterface()) {
-    robot->getMotionControl()->stopLine(kStopDeceleration, kStopDeceleration);
+  stop_pending_ = true;
+  const auto robot = getRobotInterface();
+  if (!robot) return;
+  robot->getMotionControl()->stopLine(kStopDeceleration, kStopDeceleration);
+  stop_pending_ = false;
+}
+
+void RockerService::endActiveJog(JogStopCause cause) {
+  if (decision_.endJog()) stopJog(cause, {});
+}
+
+template <class Step>
+void RockerService::guarded(Step step) {
+  try {
+    step();
+  } catch (const std::exception& e) {
+    hostCallFailed(e.what());
+  } catch (...) {
+    hostCallFailed("unknown exception");
   }
 }
 
-void RockerService::endActiveJog(JogStopCause /*cause*/) {
-  if (decision_.endJog()) sendStop();
+// A host call threw: whatever the cycle was doing is abandoned, and a jog
+// in progress ends, since nothing may be seeing its release any more.
+void RockerService::hostCallFailed(const char* what) {
+  VELK_LOG(log_, kLogError) << "Rocker host call failed: " << what;
+  try {
+    endActiveJog(JogStopCause::kHostFault);
+  } catch (const std::exception& e) {
+    VELK_LOG(log_, kLogError) << "Rocker host call failed: " << e.what()
+                              << " (the stop is sent again next cycle)";
+  } catch (...) {
+    VELK_LOG(log_, kLogError) << "Rocker host call failed (the stop is sent again next cycle)";
+  }
 }
 
 }  // namespace velk::zorv_comm

@@ -78,11 +78,18 @@ class RockerService {
   // seconds; 0 switches that check off. A slave so slow that its values are
   // always older than this cannot jog at all.
   void setInputTimeout(double seconds);
+  // The largest Cartesian speed a jog may command, m/s.
+  void setMaxSpeed(double speed);
+  // Stick values of a larger magnitude are implausible: nothing starts on
+  // them, a jog ends, and the stick must be seen centred again.
+  void setStickLimit(int limit);
   // Records the firmware version in the package file; true when the file
   // holds it afterwards.
   bool updateConfig(const std::string& version);
 
   // The cycle's first step: power and registration, then getRockerData().
+  // Like motion(), it lets nothing the host throws out: the exception is
+  // logged and a jog in progress ends.
   void updateRockerData();
   // Takes the joystick values, drives the lights, handles the buttons.
   void getRockerData();
@@ -103,9 +110,10 @@ class RockerService {
   void motion();
   // Starts, keeps or stops the jog from the stick values of two cycles.
   void decisionFullView();
-  // Ends an active jog with the stop command. For the host's thread, once
-  // the task thread has been stopped and joined.
-  void haltJog();
+  // Ends an active jog with the stop command, or sends a stop still
+  // pending once more. For the host's thread, once the task thread has been
+  // stopped and joined.
+  void haltJog() noexcept;
 
   // What the service shows of itself, for simulators and tests.
   bool rockerOn() const { return rocker_on_; }
@@ -116,6 +124,12 @@ class RockerService {
   const ValueMap& previousValues() const { return previous_values_; }
 
  private:
+  void takeJoystickData();
+  void decideMotion();
+  template <class Step>
+  void guarded(Step step);
+  void hostCallFailed(const char* what);
+  void logQuietly(const char* what) noexcept;
   void powerOnJoystick(common_interface::RobotInterface& robot);
   void resetValues();
   // Counts consecutive error cycles, switching jogging off past the limit;
@@ -140,8 +154,10 @@ class RockerService {
   void setOutput(const char* name, uint16_t value);
 
   void startJog();
-  void sendSpeedCommand(common_interface::RobotInterface& robot);
-  void stopJog();
+  // False when the host gave nothing usable to compute the command from.
+  bool sendSpeedCommand(common_interface::RobotInterface& robot);
+  // The stop steps: "Rocker stop", its cause, the stop command.
+  void stopJog(JogStopCause cause, const std::string& detail);
   void sendStop();
   // Stops a running jog from outside the decision (joystick lost or switched
   // off): a jog must never outlive the joystick that started it.
@@ -179,6 +195,9 @@ class RockerService {
   // This cycle's stick values were read cleanly and are young enough to
   // start a jog on.
   bool stick_fresh_;
+  // A stop command was due and has not returned yet (the host threw, or
+  // there was no robot to send it to).
+  bool stop_pending_;
   // The last stick values a fresh cycle took before this one: a push is
   // a growth from them (the previous values, unless cycles in between
   // were not fresh).
