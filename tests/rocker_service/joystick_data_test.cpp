@@ -152,7 +152,9 @@ TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
     kModeLeft,
     kFreedrive,
     kRuntimeStatus,
-    kSafetyMode
+    kSafetyMode,
+    kImplausibleStick,
+    kHostThrows
   };
   const struct {
     const char* name;
@@ -170,6 +172,10 @@ TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
       {"freedrive", Way::kFreedrive, "Rocker stop"},
       {"runtime status leaves 6", Way::kRuntimeStatus, "Rocker stop"},
       {"safety mode leaves 1", Way::kSafetyMode, "Rocker stop"},
+      {"stick beyond stick_limit", Way::kImplausibleStick,
+       "Rocker implausible stick value: get_x is 32767, beyond stick_limit 2000"},
+      {"a host query throws every cycle", Way::kHostThrows,
+       "Rocker host call failed: simulated host failure in getStatus"},
   };
   // One joystick for every way: each ends with a fresh jog for the next.
   JoystickBench bench;
@@ -183,6 +189,7 @@ TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
     const std::size_t starts = bench.rig.count("speedLine");
     const int stop_logs = bench.rig.log.count(kLogInfo, "Rocker stop");
     const int logged = bench.rig.log.countContaining(way.logged);
+    const int causes = bench.rig.log.countContaining("Rocker stop cause: ");
     ASSERT_TRUE(bench.rig.service.moving());
     // A growth the decision would take for a fresh push if it saw it twice.
     bench.setStickX(320);
@@ -233,23 +240,34 @@ TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
       case Way::kSafetyMode:
         robot.setSafetyModeType(2);
         break;
+      case Way::kImplausibleStick:
+        bench.setStickX(32767);  // a railed axis
+        break;
+      case Way::kHostThrows:
+        robot.failCall("getStatus", -1);
+        break;
     }
     bench.cycle();
     EXPECT_EQ(bench.rig.count("stopLine"), stops + 1) << "one stop";
     EXPECT_EQ(bench.rig.log.count(kLogInfo, "Rocker stop"), stop_logs + 1);
+    EXPECT_EQ(bench.rig.log.countContaining("Rocker stop cause: "), causes + 1);
     EXPECT_GT(bench.rig.log.countContaining(way.logged), logged);
     EXPECT_FALSE(bench.rig.service.moving());
     for (int i = 0; i < 3; ++i) bench.cycle();
     EXPECT_EQ(bench.rig.count("stopLine"), stops + 1) << "and never a second one";
 
-    // Conditions back, the stick still pushed: nothing starts again.
+    // Conditions back, the stick still pushed: nothing starts again, not
+    // even on a nudge, until the stick has been centred.
+    const int held_back = bench.rig.log.countContaining("Rocker start held back");
     bench.rig.service.setInputTimeout(RockerService::kDefaultInputTimeout);
     bench.slave.clearFaults();
+    robot.failCall("getStatus", 0);
     robot.setRobotModeType(sim::kRobotModeRunning);
     robot.setFreedriveEnabled(false);
     robot.setRuntimeStatus(sim::kRuntimeIdle);
     robot.setSafetyModeType(1);
     bench.powerOn();
+    bench.setStickX(320);
     bench.setCoil(JoystickMap::kPowerButtonCoil, false, "get_button_0");
     bench.setCoil(JoystickMap::kSpeedButtonCoil, false, "get_button_1");
     if (way.way == Way::kErrorCycles) {
@@ -259,7 +277,12 @@ TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
     }
     bench.switchOn();
     for (int i = 0; i < 3; ++i) bench.cycle();
+    for (int x : {340, 340}) {
+      bench.setStickX(x);
+      bench.cycle();
+    }
     EXPECT_EQ(bench.rig.count("speedLine"), starts);
+    EXPECT_GT(bench.rig.log.countContaining("Rocker start held back"), held_back);
     // A fresh push from the centre does.
     for (int x : {0, 290, 300}) {
       bench.setStickX(x);
@@ -267,6 +290,44 @@ TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
     }
     EXPECT_EQ(bench.rig.count("speedLine"), starts + 1);
   }
+}
+
+// A jog counts as ended only once stopLine has returned; nothing the host
+// throws leaves the service.
+TEST(JoystickJogEndTest, AStopTheHostThrowsOnIsSentAgainUntilItReturns) {
+  JoystickBench bench;
+  bench.powerOn();
+  bench.switchOn();
+  bench.jogAt(300);
+  bench.rig.robot.failCall("stopLine", 2);
+  bench.setStickX(200);  // released
+  bench.cycle();
+  EXPECT_EQ(bench.rig.log.count(kLogError,
+                                "Rocker host call failed: simulated host failure in "
+                                "stopLine"),
+            1);
+  bench.setStickX(220);
+  bench.cycle();  // throws again
+  EXPECT_EQ(bench.rig.count("stopLine"), 0u);
+  bench.cycle();
+  EXPECT_EQ(bench.rig.count("stopLine"), 1u) << "sent again until it went out";
+  bench.setStickX(240);
+  bench.cycle();
+  EXPECT_EQ(bench.rig.count("stopLine"), 1u);
+  EXPECT_EQ(bench.rig.count("speedLine"), 1u) << "no start on a stick held through the stop";
+
+  for (int x : {0, 290, 300}) {
+    bench.setStickX(x);
+    bench.cycle();
+  }
+  ASSERT_EQ(bench.rig.count("speedLine"), 2u);
+  bench.rig.robot.failCall("stopLine", -1);
+  EXPECT_NO_THROW(bench.rig.service.haltJog());
+  EXPECT_EQ(bench.rig.log.countContaining("Rocker stop failed at shutdown: simulated host failure"),
+            1);
+  bench.rig.robot.failCall("stopLine", 0);
+  bench.rig.service.haltJog();
+  EXPECT_EQ(bench.rig.count("stopLine"), 2u) << "tried once more, and it went out";
 }
 
 // The decision starts only on values the joystick delivered, from a stick

@@ -506,10 +506,12 @@ void RockerService::guarded(Step step) {
   }
 }
 
-// A host call threw: whatever the cycle was doing is abandoned, and a jog
-// in progress ends, since nothing may be seeing its release any more.
+// A host call threw: whatever the cycle was doing is abandoned, a jog in
+// progress ends, since nothing may be seeing its release any more, and the
+// next one waits for the stick to be centred.
 void RockerService::hostCallFailed(const char* what) {
   VELK_LOG(log_, kLogError) << "Rocker host call failed: " << what;
+  watchdog_.requireCentre();
   try {
     endActiveJog(JogStopCause::kHostFault);
   } catch (const std::exception& e) {
