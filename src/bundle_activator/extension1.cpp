@@ -104,6 +104,14 @@ void Extension1::logSummary(const StartOptions& o) const {
   VELK_LOG(log_, velk::kLogInfo) << "Rocker input_timeout:" << o.input_timeout;
   VELK_LOG(log_, velk::kLogInfo) << "Rocker max_speed:" << o.max_speed
                                  << " stick_limit:" << o.stick_limit;
+  if (o.jog_axes != 6) return;
+  VELK_LOG(log_, velk::kLogInfo) << "Rocker jog_axes:6 max_angular_speed:" << o.max_angular_speed;
+  if (o.ori_velc == StartOptions::kDefaultOriVelc) {
+    VELK_LOG(log_, velk::kLogWarning)
+        << "Rocker jog_axes is 6 with ori_velc at its default " << o.ori_velc
+        << " rad/s: the tool will turn very slowly (about 0.3 degrees a second at full "
+           "deflection); set ori_velc, e.g. 0.3";
+  }
 }
 
 // The service is fully configured before the task that uses it is added and
@@ -118,6 +126,8 @@ void Extension1::startRockerService(const StartOptions& o, const std::string& pa
   service->setInputTimeout(o.input_timeout);
   service->setMaxSpeed(o.max_speed);
   service->setStickLimit(o.stick_limit);
+  service->setJogAxes(o.jog_axes);
+  service->setMaxAngularSpeed(o.max_angular_speed);
   service_ = service;
   std::function<void()> motionTask = [service] {
     service->updateRockerData();

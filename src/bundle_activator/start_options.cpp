@@ -1,5 +1,6 @@
 #include "bundle_activator/start_options.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -48,6 +49,8 @@ const std::vector<StartOptions::Key>& StartOptions::keys() {
       {"input_timeout", value_t::floating, &StartOptions::input_timeout, 0},
       {"max_speed", value_t::floating, &StartOptions::max_speed, 0, HUGE_VAL, true},
       {"stick_limit", value_t::integer, &StartOptions::stick_limit, 1, INT16_MAX},
+      {"jog_axes", value_t::integer, &StartOptions::jog_axes, 3, 6, false, {3, 6}},
+      {"max_angular_speed", value_t::floating, &StartOptions::max_angular_speed, 0, HUGE_VAL, true},
   };
   return all;
 }
@@ -74,6 +77,7 @@ StartOptions StartOptions::parse(const std::string& text) {
 }
 
 bool StartOptions::Key::allows(double value) const {
+  if (!choices.empty()) return std::find(choices.begin(), choices.end(), value) != choices.end();
   return std::isfinite(value) && (low_excluded ? value > low : value >= low) && value <= high;
 }
 

@@ -23,6 +23,8 @@ struct StartOptions {
     double low = -HUGE_VAL;
     double high = HUGE_VAL;
     bool low_excluded = false;
+    // When not empty, the only values allowed.
+    std::vector<double> choices = {};
 
     bool allows(double value) const;
   };
@@ -35,13 +37,15 @@ struct StartOptions {
   static constexpr double kDefaultInputTimeout = 0.3;
   static constexpr double kDefaultMaxSpeed = 0.25;
   static constexpr int kDefaultStickLimit = 2000;
+  static constexpr double kDefaultOriVelc = 0.005;
+  static constexpr double kDefaultMaxAngularSpeed = 0.5;
 
   double cycle = kDefaultCycle;
   std::string device_info = "/dev/ttyUSB0,115200,N,8,1";
   int tool_x = 1;
   int tool_y = 2;
   int tool_z = 3;
-  double ori_velc = 0.005;
+  double ori_velc = kDefaultOriVelc;
   double acc = 1.0;
   int debug = 0;
   double rotation = 0.0;
@@ -59,6 +63,10 @@ struct StartOptions {
   // A stick value whose magnitude exceeds this is implausible (a railed or
   // broken axis): nothing starts on it and a jog ends.
   int stick_limit = kDefaultStickLimit;
+  // 3: a jog translates the tool; 6: the rotation axes turn it as well.
+  int jog_axes = 3;
+  // The largest angular speed a six-axis jog may command, rad/s.
+  double max_angular_speed = kDefaultMaxAngularSpeed;
 
   // Top-level keys of the text the extension does not read, until screened.
   std::vector<std::string> unknown_keys;

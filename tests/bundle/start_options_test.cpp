@@ -127,6 +127,9 @@ TEST(StartOptionsTest, ScreenReplacesValuesOutOfRangeAndNamesUnknownKeys) {
       {"stick_limit = 0", "Rocker stick_limit out of range, using the default 2000 instead of: 0"},
       {"stick_limit = 40000",
        "Rocker stick_limit out of range, using the default 2000 instead of: 40000"},
+      {"jog_axes = 4", "Rocker jog_axes out of range, using the default 3 instead of: 4"},
+      {"max_angular_speed = -1.0",
+       "Rocker max_angular_speed out of range, using the default 0.5 instead of: -1"},
       {"pose_speed_fats = 0.2", "Rocker unknown start option: pose_speed_fats (ignored)"},
   };
   for (const auto& row : rows) {
@@ -136,7 +139,8 @@ TEST(StartOptionsTest, ScreenReplacesValuesOutOfRangeAndNamesUnknownKeys) {
     EXPECT_TRUE(o.screen().empty()) << "screened values are in range";
   }
   StartOptions fine = StartOptions::parse(
-      "cycle = 0.1\nrotation = -6.28\nmax_speed = 1.0\nstick_limit = 32767\ninput_timeout = 0.0\n");
+      "cycle = 0.1\nrotation = -6.28\nmax_speed = 1.0\nstick_limit = 32767\ninput_timeout = 0.0\n"
+      "jog_axes = 6\n");
   EXPECT_TRUE(fine.screen().empty());
   EXPECT_EQ(fine.stick_limit, 32767);
 }

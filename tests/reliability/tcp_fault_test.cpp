@@ -99,6 +99,32 @@ TEST_F(TcpFaultTest, RailedAxisNeverStartsAJog) {
             1);
 }
 
+// Six-axis jogging through the loaded bundle: a twist of rz turns the tool
+// about z until the release, and one stop ends the turn.
+TEST_F(TcpFaultTest, SixAxisTwistTurnsTheToolUntilTheRelease) {
+  rig_.start(tcpInfo(joystick_.port()), "jog_axes = 6\nori_velc = 0.3\n");
+  ASSERT_TRUE(rig_.switchJoggingOn(joystick_)) << rig_.logSince(0);
+  const int reads = joystick_.requestCount(MODBUS_FC_READ_INPUT_REGISTERS);
+  ASSERT_TRUE(joystick_.waitForRequests(MODBUS_FC_READ_INPUT_REGISTERS, reads + 2, 5000ms));
+  joystick_.setInputRegister(JoystickMap::kFirstAxisRegister + 5, 500);  // rz
+  ASSERT_TRUE(waitFor([&] { return rig_.speedCommands() == 1; }, 5000ms)) << rig_.logSince(0);
+  const auto args = rig_.robot().callsNamed("speedLine").at(0).args;
+  EXPECT_EQ((std::vector<double>(args.begin(), args.begin() + 5)),
+            (std::vector<double>{0, 0, 0, 0, 0}));
+  EXPECT_NEAR(args[5], 0.15, 1e-9) << "0.5 of full deflection at ori_velc 0.3 rad/s";
+  const double yaw = rig_.robot().toolPose()[5];
+  rig_.robot().advance(1.0);
+  EXPECT_GT(rig_.robot().toolPose()[5], yaw + 0.1) << "the tool turned about z";
+  joystick_.setInputRegister(JoystickMap::kFirstAxisRegister + 5, 0);
+  ASSERT_TRUE(waitFor([&] { return rig_.stopCommands() == 1; }, 5000ms));
+  rig_.robot().advance(1.0);
+  EXPECT_TRUE(rig_.robot().steady());
+  const double stopped_at = rig_.robot().toolPose()[5];
+  rig_.robot().advance(1.0);
+  EXPECT_EQ(rig_.robot().toolPose()[5], stopped_at) << "and stopped turning";
+  EXPECT_EQ(rig_.speedCommands(), 1);
+}
+
 TEST_F(TcpFaultTest, ConnectionDroppedAtRestNeverMovesTheRobot) {
   rig_.start(tcpInfo(joystick_.port()));
   ASSERT_TRUE(rig_.switchJoggingOn(joystick_)) << rig_.logSince(0);

@@ -148,5 +148,76 @@ TEST(JogCommandTest, SpeedIsBoundedAndTheHostsPosesScreened) {
   }
 }
 
+// With six axes the rotation axes turn the tool about the joystick's frame,
+// expressed in the base frame, at ori_velc scaled with the speed mode.
+TEST(JogCommandTest, SixAxesTurnTheToolAboutTheJoysticksFrame) {
+  const double pi = std::acos(-1.0);
+  const std::vector<double> level = {0.4, 0, 0.3, 0, 0, 0};
+  const std::vector<double> upside_down = {0.4, 0, 0.3, pi, 0, 0};
+  const struct {
+    const char* name;
+    int axes[3];
+    std::vector<double> tool;
+    std::array<int, 6> stick;
+    double pose_speed;
+    std::vector<double> speed;
+  } cases[] = {
+      {"pure rz push", {1, 2, 3}, level, {0, 0, 0, 0, 0, 500}, 0.1, {0, 0, 0, 0, 0, 0.15}},
+      {"tool turned about x",
+       {1, 2, 3},
+       upside_down,
+       {0, 0, 0, 0, 0, 500},
+       0.1,
+       {0, 0, 0, 0, 0, -0.15}},
+      {"mixed push, small deflections ignored",
+       {1, 2, 3},
+       level,
+       {400, 150, 0, 0, 150, -500},
+       0.1,
+       {0.04, 0, 0, 0, 0, -0.15}},
+      {"axes swapped and negated",
+       {2, -1, 3},
+       level,
+       {0, 0, 0, 500, 0, 0},
+       0.1,
+       {0, 0, 0, 0, -0.15, 0}},
+      {"slow mode turns slower in the same ratio",
+       {1, 2, 3},
+       level,
+       {0, 0, 0, 0, 0, 500},
+       0.01,
+       {0, 0, 0, 0, 0, 0.015}},
+      {"bounded by max_angular_speed",
+       {1, 2, 3},
+       level,
+       {0, 0, 0, 0, 0, 32767},
+       0.1,
+       {0, 0, 0, 0, 0, 0.5}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::LogCapture log;
+    sim::SimulatedRobot robot;
+    JogCommand command(log.callback());
+    command.setAxis(c.axes[0], c.axes[1], c.axes[2]);
+    command.setJogAxes(6);
+    command.setOrientationSpeed(0.3, 0.1);
+    const auto speed =
+        command.speedFor(*robot.api()->getMath(), c.tool, stick(c.stick), c.pose_speed);
+    ASSERT_TRUE(speed);
+    for (int i = 0; i < 6; ++i) EXPECT_NEAR((*speed)[i], c.speed[i], 1e-9) << "component " << i;
+  }
+  test::LogCapture log;
+  sim::SimulatedRobot robot;
+  JogCommand three_axes(log.callback());
+  three_axes.setAxis(1, 2, 3);
+  three_axes.setOrientationSpeed(0.3, 0.1);
+  const auto speed =
+      three_axes.speedFor(*robot.api()->getMath(), level, stick({400, 0, 0, 0, 0, 500}), 0.1);
+  ASSERT_TRUE(speed);
+  EXPECT_EQ((std::vector<double>(speed->begin() + 3, speed->end())), (std::vector<double>{0, 0, 0}))
+      << "three axes never turn";
+}
+
 }  // namespace
 }  // namespace velk::zorv_comm

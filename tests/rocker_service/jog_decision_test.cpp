@@ -22,7 +22,8 @@ Axes x(int value) { return {value, 0, 0, 0, 0, 0}; }
 // The decision fed one fresh frame per cycle, the values shifted the way
 // the service's data step shifts them.
 struct DecisionDriver {
-  DecisionDriver() : decision(log.callback(), clock.clock()) {
+  explicit DecisionDriver(std::size_t watched_axes = 3) : decision(log.callback(), clock.clock()) {
+    decision.setWatchedAxes(watched_axes);
     for (const auto& entry : RockerSignalTable::entries()) current[entry.name] = 0;
     previous = reference = current;
     clock.advanceMs(1000);
@@ -54,6 +55,7 @@ TEST(JogDecisionTest, StartsOnlyAfterAPushThatSettlesAboveTheDeflection) {
     int start_frame;  // -1: none
     bool fresh = true;
     bool centre_seen = true;
+    std::size_t watched = 3;
   } cases[] = {
       {"push below deflection, then settle above", {x(150), x(380), x(400)}, 2},
       {"jump is not steady, settling starts", {x(400), x(410)}, 1},
@@ -65,10 +67,16 @@ TEST(JogDecisionTest, StartsOnlyAfterAPushThatSettlesAboveTheDeflection) {
       {"rotation axes alone never arm", {{0, 0, 0, 500, 0, 0}, {0, 0, 0, 500, 0, 0}}, -1},
       {"values not delivered never arm", {x(300), x(300), x(310)}, -1, false},
       {"not centred since required", {x(300), x(300), x(310)}, -1, true, false},
+      {"six axes: a rotation axis alone arms and starts",
+       {{0, 0, 0, 0, 0, -500}, {0, 0, 0, 0, 0, -500}},
+       1,
+       true,
+       true,
+       6},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    DecisionDriver d;
+    DecisionDriver d(c.watched);
     for (std::size_t i = 0; i < c.frames.size(); ++i) {
       const JogVerdict verdict = d.step(c.frames[i], c.fresh, c.centre_seen);
       const bool starts = static_cast<int>(i) == c.start_frame;
@@ -87,6 +95,7 @@ TEST(JogDecisionTest, EverySignOfReleaseStopsTheJogOnceWithItsCause) {
     std::vector<Axes> frames;
     std::string message;
     JogStopCause cause;
+    std::size_t watched = 3;
   } cases[] = {
       {"fast drop",
        x(500),
@@ -105,8 +114,23 @@ TEST(JogDecisionTest, EverySignOfReleaseStopsTheJogOnceWithItsCause) {
        JogStopCause::kSlowRelease},
       {"eased back to rest just off the centre", x(250), easing,
        "摇杆回到中心附近检测停止 get_x 100 get_y: 0 get_z: 0", JogStopCause::kNearCentre},
-      {"sign reversal on y beyond 100", {0, 400, 0, 0, 0, 0}, {{0, -400, 0, 0, 0, 0}},
-       "符号变反检测停止 get_y -400 : 400", JogStopCause::kSignReversed},
+      {"sign reversal on y beyond 100",
+       {0, 400, 0, 0, 0, 0},
+       {{0, -400, 0, 0, 0, 0}},
+       "符号变反检测停止 get_y -400 : 400",
+       JogStopCause::kSignReversed},
+      {"six axes: fast drop on rz",
+       {0, 0, 0, 0, 0, 500},
+       {{0, 0, 0, 0, 0, 420}},
+       "摇杆反方向变化大于50 直接停止 get_x 0 :0 get_y: 0 :0 get_z: 0 :0",
+       JogStopCause::kFastDrop,
+       6},
+      {"six axes: sign reversal on rx",
+       {0, 0, 0, 400, 0, 0},
+       {{0, 0, 0, -400, 0, 0}},
+       "符号变反检测停止 get_rx -400 : 400",
+       JogStopCause::kSignReversed,
+       6},
       {"sign reversal on x",
        x(300),
        {x(-300)},
@@ -115,7 +139,7 @@ TEST(JogDecisionTest, EverySignOfReleaseStopsTheJogOnceWithItsCause) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    DecisionDriver d;
+    DecisionDriver d(c.watched);
     d.step(c.start);
     ASSERT_EQ(d.step(c.start).action, Action::kStart);
     JogVerdict verdict;

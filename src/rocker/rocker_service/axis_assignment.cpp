@@ -10,6 +10,12 @@ const char* AxisAssignment::axisName() const {
   return RockerSignalTable::kZ;
 }
 
+const char* AxisAssignment::rotationAxisName() const {
+  if (magnitudeIs(1)) return RockerSignalTable::kRx;
+  if (magnitudeIs(2)) return RockerSignalTable::kRy;
+  return RockerSignalTable::kRz;
+}
+
 std::string AxisAssignment::label() const {
   std::string text = value_ > 0 ? "" : "-";
   if (magnitudeIs(1)) return text + "X";

@@ -13,6 +13,9 @@ class AxisAssignment {
 
   // The stick signal the component is read from.
   const char* axisName() const;
+  // The rotation axis that goes with it in six-axis jogging (get_x with
+  // get_rx, and so on).
+  const char* rotationAxisName() const;
   // 1 or -1.
   int sign() const { return value_ > 0 ? 1 : -1; }
   // "X", "-Y", ... as the setting is reported to the operator.

@@ -43,16 +43,29 @@ std::optional<std::vector<double>> JogCommand::speedFor(common_interface::Math& 
   // Only the joystick frame's orientation matters: the stick gives a
   // direction, not a place.
   std::fill(base_t_rocker.begin(), base_t_rocker.begin() + 3, 0.0);
-  const std::vector<double> rocker = stickVector(stick);
+  std::vector<double> rocker = stickVector(stick);
   const std::vector<double> output = math.poseTrans(base_t_rocker, rocker);
   if (!isPose(output, "poseTrans")) return std::nullopt;
-  std::vector<double> speed(kPoseSize);
-  for (std::size_t i = 0; i < kPoseSize; ++i) speed[i] = output[i] * pose_speed;
-  logFrames(tool_pose, end_t_rocker, base_t_rocker, rocker, speed);
-  std::vector<double> command = {speed[0], speed[1], speed[2], 0, 0, 0};
-  if (!isPose(command, "speed command")) return std::nullopt;
-  bound(command);
-  return command;
+  std::vector<double> products(kPoseSize);
+  for (std::size_t i = 0; i < kPoseSize; ++i) products[i] = output[i] * pose_speed;
+  std::vector<double> speed = {products[0], products[1], products[2], 0, 0, 0};
+  if (six_axes_) {
+    // The turn is a direction like the stick's push: the joystick frame's
+    // rotation carries it into the base frame.
+    const std::vector<double> turn = turnVector(stick);
+    const std::vector<double> turned = math.poseTrans(base_t_rocker, turn);
+    if (!isPose(turned, "poseTrans")) return std::nullopt;
+    const double ori_speed = pose_speed_fast_ > 0 ? ori_velc_ * pose_speed / pose_speed_fast_ : 0;
+    for (std::size_t i = 0; i < 3; ++i) {
+      rocker[i + 3] = turn[i];
+      speed[i + 3] = turned[i] * ori_speed;
+    }
+  }
+  logFrames(tool_pose, end_t_rocker, base_t_rocker, rocker, products);
+  if (!isPose(speed, "speed command")) return std::nullopt;
+  boundPart(speed, 0, max_speed_, "speed", "max_speed", "m/s");
+  boundPart(speed, 3, max_angular_speed_, "angular speed", "max_angular_speed", "rad/s");
+  return speed;
 }
 
 std::vector<double> JogCommand::stickVector(const StickChecks::ValueMap& stick) const {
@@ -61,16 +74,32 @@ std::vector<double> JogCommand::stickVector(const StickChecks::ValueMap& stick) 
                             << "axis3:" << third.axisName();
   VELK_LOG(log_, kLogDebug) << "axis1_symbol:" << first.sign() << "axis2_symbol:" << second.sign()
                             << "axis3_symbol:" << third.sign();
-  const auto component = [&stick](const AxisAssignment& axis) {
-    return static_cast<double>(StickChecks::valueOf(stick, axis.axisName())) * axis.sign() /
-           kAxisScale;
-  };
   // A small third deflection is taken as unintended: operators push the
-  // stick sideways and press down a little without meaning to.
-  const bool third_in_dead_band =
-      StickChecks::magnitudeOf(stick, third.axisName()) < kThirdAxisDeadBand;
-  return {
-      component(first), component(second), third_in_dead_band ? 0.0 : component(third), 0, 0, 0};
+  // stick sideways and press down a little without meaning to. With six
+  // axes every small deflection is, so that only the axes the operator
+  // meant move the tool.
+  return {component(stick, first.axisName(), first.sign(), six_axes_),
+          component(stick, second.axisName(), second.sign(), six_axes_),
+          component(stick, third.axisName(), third.sign(), true),
+          0,
+          0,
+          0};
+}
+
+std::vector<double> JogCommand::turnVector(const StickChecks::ValueMap& stick) const {
+  const AxisAssignment first(axis_x_), second(axis_y_), third(axis_z_);
+  return {component(stick, first.rotationAxisName(), first.sign(), true),
+          component(stick, second.rotationAxisName(), second.sign(), true),
+          component(stick, third.rotationAxisName(), third.sign(), true),
+          0,
+          0,
+          0};
+}
+
+double JogCommand::component(const StickChecks::ValueMap& stick, const char* axis, int sign,
+                             bool dead_band) {
+  if (dead_band && StickChecks::magnitudeOf(stick, axis) < kThirdAxisDeadBand) return 0.0;
+  return static_cast<double>(StickChecks::valueOf(stick, axis)) * sign / kAxisScale;
 }
 
 bool JogCommand::isPose(const std::vector<double>& pose, const char* source) const {
@@ -87,14 +116,18 @@ bool JogCommand::isPose(const std::vector<double>& pose, const char* source) con
   return false;
 }
 
-void JogCommand::bound(std::vector<double>& command) const {
-  const double speed =
-      std::sqrt(command[0] * command[0] + command[1] * command[1] + command[2] * command[2]);
-  if (speed <= max_speed_) return;
-  const double scale = max_speed_ / speed;
-  for (std::size_t i = 0; i < 3; ++i) command[i] *= scale;
-  VELK_LOG(log_, kLogWarning) << "Rocker speed " << speed << " m/s is above max_speed "
-                              << max_speed_ << " m/s: scaled down to " << max_speed_ << " m/s";
+// Scales the three values from `first` down to `limit`, keeping their
+// direction.
+void JogCommand::boundPart(std::vector<double>& command, std::size_t first, double limit,
+                           const char* name, const char* key, const char* unit) const {
+  const double norm =
+      std::sqrt(command[first] * command[first] + command[first + 1] * command[first + 1] +
+                command[first + 2] * command[first + 2]);
+  if (norm <= limit) return;
+  for (std::size_t i = first; i < first + 3; ++i) command[i] *= limit / norm;
+  VELK_LOG(log_, kLogWarning) << "Rocker " << name << " " << norm << " " << unit << " is above "
+                              << key << " " << limit << " " << unit << ": scaled down to " << limit
+                              << " " << unit;
 }
 
 void JogCommand::logFrames(const std::vector<double>& base_t_flange,

@@ -27,9 +27,21 @@ class JogCommand {
   // Which stick axis, with which sign, feeds each jog component.
   void setAxis(int x, int y, int z);
   static constexpr double kDefaultMaxSpeed = 0.25;
+  static constexpr double kDefaultMaxAngularSpeed = 0.5;
 
   // The largest Cartesian speed a jog may command, m/s.
   void setMaxSpeed(double speed) { max_speed_ = speed; }
+  // The largest angular speed a six-axis jog may command, rad/s.
+  void setMaxAngularSpeed(double speed) { max_angular_speed_ = speed; }
+  // 3: the stick translates the tool; 6: rx, ry and rz turn it as well.
+  void setJogAxes(int axes) { six_axes_ = axes == 6; }
+  // The angular speed at full deflection in the fast mode, and the fast
+  // pose speed it goes with: a slower pose speed slows the turn in the same
+  // ratio.
+  void setOrientationSpeed(double ori_velc, double pose_speed_fast) {
+    ori_velc_ = ori_velc;
+    pose_speed_fast_ = pose_speed_fast;
+  }
   // Rotation of the joystick about the tool's z axis, radians.
   void setRotation(double angle) { rotation_angle_ = angle; }
 
@@ -44,8 +56,14 @@ class JogCommand {
 
  private:
   std::vector<double> stickVector(const StickChecks::ValueMap& stick) const;
+  // The stick's turn in the joystick's frame, rad/s per unit of angular
+  // speed: zero unless six axes are jogged.
+  std::vector<double> turnVector(const StickChecks::ValueMap& stick) const;
+  static double component(const StickChecks::ValueMap& stick, const char* axis, int sign,
+                          bool dead_band);
+  void boundPart(std::vector<double>& command, std::size_t first, double limit, const char* name,
+                 const char* key, const char* unit) const;
   bool isPose(const std::vector<double>& pose, const char* source) const;
-  void bound(std::vector<double>& command) const;
   void logFrames(const std::vector<double>& base_t_flange, const std::vector<double>& end_t_rocker,
                  const std::vector<double>& base_t_rocker, const std::vector<double>& rocker,
                  const std::vector<double>& speed) const;
@@ -56,6 +74,10 @@ class JogCommand {
   int axis_z_ = 0;
   double rotation_angle_ = 0;
   double max_speed_ = kDefaultMaxSpeed;
+  double max_angular_speed_ = kDefaultMaxAngularSpeed;
+  bool six_axes_ = false;
+  double ori_velc_ = 0;
+  double pose_speed_fast_ = 0;
 };
 
 }  // namespace velk::zorv_comm

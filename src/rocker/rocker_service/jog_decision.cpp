@@ -114,10 +114,12 @@ bool JogDecision::signReversalSeen(const JogFrame& frame, JogVerdict& verdict) {
   return true;
 }
 
-// y and z flipped from beyond the near-centre limit on one side to beyond
+// An axis flipped from beyond the near-centre limit on one side to beyond
 // it on the other.
 bool JogDecision::linearReversalSeen(const JogFrame& frame, JogVerdict& verdict) {
-  for (const char* axis : {Table::kY, Table::kZ}) {
+  // y and z, and with six axes watched rx, ry and rz; x has its own test.
+  for (std::size_t i = 1; i < watched_axes_; ++i) {
+    const char* axis = Table::axes()[i];
     const int current = signedValue(frame.current, axis);
     const int previous = signedValue(frame.previous, axis);
     const bool flipped = (current > kNearCentreLimit && previous < -kNearCentreLimit) ||
@@ -131,7 +133,7 @@ bool JogDecision::linearReversalSeen(const JogFrame& frame, JogVerdict& verdict)
 }
 
 // A release that comes to rest just off the centre: no drop above 15 and
-// not every axis inside +-9, yet nothing is deflected any more.
+// not every axis inside +-9, yet no watched axis is deflected any more.
 bool JogDecision::nearCentreSeen(const JogFrame& frame, JogVerdict& verdict) {
   if (anyLinearAxisAbove(frame, &JogDecision::magnitude, kNearCentreLimit)) return false;
   VELK_LOG(log_, kLogInfo) << "摇杆回到中心附近检测停止"
@@ -139,7 +141,8 @@ bool JogDecision::nearCentreSeen(const JogFrame& frame, JogVerdict& verdict) {
                            << " get_y: " << StickChecks::magnitudeOf(frame.current, Table::kY)
                            << " get_z: " << StickChecks::magnitudeOf(frame.current, Table::kZ);
   stop(verdict, JogStopCause::kNearCentre,
-       "x, y and z within " + std::to_string(kNearCentreLimit) + " of 0");
+       std::string(watched_axes_ == 6 ? "all six axes" : "x, y and z") + " within " +
+           std::to_string(kNearCentreLimit) + " of 0");
   return true;
 }
 
@@ -177,14 +180,16 @@ void JogDecision::checkStart(const JogFrame& frame) {
 }
 
 bool JogDecision::anyLinearAxisAbove(const JogFrame& frame,
-                                     int (*measure)(const JogFrame&, const char*), int threshold) {
+                                     int (*measure)(const JogFrame&, const char*),
+                                     int threshold) const {
   return firstLinearAxisAbove(frame, measure, threshold) != nullptr;
 }
 
 const char* JogDecision::firstLinearAxisAbove(const JogFrame& frame,
                                               int (*measure)(const JogFrame&, const char*),
-                                              int threshold) {
-  for (const char* axis : Table::linearAxes()) {
+                                              int threshold) const {
+  for (std::size_t i = 0; i < watched_axes_; ++i) {
+    const char* axis = Table::axes()[i];
     if (measure(frame, axis) > threshold) return axis;
   }
   return nullptr;

@@ -76,6 +76,9 @@ class JogDecision {
   // any case.
   bool endJog();
   void disarm() { armed_ = false; }
+  // 3: the push, start and release tests watch x, y and z (the rotation
+  // axes count only for steadiness and the centre); 6: all six axes.
+  void setWatchedAxes(std::size_t count) { watched_axes_ = count == 6 ? 6 : 3; }
 
   bool moving() const { return moving_; }
   bool armed() const { return armed_; }
@@ -96,11 +99,12 @@ class JogDecision {
   static int growth(const JogFrame& frame, const char* axis);
   static int drop(const JogFrame& frame, const char* axis);
   static int magnitude(const JogFrame& frame, const char* axis);
-  static bool anyLinearAxisAbove(const JogFrame& frame,
-                                 int (*measure)(const JogFrame&, const char*), int threshold);
-  static const char* firstLinearAxisAbove(const JogFrame& frame,
-                                          int (*measure)(const JogFrame&, const char*),
-                                          int threshold);
+  // Over the watched axes, in the order x, y, z (rx, ry, rz).
+  bool anyLinearAxisAbove(const JogFrame& frame, int (*measure)(const JogFrame&, const char*),
+                          int threshold) const;
+  const char* firstLinearAxisAbove(const JogFrame& frame,
+                                   int (*measure)(const JogFrame&, const char*),
+                                   int threshold) const;
 
   LogCallback log_;
   RockerClock clock_;
@@ -109,6 +113,7 @@ class JogDecision {
   int reversal_count_ = 0;
   ChangeDetector motion_request_;
   const char* sign_watch_axis_;
+  std::size_t watched_axes_ = 3;
   timespec stop_time_{};
   timespec start_time_{};
 };

@@ -127,6 +127,7 @@ void RockerService::setProperty(double pose_speed_fast, double pose_speed_slow, 
   ori_velc_ = ori_velc;
   acc_ = acc;
   command_.setRotation(rotation);
+  command_.setOrientationSpeed(ori_velc, pose_speed_fast);
   pose_speed_ = pose_speed_fast_;
   VELK_LOG(log_, kLogInfo) << "Rocker teach pose velc:" << pose_speed_
                            << " origin velc:" << ori_velc_ << " acc:" << acc_
@@ -151,6 +152,13 @@ void RockerService::setInputTimeout(double seconds) { watchdog_.setInputTimeout(
 void RockerService::setMaxSpeed(double speed) { command_.setMaxSpeed(speed); }
 
 void RockerService::setStickLimit(int limit) { watchdog_.setStickLimit(limit); }
+
+void RockerService::setJogAxes(int axes) {
+  decision_.setWatchedAxes(axes == 6 ? 6 : 3);
+  command_.setJogAxes(axes);
+}
+
+void RockerService::setMaxAngularSpeed(double speed) { command_.setMaxAngularSpeed(speed); }
 
 bool RockerService::updateConfig(const std::string& version) {
   return PackageFile(log_, config_path_).recordFirmwareVersion(version);

@@ -83,6 +83,11 @@ class RockerService {
   // Stick values of a larger magnitude are implausible: nothing starts on
   // them, a jog ends, and the stick must be seen centred again.
   void setStickLimit(int limit);
+  // 3: the stick translates the tool; 6: rx, ry and rz turn it as well, at
+  // ori_velc (rad/s at full deflection, scaled with the speed mode).
+  void setJogAxes(int axes);
+  // The largest angular speed a six-axis jog may command, rad/s.
+  void setMaxAngularSpeed(double speed);
   // Records the firmware version in the package file; true when the file
   // holds it afterwards.
   bool updateConfig(const std::string& version);
