@@ -103,7 +103,8 @@ void Extension1::logSummary(const StartOptions& o) const {
                                  << " debug:" << o.debug << "  rotation_angle:" << o.rotation;
   VELK_LOG(log_, velk::kLogInfo) << "Rocker input_timeout:" << o.input_timeout;
   VELK_LOG(log_, velk::kLogInfo) << "Rocker max_speed:" << o.max_speed
-                                 << " stick_limit:" << o.stick_limit;
+                                 << " stick_limit:" << o.stick_limit
+                                 << " stick_rate:" << o.stick_rate;
   if (o.jog_axes != 6) return;
   VELK_LOG(log_, velk::kLogInfo) << "Rocker jog_axes:6 max_angular_speed:" << o.max_angular_speed;
   if (o.ori_velc == StartOptions::kDefaultOriVelc) {
@@ -127,6 +128,7 @@ void Extension1::startRockerService(const StartOptions& o, const std::string& pa
   service->setMaxSpeed(o.max_speed);
   service->setStickLimit(o.stick_limit);
   service->setJogAxes(o.jog_axes);
+  service->setStickRate(o.stick_rate);
   service->setMaxAngularSpeed(o.max_angular_speed);
   service_ = service;
   std::function<void()> motionTask = [service] {

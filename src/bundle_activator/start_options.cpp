@@ -26,6 +26,7 @@ T lookUp(const toml::value& config, const char* key, T fallback) {
 double microseconds(double seconds) { return seconds * 1000000.0; }
 
 constexpr double kMaxCycle = 0.1;
+constexpr std::size_t kUnknownKeysNamed = 10;
 constexpr double kTwoPi = 2 * 3.14159265358979323846;
 
 }  // namespace
@@ -51,6 +52,7 @@ const std::vector<StartOptions::Key>& StartOptions::keys() {
       {"stick_limit", value_t::integer, &StartOptions::stick_limit, 1, INT16_MAX},
       {"jog_axes", value_t::integer, &StartOptions::jog_axes, 3, 6, false, {3, 6}},
       {"max_angular_speed", value_t::floating, &StartOptions::max_angular_speed, 0, HUGE_VAL, true},
+      {"stick_rate", value_t::integer, &StartOptions::stick_rate, 10, 50},
   };
   return all;
 }
@@ -83,8 +85,14 @@ bool StartOptions::Key::allows(double value) const {
 
 std::vector<std::string> StartOptions::screen() {
   std::vector<std::string> warnings;
-  for (const std::string& name : unknown_keys) {
-    warnings.push_back("Rocker unknown start option: " + name + " (ignored)");
+  // Named one by one up to a point: a text of thousands of stray keys must
+  // not flood the host's log.
+  for (std::size_t i = 0; i < unknown_keys.size() && i < kUnknownKeysNamed; ++i) {
+    warnings.push_back("Rocker unknown start option: " + unknown_keys[i] + " (ignored)");
+  }
+  if (unknown_keys.size() > kUnknownKeysNamed) {
+    warnings.push_back("Rocker unknown start options: " +
+                       std::to_string(unknown_keys.size() - kUnknownKeysNamed) + " more (ignored)");
   }
   unknown_keys.clear();
   const StartOptions defaults;

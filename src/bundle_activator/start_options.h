@@ -67,6 +67,9 @@ struct StartOptions {
   int jog_axes = 3;
   // The largest angular speed a six-axis jog may command, rad/s.
   double max_angular_speed = kDefaultMaxAngularSpeed;
+  // How often the six stick axes are read, Hz; everything else is read at
+  // 10 Hz.
+  int stick_rate = 10;
 
   // Top-level keys of the text the extension does not read, until screened.
   std::vector<std::string> unknown_keys;

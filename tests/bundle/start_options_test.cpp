@@ -128,6 +128,7 @@ TEST(StartOptionsTest, ScreenReplacesValuesOutOfRangeAndNamesUnknownKeys) {
       {"stick_limit = 40000",
        "Rocker stick_limit out of range, using the default 2000 instead of: 40000"},
       {"jog_axes = 4", "Rocker jog_axes out of range, using the default 3 instead of: 4"},
+      {"stick_rate = 60", "Rocker stick_rate out of range, using the default 10 instead of: 60"},
       {"max_angular_speed = -1.0",
        "Rocker max_angular_speed out of range, using the default 0.5 instead of: -1"},
       {"pose_speed_fats = 0.2", "Rocker unknown start option: pose_speed_fats (ignored)"},

@@ -119,6 +119,8 @@ TEST(StartOptionsInputTest, HugeOptionsAreReadInBoundedTime) {
             << " bytes of options: " << millisecondsOf(took) << " ms" << std::endl;
   // Parsing is CPU-bound, so the sanitizers' slowdown counts in full here.
   EXPECT_LE(took, Clock::duration(kSanitized ? 20s : 4s));
+  EXPECT_EQ(log.countContaining("Rocker unknown start option: "), 10) << "no flood";
+  EXPECT_EQ(log.countContaining("Rocker unknown start options: 19990 more (ignored)"), 1);
 }
 
 // Nesting is legal TOML, but the parser descends one level of the stack per

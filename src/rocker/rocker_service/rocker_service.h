@@ -88,6 +88,9 @@ class RockerService {
   void setJogAxes(int axes);
   // The largest angular speed a six-axis jog may command, rad/s.
   void setMaxAngularSpeed(double speed);
+  // How often the six stick axes are read, Hz, from their next
+  // registration; the other signals stay at the registry's 10 Hz.
+  void setStickRate(int hertz) { stick_rate_ = hertz; }
   // Records the firmware version in the package file; true when the file
   // holds it afterwards.
   bool updateConfig(const std::string& version);
@@ -203,6 +206,7 @@ class RockerService {
   // A stop command was due and has not returned yet (the host threw, or
   // there was no robot to send it to).
   bool stop_pending_;
+  int stick_rate_;
   // The last stick values a fresh cycle took before this one: a push is
   // a growth from them (the previous values, unless cycles in between
   // were not fresh).
