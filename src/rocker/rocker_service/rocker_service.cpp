@@ -39,6 +39,9 @@ constexpr int kDumpLimit = 3;
 // The update frequency the registry gives every signal it adds.
 constexpr int kRegistryRate = 10;
 
+constexpr const char* kHostCallFailed = "Rocker host call failed: ";
+constexpr const char* kShutdownFailed = "Rocker stop failed at shutdown: ";
+
 constexpr double kSpeedCommandTime = 100.0;
 constexpr double kStopDeceleration = 4.0;
 
@@ -66,6 +69,7 @@ RockerService::RockerService(std::shared_ptr<common_interface::ZorvApi> api, Log
       acc_(0),
       api_(std::move(api)),
       log_(std::move(log)),
+      guard_(log_),
       decision_(log_, RockerClock::completed(std::move(clock))),
       watchdog_(log_, nullptr),
       command_(log_),
@@ -90,22 +94,10 @@ RockerService::~RockerService() { haltJog(); }
 // One more try at a stop still pending, then the end of a jog in progress;
 // nothing the host throws gets out to it.
 void RockerService::haltJog() noexcept {
-  try {
+  guard_.attempt(kShutdownFailed, [this] {
     if (stop_pending_) sendStop();
     endActiveJog(JogStopCause::kShutdown);
-  } catch (const std::exception& e) {
-    logQuietly(e.what());
-  } catch (...) {
-    logQuietly("unknown exception");
-  }
-}
-
-void RockerService::logQuietly(const char* what) noexcept {
-  try {
-    VELK_LOG(log_, kLogError) << "Rocker stop failed at shutdown: " << what;
-  } catch (...) {
-    // Logging failed too; there is nobody left to tell.
-  }
+  });
 }
 
 void RockerService::enable() {
@@ -182,7 +174,8 @@ long long RockerService::currentTime() {
 }
 
 void RockerService::updateRockerData() {
-  guarded([this] { takeJoystickData(); });
+  guard_.run(
+      kHostCallFailed, [this] { takeJoystickData(); }, [this] { hostCallFailed(); });
 }
 
 void RockerService::takeJoystickData() {
@@ -439,7 +432,8 @@ bool RockerService::range(ValueMap a, ValueMap b, std::size_t n, int limit) {
 }
 
 void RockerService::motion() {
-  guarded([this] { decideMotion(); });
+  guard_.run(
+      kHostCallFailed, [this] { decideMotion(); }, [this] { hostCallFailed(); });
 }
 
 void RockerService::decideMotion() {
@@ -514,31 +508,13 @@ void RockerService::endActiveJog(JogStopCause cause) {
   if (decision_.endJog()) stopJog(cause, {});
 }
 
-template <class Step>
-void RockerService::guarded(Step step) {
-  try {
-    step();
-  } catch (const std::exception& e) {
-    hostCallFailed(e.what());
-  } catch (...) {
-    hostCallFailed("unknown exception");
-  }
-}
-
 // A host call threw: whatever the cycle was doing is abandoned, a jog in
 // progress ends, since nothing may be seeing its release any more, and the
-// next one waits for the stick to be centred.
-void RockerService::hostCallFailed(const char* what) {
-  VELK_LOG(log_, kLogError) << "Rocker host call failed: " << what;
+// next one waits for the stick to be centred. A stop that throws as well
+// stays pending and goes out again next cycle.
+void RockerService::hostCallFailed() {
   watchdog_.requireCentre();
-  try {
-    endActiveJog(JogStopCause::kHostFault);
-  } catch (const std::exception& e) {
-    VELK_LOG(log_, kLogError) << "Rocker host call failed: " << e.what()
-                              << " (the stop is sent again next cycle)";
-  } catch (...) {
-    VELK_LOG(log_, kLogError) << "Rocker host call failed (the stop is sent again next cycle)";
-  }
+  endActiveJog(JogStopCause::kHostFault);
 }
 
 }  // namespace velk::zorv_comm

@@ -9,6 +9,7 @@
 
 #include "common/log_callback.h"
 #include "rocker/rocker_service/change_detector.h"
+#include "rocker/rocker_service/host_call_guard.h"
 #include "rocker/rocker_service/indicator_light.h"
 #include "rocker/rocker_service/input_watchdog.h"
 #include "rocker/rocker_service/jog_command.h"
@@ -134,10 +135,7 @@ class RockerService {
  private:
   void takeJoystickData();
   void decideMotion();
-  template <class Step>
-  void guarded(Step step);
-  void hostCallFailed(const char* what);
-  void logQuietly(const char* what) noexcept;
+  void hostCallFailed();
   void powerOnJoystick(common_interface::RobotInterface& robot);
   void resetValues();
   // Counts consecutive error cycles, switching jogging off past the limit;
@@ -192,6 +190,7 @@ class RockerService {
   double acc_;
   std::shared_ptr<common_interface::ZorvApi> api_;
   LogCallback log_;
+  HostCallGuard guard_;
   std::string config_path_;
 
   // After the registry, so that they are gone before its poll thread ends.
