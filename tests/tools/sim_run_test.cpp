@@ -201,6 +201,32 @@ stick = "centre"
             std::string::npos);
 }
 
+// The six-axis scenario plays as scripted: the push only moves, the twist
+// only turns, and the tilt reversed in one read ends its jog.
+TEST(RockerSimOverTcp, SixAxisScenarioTurnsTheToolAsScripted) {
+  SimWorkspace space;
+  SimRun run;
+  run.process = SimProcess::run({ROCKER_SIM_EXECUTABLE, "--scenario", ROCKER_SIM_SIX_AXIS,
+                                 "--report", space.file("report.json"), "--log-level", "2"},
+                                space.path());
+  run.report = json::parse(std::ifstream(space.file("report.json")));
+  expectCompleted(run);
+  const json& jogs = run.report["jogs"];
+  ASSERT_EQ(jogs.size(), 4u) << run.process.out;
+  const auto turn = [&](std::size_t jog) {
+    const auto a = jogs[jog]["start_pose"].get<std::vector<double>>();
+    const auto b = jogs[jog]["end_pose"].get<std::vector<double>>();
+    return std::vector<double>{b.at(3) - a.at(3), b.at(4) - a.at(4), b.at(5) - a.at(5)};
+  };
+  EXPECT_NEAR(turn(0)[2], 0.0, 1e-9) << "a push does not turn the tool";
+  EXPECT_GT(moved(jogs[0])[0], 0.03);
+  EXPECT_GT(turn(1)[2], 0.1) << "the twist about z turned it";
+  EXPECT_NEAR(moved(jogs[1])[0], 0.0, 1e-9) << "and did not move it";
+  EXPECT_LT(turn(2)[2], -0.05) << "push and twist in one command";
+  EXPECT_GT(moved(jogs[2])[0], 0.03);
+  EXPECT_GT(turn(3)[0], 0.05) << "the tilt turned it about x until reversed";
+}
+
 const std::string kDropDuringJog = R"(
 [[step]]
 at = 0.5

@@ -34,8 +34,9 @@ struct StickKey {
   std::size_t axis;
   int sign;
 };
-constexpr StickKey kStickKeys[] = {{'w', 0, 1},  {'s', 0, -1}, {'d', 1, 1},
-                                   {'a', 1, -1}, {'r', 2, 1},  {'f', 2, -1}};
+constexpr StickKey kStickKeys[] = {{'w', 0, 1}, {'s', 0, -1}, {'d', 1, 1}, {'a', 1, -1},
+                                   {'r', 2, 1}, {'f', 2, -1}, {'i', 3, 1}, {'k', 3, -1},
+                                   {'l', 4, 1}, {'j', 4, -1}, {'u', 5, 1}, {'o', 5, -1}};
 
 }  // namespace
 
@@ -44,6 +45,7 @@ InteractiveSession::InteractiveSession(RunStage& stage) : stage_(stage) {}
 std::string InteractiveSession::keyHelp() {
   return "Interactive keys:\n"
          "  w/s  stick x + / -     d/a  stick y + / -     r/f  stick z + / -\n"
+         "  i/k  stick rx + / -    l/j  stick ry + / -    u/o  stick rz + / -\n"
          "       (lower case pushes half way, upper case all the way; the stick stays put)\n"
          "  space  centre the stick    p  power button    v  speed button\n"
          "  c  drop the joystick's connection for 2 s\n"

@@ -13,7 +13,7 @@ enum class StopCause {
   kFastRelease,  // the stick dropped by more than 50 in one read
   kSlowRelease,  // three smaller drops in a row
   kCentred,      // the stick back inside the centre
-  kReversal,     // x changed sign
+  kReversal,     // an axis changed sign
   kReadError,    // the joystick's data could not be read
   kJoggingOff,   // the power button switched jogging off
   kSpeedChange,  // the speed button was pressed during the jog

@@ -35,7 +35,7 @@ const CauseText kCauseTexts[] = {
     {"fast_release", "stick released (drop above 50)"},
     {"slow_release", "stick eased back (3 drops above 15)"},
     {"centred", "stick back in the centre"},
-    {"reversal", "x axis reversed"},
+    {"reversal", "stick reversed (an axis changed sign)"},
     {"read_error", "joystick data lost (read error)"},
     {"jogging_off", "jogging switched off (power button)"},
     {"speed_change", "speed button pressed"},

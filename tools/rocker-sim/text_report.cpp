@@ -1,5 +1,6 @@
 #include "rocker-sim/text_report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -14,6 +15,8 @@ namespace velk::rocker_sim {
 namespace {
 
 constexpr double kMm = 1000.0;
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kDegrees = 180.0 / kPi;
 
 std::string formatted(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
@@ -29,6 +32,18 @@ std::string formatted(const char* format, ...) {
 std::string triple(const std::vector<double>& v, double scale) {
   if (v.size() < 3) return formatted("%8s %8s %8s", "-", "-", "-");
   return formatted("%8.1f %8.1f %8.1f", v[0] * scale, v[1] * scale, v[2] * scale);
+}
+
+// The change of each orientation angle from `from` to `to`, wrapped into
+// -pi..pi so that a turn across the angle's seam reads as the small turn it
+// is.
+std::vector<double> angleChange(const std::vector<double>& from, const std::vector<double>& to) {
+  if (from.size() < 6 || to.size() < 6) return {};
+  std::vector<double> change(3);
+  for (std::size_t i = 0; i < 3; ++i) {
+    change[i] = std::remainder(to[i + 3] - from[i + 3], 2 * kPi);
+  }
+  return change;
 }
 
 std::vector<double> difference(const std::vector<double>& a, const std::vector<double>& b) {
@@ -51,7 +66,8 @@ std::string TextReport::render(const RunInfo& info, const RunRecord& record,
   out += "Run: " + (info.scenario.empty() ? std::string("interactive") : info.scenario) +
          ", joystick " + info.joystick_description + ", " + formatted("%.1f s", record.end) +
          "\n\n";
-  out += jogTable(jogs) + "\n" + lightTable(record) + "\n" + pathTable(record, jogs);
+  out +=
+      jogTable(jogs) + "\n" + turnTable(jogs) + lightTable(record) + "\n" + pathTable(record, jogs);
   if (info.package_content) {
     out += "\nPackage file " + info.package_file + ":\n" + *info.package_content + "\n";
   }
@@ -65,6 +81,23 @@ std::string TextReport::jogTable(const std::vector<Jog>& jogs) {
   for (const Jog& jog : jogs) out += jogRow(jog);
   if (jogs.empty()) out += "  (none)\n";
   return out;
+}
+
+// Only for runs whose jogs turned the tool (six-axis jogging).
+std::string TextReport::turnTable(const std::vector<Jog>& jogs) {
+  const bool turned = std::any_of(jogs.begin(), jogs.end(), [](const Jog& jog) {
+    return jog.speed.size() >= 6 && (jog.speed[3] != 0 || jog.speed[4] != 0 || jog.speed[5] != 0);
+  });
+  if (!turned) return "";
+  std::string out = "Turns\n";
+  out += formatted("%3s %26s %26s\n", "#", "turn rx,ry,rz (deg/s)", "turned rx,ry,rz (deg)");
+  for (const Jog& jog : jogs) {
+    const std::vector<double> rate(jog.speed.begin() + std::min<std::size_t>(3, jog.speed.size()),
+                                   jog.speed.end());
+    out += formatted("%3d %s %s\n", jog.number, triple(rate, kDegrees).c_str(),
+                     triple(angleChange(jog.start_pose, jog.end_pose), kDegrees).c_str());
+  }
+  return out + "\n";
 }
 
 std::string TextReport::jogRow(const Jog& jog) {

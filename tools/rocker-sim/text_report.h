@@ -19,6 +19,7 @@ class TextReport {
  private:
   static std::string jogTable(const std::vector<Jog>& jogs);
   static std::string jogRow(const Jog& jog);
+  static std::string turnTable(const std::vector<Jog>& jogs);
   static std::string lightTable(const RunRecord& record);
   static std::string pathTable(const RunRecord& record, const std::vector<Jog>& jogs);
   static double travelled(const RunRecord& record);
