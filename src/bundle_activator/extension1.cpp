@@ -27,11 +27,6 @@ using velk::common_interface::ZorvApi;
 using velk::zorv_comm::RockerService;
 using velk::zorv_comm::StartOptions;
 
-// The start options live apart from the service they configure; their
-// default must be the one the service assumes without them.
-static_assert(StartOptions::kDefaultInputTimeout == RockerService::kDefaultInputTimeout,
-              "input_timeout defaults differ");
-
 // The service the host drives: it owns the periodic thread, whose motion
 // task owns the rocker service.
 class Extension1 : public velk::common_interface::ZorvControlExtension {

@@ -6,6 +6,9 @@
 #include <variant>
 #include <vector>
 
+#include "rocker/rocker_service/input_watchdog.h"
+#include "rocker/rocker_service/jog_command.h"
+
 namespace velk::zorv_comm {
 
 // The extension's start options, read from the TOML text the host passes to
@@ -34,11 +37,12 @@ struct StartOptions {
   static const Key* find(const std::string& name);
 
   static constexpr double kDefaultCycle = 0.01;
-  static constexpr double kDefaultInputTimeout = 0.3;
-  static constexpr double kDefaultMaxSpeed = 0.25;
-  static constexpr int kDefaultStickLimit = 2000;
+  // The service's own defaults: the same without the options.
+  static constexpr double kDefaultInputTimeout = zorv_comm::InputWatchdog::kDefaultInputTimeout;
+  static constexpr double kDefaultMaxSpeed = zorv_comm::JogCommand::kDefaultMaxSpeed;
+  static constexpr int kDefaultStickLimit = zorv_comm::InputWatchdog::kDefaultStickLimit;
   static constexpr double kDefaultOriVelc = 0.005;
-  static constexpr double kDefaultMaxAngularSpeed = 0.5;
+  static constexpr double kDefaultMaxAngularSpeed = zorv_comm::JogCommand::kDefaultMaxAngularSpeed;
 
   double cycle = kDefaultCycle;
   std::string device_info = "/dev/ttyUSB0,115200,N,8,1";
