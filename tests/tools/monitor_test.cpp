@@ -93,6 +93,7 @@ TEST(RockerSimMonitor, ADeviceThatNeverAnswersEndsWithAFailure) {
   EXPECT_EQ(result.status, 1) << result.out << result.err;
   EXPECT_TRUE(contains(result.out, "no answer from 127.0.0.1," + std::to_string(port) + " yet"))
       << result.out;
+  EXPECT_TRUE(contains(result.out, "device not connected: Connection refused")) << result.out;
   EXPECT_TRUE(contains(result.err, "never answered")) << result.err;
 }
 
