@@ -6,6 +6,27 @@
 # bundle is installed, and scripts/package.sh builds it beforehand.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
+# The installed bundle is stripped (cmake/StripBundle.cmake), its debug
+# information kept in <build>/debug/librocker.so.debug, and the resources
+# appended again after stripping, which drops them; the built file stays
+# whole. Runs after the bundle's own install rule, which comes first in the
+# tree.
+find_program(ROCKER_OBJCOPY_EXECUTABLE objcopy REQUIRED)
+find_program(ROCKER_STRIP_EXECUTABLE strip REQUIRED)
+install(CODE "
+  set(_dir \"${ROCKER_EXTENSION_DIR}\")
+  if(NOT IS_ABSOLUTE \"\${_dir}\")
+    set(_dir \"\${CMAKE_INSTALL_PREFIX}/\${_dir}\")
+  endif()
+  set(ROCKER_INSTALLED_BUNDLE \"\$ENV{DESTDIR}\${_dir}/$<TARGET_FILE_NAME:rocker>\")
+  set(ROCKER_DEBUG_FILE \"${PROJECT_BINARY_DIR}/debug/$<TARGET_FILE_NAME:rocker>.debug\")
+  set(ROCKER_RESOURCES_ZIP \"$<TARGET_FILE_DIR:rocker>/rocker_resources/resources.zip\")
+  set(ROCKER_OBJCOPY \"${ROCKER_OBJCOPY_EXECUTABLE}\")
+  set(ROCKER_STRIP \"${ROCKER_STRIP_EXECUTABLE}\")
+  set(ROCKER_ZIP \"${ROCKER_ZIP_EXECUTABLE}\")
+  include(\"${PROJECT_SOURCE_DIR}/cmake/StripBundle.cmake\")
+")
+
 # Offered only for a bundle built against the stock framework: one built
 # against the stand-in cannot be loaded by any host.
 if(NOT ROCKER_FRAMEWORK MATCHES "^stock ")

@@ -1,4 +1,4 @@
-# Run at install time (install(CODE) in src/bundle_activator): strips the
+# Run at install time (install(CODE) in cmake/Packaging.cmake): strips the
 # installed bundle, keeps its debug information in a separate file, and
 # appends the bundle's resources again, since stripping drops the ZIP that
 # holds its manifest and without a manifest no framework loads it.
@@ -15,6 +15,11 @@ function(rocker_run)
   endif()
 endfunction()
 
+foreach(_input ROCKER_INSTALLED_BUNDLE ROCKER_RESOURCES_ZIP)
+  if(NOT EXISTS "${${_input}}")
+    message(FATAL_ERROR "rocker: ${${_input}} is missing; build the bundle before installing")
+  endif()
+endforeach()
 get_filename_component(_debug_dir "${ROCKER_DEBUG_FILE}" DIRECTORY)
 get_filename_component(_debug_name "${ROCKER_DEBUG_FILE}" NAME)
 file(MAKE_DIRECTORY "${_debug_dir}")

@@ -77,8 +77,12 @@ library="$scratch/${installed#./}"
 # Stripped, with a link to its debug information, which stays beside the
 # package; the manifest appended after stripping is checked by loading the
 # library below.
-file -L "$library" | grep -q ", stripped" || fail "the installed library is not stripped"
-readelf -S "$library" | grep -q .gnu_debuglink || fail "the installed library has no debug link"
+# Read whole before grep looks at them: grep -q leaving early would fail
+# the pipe under pipefail.
+kind="$(file -L "$library")"
+sections="$(readelf -S "$library")"
+grep -q ", stripped" <<<"$kind" || fail "the installed library is not stripped: $kind"
+grep -q "\.gnu_debuglink" <<<"$sections" || fail "the installed library has no debug link"
 cp "$build/debug/librocker.so.debug" "$out/" ||
   fail "the debug information of the installed library is missing"
 unzip -l "$library" rocker/manifest.json >/dev/null 2>&1 ||
