@@ -1,14 +1,15 @@
 // The device-info parser on arbitrary text. Besides crashes and undefined
 // behaviour it checks what callers rely on: the form follows from the number
 // of non-empty comma-separated fields alone, the device name is the one the
-// device table is keyed by, and fields the text does not supply keep the
-// caller's defaults.
+// device table is keyed by, fields the text does not supply keep the
+// caller's defaults, and the screen in front of the registry takes any text.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "communication/modbus_wrapper/device_info_screen.h"
 #include "communication/modbus_wrapper/device_parameters.h"
 #include "communication/modbus_wrapper/modbus_wrapper_impl.h"
 #include "fuzz_check.h"
@@ -16,6 +17,7 @@
 namespace {
 
 using rocker_fuzz::require;
+using velk::zorv_control::DeviceInfoScreen;
 using velk::zorv_control::DeviceParameters;
 using velk::zorv_control::ModbusWrapperImpl;
 
@@ -73,5 +75,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     require(p.device_name == p.serial_path, "device name = serial path");
     checkSerialFields(fields, p);
   }
+  // The screen takes any text too, and counts the fields as the parser does;
+  // a text without any is never let through.
+  require(ModbusWrapperImpl::parseWithDefaults(text).field_count == static_cast<int>(fields.size()),
+          "the screen's field count to be the parser's");
+  require(!fields.empty() || DeviceInfoScreen::problem(text).has_value(),
+          "a text without fields to be refused");
   return 0;
 }

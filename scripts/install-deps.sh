@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libzip-dev
   socat zip unzip binutils procps
   dpkg-dev file  # scripts/package.sh: dpkg-shlibdeps, and CPack's check for ELF files
+  lintian  # scripts/package.sh: the package check
 )
 
 missing=()

@@ -1,7 +1,8 @@
 // rocker-sim --monitor against the simulated joystick, in its line mode (standard
 // output not a terminal): what the device sends shows up as lines, a key on
-// standard input sets a light at the device, and a device that never
-// answers ends with a clear line and a failing exit status.
+// standard input sets a light at the device, a device that falls silent or
+// goes away is said to, and a device that never answers ends with a clear
+// line and a failing exit status.
 #include <gtest/gtest.h>
 #include <modbus/modbus.h>
 #include <netinet/in.h>
@@ -76,6 +77,30 @@ TEST(RockerSimMonitor, ShowsWhatAnRtuJoystickSends) {
   watchJoystick(SimulatedJoystick::Transport::kRtu);
 }
 
+// The joystick answers, falls silent, then is unplugged: the monitor says
+// each, marks the values stale and names the error the signals met.
+TEST(RockerSimMonitor, SaysWhenTheDeviceFallsSilentAndWhenItIsGone) {
+  SimulatedJoystick joystick(SimulatedJoystick::Transport::kTcp, std::chrono::seconds(60));
+  SimWorkspace space;
+  SimProcess::Result result;
+  const std::string device_info = joystick.deviceInfo();
+  std::thread run([&] { result = monitor(device_info, "7", "", space); });
+  joystick.slave()->waitForRequests(MODBUS_FC_READ_INPUT_REGISTERS, 1, std::chrono::seconds(4));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  joystick.setSilent(true);
+  std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+  joystick.unplug();
+  run.join();
+
+  ASSERT_EQ(result.status, 0) << result.out << result.err;
+  for (const char* line :
+       {"device answering", "device not answering since", "stale (older than 0.30 s): all signals",
+        "last error: error 6 (busy, or no reply in time)",
+        "device not connected: connection lost"}) {
+    EXPECT_TRUE(contains(result.out, line)) << line << "\n" << result.out;
+  }
+}
+
 TEST(RockerSimMonitor, ADeviceThatNeverAnswersEndsWithAFailure) {
   // A loopback port that nothing listens on.
   const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -93,6 +118,7 @@ TEST(RockerSimMonitor, ADeviceThatNeverAnswersEndsWithAFailure) {
   EXPECT_EQ(result.status, 1) << result.out << result.err;
   EXPECT_TRUE(contains(result.out, "no answer from 127.0.0.1," + std::to_string(port) + " yet"))
       << result.out;
+  EXPECT_TRUE(contains(result.out, "device not connected: Connection refused")) << result.out;
   EXPECT_TRUE(contains(result.err, "never answered")) << result.err;
 }
 

@@ -41,7 +41,7 @@ TEST(StartOptions, WithoutAFileTheScenarioAndDeviceInfoMakeTypedToml) {
 
 TEST(StartOptions, TheFileIsHandedOverAsWrittenAndWinsOverTheScenario) {
   rocker_sim_test::SimWorkspace space;
-  const std::string file_text = "# host configuration\nrotation = 0.25\n\n[extra]\nrotation = 9\n";
+  const std::string file_text = "# host configuration\nrotation = 0.25 # rad\n\n";
   const StartOptions options(space.write("options.toml", file_text));
   const std::string text =
       options.text("/dev/ttyS9,115200,N,8,1", table("rotation = 1.0\nacc = 2.0\n"));
@@ -77,8 +77,19 @@ TEST(StartOptions, StringsAreEscapedIntoValidToml) {
   EXPECT_EQ(parsed(options.text(awkward, table(""))).at("device_info").as_string().str, awkward);
 }
 
-TEST(StartOptions, AnUnreadableFileIsRefused) {
+TEST(StartOptions, AnUnreadableFileOrOneWithAnUnknownKeyIsRefused) {
   EXPECT_THROW(StartOptions("/no/such/options.toml"), InputError);
+  rocker_sim_test::SimWorkspace space;
+  for (const char* text : {"rotaton = 1.0\n", "cycle = 0.01\n[extra]\nrotation = 9\n"}) {
+    try {
+      StartOptions options(space.write("options.toml", text));
+      ADD_FAILURE() << "accepted: " << text;
+    } catch (const InputError& e) {
+      const std::string message = e.what();
+      EXPECT_NE(message.find("unknown start option"), std::string::npos) << message;
+      EXPECT_NE(message.find("options.toml"), std::string::npos) << message;
+    }
+  }
 }
 
 }  // namespace

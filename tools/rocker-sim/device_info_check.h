@@ -5,10 +5,11 @@
 
 namespace velk::rocker_sim {
 
-// Screens a device-info string before a joystick is polled with it. The
-// registry takes any text (a missing field keeps its default, a field
-// without digits reads as 0), which leaves a user with a device that simply
-// never answers; this names what is wrong instead.
+// Screens a device-info string before the monitor polls a joystick with it:
+// the registry's own screen, which refuses a text that can never name a
+// device, and then, since a user at the monitor has the joystick in hand,
+// a serial path that is not there (the bundle keeps trying one, as a USB
+// adapter may be plugged in later).
 class DeviceInfoCheck {
  public:
   // What is wrong with `device_info`, or nothing when it can name a device.

@@ -1,11 +1,14 @@
 #include "rocker-sim/joystick_monitor.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <set>
 #include <utility>
 #include <vector>
 
+#include "bundle_activator/start_options.h"
 #include "communication/modbus_wrapper/modbus_wrapper_impl.h"
+#include "rocker-sim/monitor_screen.h"
 #include "rocker/rocker_service/rocker_signal_table.h"
 
 namespace velk::rocker_sim {
@@ -14,16 +17,19 @@ namespace {
 
 using Table = zorv_comm::RockerSignalTable;
 
-constexpr int kLogWarning = 2;
 constexpr auto kRateWindow = std::chrono::seconds(2);
 constexpr int kIndicatorCodes = 5;
 
 }  // namespace
 
 JoystickMonitor::JoystickMonitor(const std::string& device_info, LogSink log)
-    : log_(std::move(log)), started_(MonitorReading::Clock::now()) {
+    : log_(std::move(log)),
+      started_(MonitorReading::Clock::now()),
+      device_name_(zorv_control::ModbusWrapperImpl::parseWithDefaults(device_info).device_name) {
   registry_ = std::make_shared<zorv_control::ModbusWrapperImpl>(
-      [this](int level, const char*, int, const std::string& message) { noteLog(level, message); });
+      [this](int level, const char*, int, const std::string& message) {
+        if (log_) log_(level, message);
+      });
   for (std::size_t index : Table::registrationOrder()) {
     const auto& entry = Table::entries()[index];
     registry_->modbusAddSignal(device_info, Table::kSlave, entry.address,
@@ -31,16 +37,8 @@ JoystickMonitor::JoystickMonitor(const std::string& device_info, LogSink log)
   }
 }
 
-// The registry goes first: its poll thread calls noteLog until it is joined.
+// The registry goes first: its poll thread logs through log_ until it is joined.
 JoystickMonitor::~JoystickMonitor() { registry_.reset(); }
-
-void JoystickMonitor::noteLog(int level, const std::string& message) {
-  if (level <= kLogWarning) {
-    std::lock_guard<std::mutex> lock(last_error_mutex_);
-    last_error_ = message;
-  }
-  if (log_) log_(level, message);
-}
 
 MonitorReading JoystickMonitor::read() {
   const auto names = registry_->modbusGetSignalNames();
@@ -50,20 +48,57 @@ MonitorReading JoystickMonitor::read() {
   MonitorReading reading;
   const auto now = MonitorReading::Clock::now();
   reading.t = std::chrono::duration<double>(now - started_).count();
+  reading.taken_at = now;
+  reading.input_timeout = zorv_comm::StartOptions::kDefaultInputTimeout;
+  MonitorReading::Clock::time_point newest;
   for (std::size_t i = 0;
        i < names.size() && i < values.size() && i < errors.size() && i < read_times.size(); ++i) {
     reading.signals[names[i]] = {values[i], errors[i], read_times[i]};
-    if (read_times[i] != MonitorReading::Clock::time_point()) reading.answered = true;
+    newest = std::max(newest, read_times[i]);
   }
+  if (newest != MonitorReading::Clock::time_point()) {
+    reading.answered = true;
+    reading.last_answer_t = std::chrono::duration<double>(newest - started_).count();
+  }
+  noteConnection(reading);
+  noteErrors(reading);
+  reading.last_error = last_error_;
   countNewReads(reading);
   while (!recent_reads_.empty() && now - recent_reads_.front() > kRateWindow) {
     recent_reads_.pop_front();
   }
   const double window = std::min(reading.t, std::chrono::duration<double>(kRateWindow).count());
   reading.reads_per_second = window > 0 ? static_cast<double>(recent_reads_.size()) / window : 0;
-  std::lock_guard<std::mutex> lock(last_error_mutex_);
-  reading.last_error = last_error_;
   return reading;
+}
+
+void JoystickMonitor::noteConnection(MonitorReading& reading) const {
+  // The monitor's own signals keep the device in the registry for as long
+  // as the monitor lives.
+  const zorv_control::ModbusDevice* device = registry_->getModbusDeviceByName(device_name_);
+  if (device == nullptr) return;
+  reading.connected = device->isConnected();
+  reading.connection_problem = device->connectionProblem();
+}
+
+// The last error seen on any signal: one that has just gone into error, or
+// into another one. Signals that fail together (a lost connection fails all
+// of them) make one error.
+void JoystickMonitor::noteErrors(const MonitorReading& reading) {
+  std::map<int, std::vector<std::string>> fresh;
+  for (const auto& [name, signal] : reading.signals) {
+    const int error = reading.inError(signal) ? signal.error : 0;
+    int& seen = errors_seen_[name];
+    if (error != 0 && error != seen) fresh[error].push_back(name);
+    seen = error;
+  }
+  if (fresh.empty()) return;
+  const auto& [error, names] = *fresh.begin();
+  char at[32];
+  std::snprintf(at, sizeof at, "%.2f", reading.t);
+  last_error_ = MonitorScreen::errorMeaning(error) + " on " +
+                (names.size() == 1 ? names.front() : std::to_string(names.size()) + " signals") +
+                " at " + at + " s";
 }
 
 // The signals of one group share the time of the read that brought them:

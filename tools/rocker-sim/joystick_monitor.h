@@ -6,7 +6,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "rocker-sim/monitor_reading.h"
@@ -42,13 +41,15 @@ class JoystickMonitor {
   int indicator() const { return indicator_; }
 
  private:
-  void noteLog(int level, const std::string& message);
   void countNewReads(const MonitorReading& reading);
+  void noteConnection(MonitorReading& reading) const;
+  void noteErrors(const MonitorReading& reading);
 
   LogSink log_;
   const MonitorReading::Clock::time_point started_;
-  std::mutex last_error_mutex_;
+  const std::string device_name_;
   std::string last_error_;
+  std::map<std::string, int> errors_seen_;
   std::shared_ptr<zorv_control::ModbusWrapperImpl> registry_;
   std::map<std::string, MonitorReading::Clock::time_point> seen_reads_;
   std::deque<MonitorReading::Clock::time_point> recent_reads_;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <map>
 
+#include "communication/modbus_dev/modbus_result.h"
 #include "rocker/rocker_service/indicator_code.h"
 #include "rocker/rocker_service/rocker_signal_table.h"
 #include "rocker/rocker_service/version_word.h"
@@ -26,10 +27,22 @@ std::string stamp(double t, const std::string& text) {
 
 std::string onOff(int value) { return value != 0 ? "on" : "off"; }
 
-std::string statusLine(const MonitorReading& reading) {
-  if (reading.answered) return "answering";
-  char buffer[80];
-  std::snprintf(buffer, sizeof buffer, "no answer from the device yet (%.1f s)", reading.t);
+// The signals whose values are stale, or "" when none is.
+std::string staleList(const MonitorReading& reading) {
+  std::string names;
+  std::size_t count = 0;
+  for (const auto& entry : reading.signals) {
+    if (!reading.stale(entry.first)) continue;
+    names += (names.empty() ? "" : " ") + entry.first;
+    ++count;
+  }
+  if (count > 1 && count == reading.signals.size()) return "all signals";
+  return names;
+}
+
+std::string seconds(double value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.2f s", value);
   return buffer;
 }
 
@@ -39,7 +52,7 @@ std::string axisRow(const MonitorReading& reading, std::size_t i) {
   char buffer[160];
   std::snprintf(buffer, sizeof buffer, "  %-3s %6d %s  %s\n", kAxisLabels[i], value,
                 MonitorScreen::bar(value).c_str(),
-                MonitorScreen::errorMeaning(reading.error(name)).c_str());
+                MonitorScreen::signalState(reading, name).c_str());
   return buffer;
 }
 
@@ -56,21 +69,35 @@ std::string MonitorScreen::bar(int value) {
 }
 
 std::string MonitorScreen::errorMeaning(int error) {
-  static const std::map<int, std::string> kMeanings = {
-      {0, "ok"},
-      {1, "illegal function"},
-      {2, "illegal data address, or not read yet"},
-      {3, "illegal data value, bad reply, or disconnected"},
-      {4, "slave failure"},
-      {5, "acknowledge"},
-      {6, "busy, or no reply in time"},
-      {-1, "no connection made"},
-      {-2, "not connected, or connection lost"},
-      {-4, "too many data"},
-  };
-  const auto found = kMeanings.find(error);
-  return "error " + std::to_string(error) + " (" +
-         (found == kMeanings.end() ? "unknown" : found->second) + ")";
+  if (error == zorv_control::kModbusOk) return "ok";
+  return "error " + std::to_string(error) + " (" + zorv_control::modbusResultText(error) + ")";
+}
+
+std::string MonitorScreen::deviceLine(const MonitorReading& r) {
+  if (!r.connected) {
+    if (!r.connection_problem.empty()) return "not connected: " + r.connection_problem;
+    return r.answered ? "not connected: connection lost, trying again"
+                      : "not connected yet (the first attempt comes about 1 s after the start)";
+  }
+  if (!r.answered) return "connected, no answer yet";
+  if (r.t - r.last_answer_t <= r.input_timeout) return "answering";
+  return "not answering since " + seconds(r.last_answer_t);
+}
+
+std::string MonitorScreen::errorState(const MonitorReading& reading, const std::string& name) {
+  const auto found = reading.signals.find(name);
+  if (found == reading.signals.end()) return "not polled";
+  if (found->second.error != 0 && !reading.inError(found->second)) return "not read yet";
+  return errorMeaning(found->second.error);
+}
+
+std::string MonitorScreen::signalState(const MonitorReading& reading, const std::string& name) {
+  std::string state = errorState(reading, name);
+  if (reading.stale(name)) {
+    const auto age = reading.taken_at - reading.signals.at(name).read_at;
+    state += ", STALE (" + seconds(std::chrono::duration<double>(age).count()) + " old)";
+  }
+  return state;
 }
 
 std::string MonitorScreen::versionText(int word, bool with_patch) {
@@ -87,7 +114,7 @@ std::string MonitorScreen::keyHelp() {
 std::string MonitorScreen::page(const std::string& device_info, const MonitorReading& reading,
                                 const Outputs& outputs) {
   std::string out = "rocker-sim monitor: " + device_info + "  (" + keyHelp() + ")\n";
-  out += "device: " + statusLine(reading) + "\n\n";
+  out += "device: " + deviceLine(reading) + "\n\n";
   out += "stick\n";
   for (std::size_t i = 0; i < Table::axes().size(); ++i) out += axisRow(reading, i);
   out += "\nbuttons  power " + std::string(reading.value(Table::kPowerButton) ? "PRESSED" : "up") +
@@ -103,20 +130,28 @@ std::string MonitorScreen::page(const std::string& device_info, const MonitorRea
   out += "signals\n";
   for (const auto& [name, signal] : reading.signals) {
     out += "  " + name + std::string(22 - std::min<std::size_t>(name.size(), 21), ' ') +
-           std::to_string(signal.value) + "  " + errorMeaning(signal.error) + "\n";
+           std::to_string(signal.value) + "  " + signalState(reading, name) + "\n";
   }
   char rate[64];
   std::snprintf(rate, sizeof rate, "%.1f", reading.reads_per_second);
   out += "\ntraffic  " + std::string(rate) + " group reads/s\n";
   out += "last error  " + (reading.last_error.empty() ? "none" : reading.last_error) + "\n";
+  out +=
+      "stale means older than the bundle's input_timeout, " + seconds(reading.input_timeout) + "\n";
   return out;
 }
 
 std::vector<std::string> MonitorScreen::changes(const MonitorReading& before,
                                                 const MonitorReading& now) {
   std::vector<std::string> lines;
-  if (now.answered != before.answered) {
-    lines.push_back(stamp(now.t, now.answered ? "device answering" : "device not answering"));
+  const std::string device = deviceLine(now);
+  const bool first = before.signals.empty();
+  if (first || device != deviceLine(before)) lines.push_back(stamp(now.t, "device " + device));
+  const std::string stale = staleList(now);
+  if (stale != staleList(before)) {
+    lines.push_back(stamp(
+        now.t, stale.empty() ? "no stale values"
+                             : "stale (older than " + seconds(now.input_timeout) + "): " + stale));
   }
   for (const auto& [name, signal] : now.signals) {
     const auto old = before.signals.find(name);
@@ -133,9 +168,9 @@ std::vector<std::string> MonitorScreen::changes(const MonitorReading& before,
       }
       lines.push_back(stamp(now.t, line));
     }
-    if (!known || old->second.error != signal.error) {
-      lines.push_back(stamp(now.t, name + " " + errorMeaning(signal.error)));
-    }
+    const std::string state = errorState(now, name);
+    if (!known || state != errorState(before, name))
+      lines.push_back(stamp(now.t, name + " " + state));
   }
   if (now.last_error != before.last_error && !now.last_error.empty()) {
     lines.push_back(stamp(now.t, "last error: " + now.last_error));

@@ -24,6 +24,12 @@ class MonitorScreen {
   static std::string keyHelp();
   // What an error state of a signal means.
   static std::string errorMeaning(int error);
+  // answering; not answering since T; not connected, with the reason.
+  static std::string deviceLine(const MonitorReading& reading);
+  // The signal's error state, "not read yet" while it waits for its first read.
+  static std::string errorState(const MonitorReading& reading, const std::string& name);
+  // errorState, marked when its value is stale.
+  static std::string signalState(const MonitorReading& reading, const std::string& name);
   // A bar for a stick value of about -1000 .. 1000.
   static std::string bar(int value);
   static std::string versionText(int word, bool with_patch);

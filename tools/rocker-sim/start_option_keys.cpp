@@ -53,13 +53,18 @@ std::string StartOptionKeys::known() {
   return names;
 }
 
+void StartOptionKeys::requireKnown(const toml::value& table) {
+  for (const auto& [key, value] : table.as_table()) {
+    if (typeOf(key)) continue;
+    throw InputError(toml::format_error("[error] unknown start option \"" + key + "\"", value,
+                                        "not an option of the extension", {"known: " + known()}));
+  }
+}
+
 void StartOptionKeys::requireValid(const toml::value& table) {
+  requireKnown(table);
   for (const auto& [key, value] : table.as_table()) {
     const auto wanted = typeOf(key);
-    if (!wanted) {
-      throw InputError(toml::format_error("[error] unknown start option \"" + key + "\"", value,
-                                          "not an option of the extension", {"known: " + known()}));
-    }
     if (key == kDeviceInfo) {
       throw InputError(toml::format_error(
           "[error] a scenario cannot set device_info", value, "chosen by rocker-sim",

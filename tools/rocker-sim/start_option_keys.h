@@ -23,6 +23,9 @@ class StartOptionKeys {
   // what is wrong, for an unknown key, a value of another type, or
   // device_info (which follows from --joystick and --device-info).
   static void requireValid(const toml::value& table);
+  // For any table of start options: throws InputError, with file, line and
+  // the known keys, for a key the extension does not read.
+  static void requireKnown(const toml::value& table);
   // For an options file, handed over as it is: one warning per known key
   // whose value the extension will not take.
   static std::vector<std::string> typeWarnings(const toml::value& table);

@@ -75,6 +75,8 @@ void StartOptions::readFile(const std::string& path) {
   } catch (const std::exception& e) {
     throw InputError(e.what());
   }
+  // A misspelt key would leave its option at the default without a word.
+  StartOptionKeys::requireKnown(file_table_);
   for (const auto& entry : file_table_.as_table()) file_keys_.insert(entry.first);
 }
 

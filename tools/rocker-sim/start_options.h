@@ -17,7 +17,8 @@ namespace velk::rocker_sim {
 // pointing at the joystick, unless the file sets it.
 class StartOptions {
  public:
-  // Throws InputError when the file cannot be read or is not valid TOML.
+  // Throws InputError when the file cannot be read, is not valid TOML or
+  // sets a key the extension does not read.
   explicit StartOptions(const std::string& file_path);
 
   std::string text(const std::string& device_info, const toml::value& scenario_options,

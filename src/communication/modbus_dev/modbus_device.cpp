@@ -11,6 +11,7 @@
 #include "common/co_aware_lock_guard.h"
 #include "common/log.h"
 #include "common/log_level.h"
+#include "communication/modbus_dev/modbus_result.h"
 
 namespace velk::zorv_control {
 
@@ -20,11 +21,6 @@ namespace {
 // small threshold rather than 0 to absorb the rounding of repeated subtraction.
 constexpr double kDueThreshold = 1e-6;
 constexpr double kRetryPeriod = 0.1;
-constexpr int kTooManyData = -4;
-constexpr int kLostConnection = -2;
-constexpr int kNoContext = -1;
-constexpr int kIllegalAddress = 2;
-constexpr int kBadReply = 3;
 constexpr int kHighestAddress = 0xFFFF;
 // Unit, function code and the largest PDU data libmodbus accepts.
 constexpr int kMinRawLength = 2;
@@ -53,6 +49,13 @@ bool isBadReply(int error) {
     default:
       return false;
   }
+}
+
+// libmodbus fails some calls without setting errno (a host that is not a
+// numeric IPv4 address, for one); "Success" would be a strange reason.
+std::string failureReason(int error) {
+  if (error == 0) return "refused by libmodbus without a reason (is the host a numeric address?)";
+  return modbus_strerror(error);
 }
 
 bool hasProtocolAddress(int address) { return address >= 0 && address <= kHighestAddress; }
@@ -167,10 +170,11 @@ int ModbusDevice::reconnect() {
 int ModbusDevice::connectTcp(const char* host, int port, int slave, int response_timeout_ms) {
   close();
   // libmodbus takes a null host as "any address", which a master must not dial.
+  errno = host != nullptr ? 0 : EINVAL;
   modbus_t* context = host != nullptr ? modbus_new_tcp(host, port) : nullptr;
   if (context == nullptr) {
-    VELK_LOG(log_, kLogError) << "create modbus new tcp failed !";
-    return kNoContext;
+    failConnect("create modbus new tcp failed !", failureReason(errno));
+    return kModbusNoContext;
   }
   return openContext(context, slave, response_timeout_ms);
 }
@@ -178,25 +182,33 @@ int ModbusDevice::connectTcp(const char* host, int port, int slave, int response
 int ModbusDevice::connectRtu(const char* serial_path, int baud, char parity, int data_bits,
                              int stop_bits, int slave, int response_timeout_ms) {
   close();
+  errno = serial_path != nullptr ? 0 : EINVAL;
   modbus_t* context = serial_path != nullptr
                           ? modbus_new_rtu(serial_path, baud, parity, data_bits, stop_bits)
                           : nullptr;
   if (context == nullptr) {
-    VELK_LOG(log_, kLogError) << "create modbus new rtu failed !";
-    return kNoContext;
+    failConnect("create modbus new rtu failed !", failureReason(errno));
+    return kModbusNoContext;
   }
   return openContext(context, slave, response_timeout_ms);
 }
 
 int ModbusDevice::openContext(modbus_t* context, int slave, int response_timeout_ms) {
+  errno = 0;
   if (modbus_set_slave(context, slave) == -1) {
+    const std::string reason =
+        "slave number " + std::to_string(slave) + ": " + failureReason(errno);
     modbus_free(context);
-    return kNoContext;
+    failConnect(nullptr, reason);
+    return kModbusNoContext;
   }
+  errno = 0;
   if (modbus_connect(context) == -1) {
+    const std::string reason = failureReason(errno);
     modbus_free(context);
     connected_ = false;
-    return kNoContext;
+    failConnect(nullptr, reason);
+    return kModbusNoContext;
   }
   modbus_set_response_timeout(context, static_cast<uint32_t>(response_timeout_ms / 1000),
                               static_cast<uint32_t>((response_timeout_ms % 1000) * 1000));
@@ -206,7 +218,33 @@ int ModbusDevice::openContext(modbus_t* context, int slave, int response_timeout
   replies_stale_ = false;
   context_ = context;
   connected_ = true;
+  setConnectionProblem("");
   return 0;
+}
+
+void ModbusDevice::failConnect(const char* creation_error, const std::string& reason) {
+  // Attempts repeat about once a second; the same failure said each time
+  // would bury everything else in the log. The connected message says when
+  // it is over.
+  if (connectionProblem() == reason) return;
+  setConnectionProblem(reason);
+  if (creation_error != nullptr) VELK_LOG(log_, kLogError) << creation_error;
+  VELK_LOG(log_, kLogWarning) << "Cannot connect to Modbus slave " << deviceLabel() << ": "
+                              << reason;
+}
+
+std::string ModbusDevice::deviceLabel() const {
+  return tcp_ ? host_ + ":" + std::to_string(port_) : serial_path_;
+}
+
+std::string ModbusDevice::connectionProblem() const {
+  std::lock_guard<std::mutex> lock(problem_mutex_);
+  return connection_problem_;
+}
+
+void ModbusDevice::setConnectionProblem(const std::string& reason) {
+  std::lock_guard<std::mutex> lock(problem_mutex_);
+  connection_problem_ = reason;
 }
 
 void ModbusDevice::close() {
@@ -252,12 +290,12 @@ int ModbusDevice::writeRegister(int addr, int value) {
 int ModbusDevice::runRead(int nb, const void* dest, const std::function<int()>& call) {
   if (context_ == nullptr) {
     VELK_LOG(log_, kLogError) << "modbus no init !";
-    return kNoContext;
+    return kModbusNoContext;
   }
   if (nb <= 0) return 0;
   if (dest == nullptr) {
     VELK_LOGF(log_, kLogError, "Modbus read of {} items has no destination buffer ", nb);
-    return kNoContext;
+    return kModbusNoContext;
   }
   return runConnected(call);
 }
@@ -265,13 +303,13 @@ int ModbusDevice::runRead(int nb, const void* dest, const std::function<int()>& 
 int ModbusDevice::runWrite(const std::function<int()>& call) {
   if (context_ == nullptr) {
     VELK_LOG(log_, kLogError) << "modbus no init !";
-    return kNoContext;
+    return kModbusNoContext;
   }
   return runConnected(call);
 }
 
 int ModbusDevice::runConnected(const std::function<int()>& call) {
-  if (!connected_) return kLostConnection;
+  if (!connected_) return kModbusNotConnected;
   if (replies_stale_) discardStaleReplies();
   if (call() != -1) return 0;
   return checkErrno();
@@ -298,36 +336,36 @@ int ModbusDevice::checkErrno() {
   if (isBadReply(error)) {
     // The rest of the frame, or the real answer, may still be on its way.
     replies_stale_ = true;
-    return kBadReply;
+    return kModbusBadValueOrReply;
   }
   switch (error) {
     case 0:
-      return 0;
+      return kModbusOk;
     case EMBXILFUN:
-      return 1;
+      return kModbusIllegalFunction;
     case EMBXILADD:
-      return 2;
+      return kModbusIllegalAddress;
     case EMBXILVAL:
-      return 3;
+      return kModbusBadValueOrReply;
     case EMBXSFAIL:
-      return 4;
+      return kModbusSlaveFailure;
     case EMBXACK:
-      return 5;
+      return kModbusAcknowledge;
     case EMBXSBUSY:
-      return 6;
+      return kModbusBusyOrTimeout;
     case ETIMEDOUT:
       replies_stale_ = true;
-      return 6;
+      return kModbusBusyOrTimeout;
     case EMBMDATA:
-      return kTooManyData;
+      return kModbusTooManyData;
     case EIO:
       connected_ = false;
-      return kLostConnection;
+      return kModbusNotConnected;
     default:
       VELK_LOGF(log_, kLogWarning, "Unkown errno({}): {}. Assume modbus unit disconnected", error,
                 modbus_strerror(error));
       connected_ = false;
-      return kLostConnection;
+      return kModbusNotConnected;
   }
 }
 
@@ -342,14 +380,14 @@ int ModbusDevice::addRawRequest(const std::vector<uint8_t>& request) {
 int ModbusDevice::sendRawRequest(const uint8_t* request, int length) {
   if (context_ == nullptr) {
     VELK_LOG(log_, kLogError) << "modbus no init !";
-    return kNoContext;
+    return kModbusNoContext;
   }
   // libmodbus would refuse these with EINVAL, which reads like a broken link;
   // a malformed request says nothing about the connection.
   if (request == nullptr || length < kMinRawLength || length > kMaxRawLength) {
     VELK_LOGF(log_, kLogError, "Raw Modbus request of {} bytes refused, it must hold {} to {} ",
               length, kMinRawLength, kMaxRawLength);
-    return kNoContext;
+    return kModbusNoContext;
   }
   if (replies_stale_) discardStaleReplies();
   if (modbus_send_raw_request(context_, request, length) == -1) return checkErrno();
@@ -397,8 +435,8 @@ void ModbusDevice::sendQueuedRawRequests() {
 
 int ModbusDevice::writeAllSignals(double /*elapsed*/) {
   if (!connected_) {
-    markAllSignals(kLostConnection);
-    return kNoContext;
+    markAllSignals(kModbusNotConnected);
+    return kModbusNoContext;
   }
   sendQueuedRawRequests();
   std::lock_guard<std::mutex> lock(signal_mutex_);
@@ -438,7 +476,7 @@ void ModbusDevice::markAllSignals(int32_t error_state) {
 // ------------------------------------------------------- signals and groups
 
 int ModbusDevice::addSignal(ModbusSignal* signal) {
-  if (signal == nullptr) return kNoContext;
+  if (signal == nullptr) return kModbusNoContext;
   common::CoAwareLockGuard groups(group_mutex_);
   common::CoAwareLockGuard signals(signal_mutex_);
   signals_[signal->name] = signal;
@@ -449,13 +487,13 @@ int ModbusDevice::addSignal(ModbusSignal* signal) {
 int ModbusDevice::deleteSignal(const std::string& name) {
   {
     common::CoAwareLockGuard signals(signal_mutex_);
-    if (signals_.erase(name) == 0) return kNoContext;
+    if (signals_.erase(name) == 0) return kModbusNoContext;
   }
   return refreshSignalsGroup();
 }
 
 int ModbusDevice::updateSignalFrequency(ModbusSignal* signal) {
-  if (signal == nullptr) return kNoContext;
+  if (signal == nullptr) return kModbusNoContext;
   return refreshSignalsGroup();
 }
 
@@ -512,7 +550,7 @@ void ModbusDevice::refuseAddress(const std::string& name, ModbusSignal& signal) 
   VELK_LOGF(log_, kLogError,
             "Modbus signal {} address {} is outside 0..65535; it is neither read nor written ",
             name, signal.address.load());
-  signal.error_state = kIllegalAddress;
+  signal.error_state = kModbusIllegalAddress;
 }
 
 void ModbusDevice::groupSignal(GroupMap& groups, ModbusSignal* signal, AddressType type,
@@ -543,8 +581,8 @@ void ModbusDevice::groupReset(GroupMap& groups) { groups.clear(); }
 
 int ModbusDevice::readAllSignals(double elapsed) {
   if (!connected_) {
-    markAllSignals(3);
-    return kNoContext;
+    markAllSignals(kModbusBadValueOrReply);
+    return kModbusNoContext;
   }
   std::lock_guard<std::mutex> groups(group_mutex_);
   readGroups<uint8_t, kBitGroupLimit>(
@@ -564,7 +602,7 @@ int ModbusDevice::readAllSignals(double elapsed) {
 template <typename T, std::size_t N>
 int ModbusDevice::readGroups(GroupMap& groups, std::function<int(int, int, T*)> read,
                              double elapsed) {
-  if (!read) return kNoContext;
+  if (!read) return kModbusNoContext;
   for (auto& [frequency, group] : groups) {
     group.countdown -= elapsed;
     if (group.countdown >= kDueThreshold) continue;
@@ -573,7 +611,7 @@ int ModbusDevice::readGroups(GroupMap& groups, std::function<int(int, int, T*)> 
     // A run longer than the buffer can only come from a caller's own map
     // built with a larger limit; reading it would overrun the buffer.
     const int result =
-        count <= static_cast<int>(N) ? read(group.start, count, buffer.data()) : kTooManyData;
+        count <= static_cast<int>(N) ? read(group.start, count, buffer.data()) : kModbusTooManyData;
     // The reply's arrival, as near as the poll thread knows it.
     const auto read_at = std::chrono::steady_clock::now();
     std::lock_guard<std::mutex> signals(signal_mutex_);
@@ -596,7 +634,7 @@ void ModbusDevice::distribute(const Group& group, int result,
     // More data than asked for spoils the whole reply; each address is then
     // read alone, so that only the addresses really at fault go into error.
     T element = result == 0 ? buffer[address - group.start] : T{};
-    const int outcome = result == kTooManyData ? read(address, 1, &element) : result;
+    const int outcome = result == kModbusTooManyData ? read(address, 1, &element) : result;
     if (outcome == 0) {
       const auto value = static_cast<uint16_t>(element);
       signal.value = value;

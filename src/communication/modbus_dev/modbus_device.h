@@ -13,6 +13,7 @@
 
 #include "common/log_callback.h"
 #include "communication/modbus_dev/address_type.h"
+#include "communication/modbus_dev/modbus_result.h"
 #include "communication/modbus_dev/modbus_signal.h"
 
 typedef struct _modbus modbus_t;
@@ -23,12 +24,13 @@ namespace velk::zorv_control {
 // signals attached to it, the read groups that fetch them in batches, and a
 // queue of raw requests.
 //
-// Result codes of every operation that talks to the slave:
-//   0 success; 1..6 Modbus exceptions (6 also: no reply in time);
-//   3 also invalid data in the reply; -1 no context / refused / not
-//   connected (passes); -2 not connected or connection just declared lost;
-//   -4 too many data (libmodbus 3.1 raises it for a request larger than a
-//   reply can carry; a reply with more data than asked comes back as 3).
+// Every operation that talks to the slave returns a ModbusResult code
+// (modbus_result.h). libmodbus 3.1 raises "too many data" for a request
+// larger than a reply can carry; a reply with more data than asked comes
+// back as a bad reply.
+//
+// A failed connection attempt logs one Warning with the reason, and again
+// only when the reason changes; connectionProblem() tells it meanwhile.
 //
 // Signal addresses must lie in 0..65535: libmodbus would send only the low
 // 16 bits, i.e. another address. A signal outside that range is logged, set
@@ -88,6 +90,9 @@ class ModbusDevice {
   int connectTcp(const char* host, int port, int slave, int response_timeout_ms);
   int connectRtu(const char* serial_path, int baud, char parity, int data_bits, int stop_bits,
                  int slave, int response_timeout_ms);
+  // Why the last connection attempt failed, as the system or libmodbus says
+  // it; empty before the first attempt and while connected. Any thread.
+  std::string connectionProblem() const;
 
   // Single requests. Bit reads fill one byte (0 or 1) per bit.
   int readBits(int addr, int nb, uint8_t* dest);
@@ -146,6 +151,10 @@ class ModbusDevice {
   int runConnected(const std::function<int()>& call);
   void discardStaleReplies();
   int openContext(modbus_t* context, int slave, int response_timeout_ms);
+  // creation_error: the message for a context libmodbus would not create.
+  void failConnect(const char* creation_error, const std::string& reason);
+  void setConnectionProblem(const std::string& reason);
+  std::string deviceLabel() const;
   void logConnected();
 
   LogCallback log_;
@@ -169,6 +178,8 @@ class ModbusDevice {
   int stop_bits_ = 0;
   int slave_ = 0;
   int response_timeout_ms_ = 0;
+  mutable std::mutex problem_mutex_;
+  std::string connection_problem_;
   mutable std::mutex signal_mutex_;
   std::map<std::string, ModbusSignal*> signals_;
   mutable std::mutex raw_mutex_;

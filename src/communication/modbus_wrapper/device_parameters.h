@@ -16,6 +16,8 @@ struct DeviceParameters {
   int data_bits = 8;
   int stop_bits = 1;
   bool tcp = true;
+  // Fields the text held; a device-info text without one is empty.
+  int field_count = 0;
 };
 
 }  // namespace velk::zorv_control

@@ -10,6 +10,7 @@
 #include "common/log.h"
 #include "common/log_level.h"
 #include "common/yielding_lock_guard.h"
+#include "communication/modbus_wrapper/device_info_screen.h"
 
 namespace velk::zorv_control {
 
@@ -107,7 +108,20 @@ DeviceParameters ModbusWrapperImpl::parseWithDefaults(const std::string& device_
   DeviceParameters p;
   parseDeviceInfo(device_info, p.device_name, p.host, p.port, p.serial_path, p.baud, p.parity,
                   p.data_bits, p.stop_bits, p.tcp);
+  p.field_count = static_cast<int>(splitFields(device_info).size());
   return p;
+}
+
+std::optional<DeviceParameters> ModbusWrapperImpl::screenDeviceInfo(
+    const std::string& device_info) {
+  const auto problem = DeviceInfoScreen::problem(device_info);
+  if (!problem) return parseWithDefaults(device_info);
+  common::YieldingLockGuard lock(refused_mutex_);
+  if (refused_device_infos_.insert(device_info).second) {
+    VELK_LOG(log_, kLogError) << "Modbus device info \"" << device_info
+                              << "\" refused, no device is made for it: " << *problem;
+  }
+  return std::nullopt;
 }
 
 ModbusDevice* ModbusWrapperImpl::getModbusDeviceByName(const std::string& name) {
@@ -175,7 +189,9 @@ int ModbusWrapperImpl::modbusAddSignal(const std::string& device_info, int slave
     VELK_LOGF(log_, kLogWarning, "modbusAddSignal FAILED: signal name is empty.");
     return 0;
   }
-  const DeviceParameters params = parseWithDefaults(device_info);
+  const auto screened = screenDeviceInfo(device_info);
+  if (!screened) return -1;
+  const DeviceParameters& params = *screened;
   common::YieldingLockGuard lock(signal_mutex_);
   ModbusSignal* reused = nullptr;
   auto it = signals_.find(name);
@@ -385,12 +401,14 @@ int ModbusWrapperImpl::modbusSetOutputSignal(const std::string& name, unsigned s
 int ModbusWrapperImpl::modbusSendCustomCommand(const std::string& device_info, int slave,
                                                int function,
                                                const std::vector<unsigned char>& data) {
+  const auto screened = screenDeviceInfo(device_info);
+  if (!screened) return -1;
   std::vector<uint8_t> request;
   request.reserve(data.size() + 2);
   request.push_back(static_cast<uint8_t>(slave & 0xFF));
   request.push_back(static_cast<uint8_t>(function & 0xFF));
   request.insert(request.end(), data.begin(), data.end());
-  const ReservedDevice device = obtainReservedDevice(parseWithDefaults(device_info), slave);
+  const ReservedDevice device = obtainReservedDevice(*screened, slave);
   device->addRawRequest(request);
   return 0;
 }

@@ -6,6 +6,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,6 +44,9 @@ class ModbusWrapperImpl {
                              int& port, std::string& serial_path, int& baud, char& parity,
                              int& data_bits, int& stop_bits, bool& tcp);
 
+  // parseDeviceInfo over the defaults a text that omits a field falls back to.
+  static DeviceParameters parseWithDefaults(const std::string& device_info);
+
   // The device entered under a device name, or nullptr. Nothing keeps the
   // device alive after the call: the poll thread prunes it in its next pass
   // once it has neither signals nor raw requests. The registry's own
@@ -71,7 +76,9 @@ class ModbusWrapperImpl {
                               const std::vector<unsigned char>& data);
 
  private:
-  static DeviceParameters parseWithDefaults(const std::string& device_info);
+  // The parameters of a device-info text that can name a device; otherwise
+  // nothing, after one Error per text (callers retry the same text often).
+  std::optional<DeviceParameters> screenDeviceInfo(const std::string& device_info);
 
   friend class ReservedDevice;
 
@@ -119,6 +126,8 @@ class ModbusWrapperImpl {
   std::map<std::string, ModbusSignal*> signals_;
   // How many in-flight operations hold each device; guarded by device_mutex_.
   std::map<const ModbusDevice*, int> reservations_;
+  std::mutex refused_mutex_;
+  std::set<std::string> refused_device_infos_;
 };
 
 }  // namespace velk::zorv_control
