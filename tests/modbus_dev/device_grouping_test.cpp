@@ -327,7 +327,7 @@ TEST(OverlongReply, ReplyWithMoreDataThanAskedIsInvalidData) {
   EXPECT_EQ(a->error_state, 3);
   EXPECT_EQ(b->error_state, 3);
   EXPECT_TRUE(device.isConnected());
-  EXPECT_EQ(odd.requestCount(), 1);
+  EXPECT_EQ(odd.requestCount(), 2);  // tried once more, as any damaged reply
 }
 
 }  // namespace

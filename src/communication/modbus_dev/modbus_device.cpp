@@ -572,8 +572,17 @@ int ModbusDevice::readGroups(GroupMap& groups, std::function<int(int, int, T*)> 
     const int count = group.end - group.start + 1;
     // A run longer than the buffer can only come from a caller's own map
     // built with a larger limit; reading it would overrun the buffer.
-    const int result =
-        count <= static_cast<int>(N) ? read(group.start, count, buffer.data()) : kTooManyData;
+    int result = kTooManyData;
+    if (count <= static_cast<int>(N)) {
+      result = read(group.start, count, buffer.data());
+      // A damaged or lost reply (replies_stale_ is set for exactly those) is
+      // tried once more before the whole run goes into error to be probed
+      // signal by signal: a damaged frame is rarely followed by another, and
+      // one request is cheaper than a probe per signal. An exception is the
+      // slave's considered answer and a lost connection is gone: neither is
+      // tried again.
+      if (result != 0 && replies_stale_) result = read(group.start, count, buffer.data());
+    }
     // The reply's arrival, as near as the poll thread knows it.
     const auto read_at = std::chrono::steady_clock::now();
     std::lock_guard<std::mutex> signals(signal_mutex_);
