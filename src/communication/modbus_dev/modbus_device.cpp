@@ -61,29 +61,24 @@ bool isWritable(AddressType type) {
   return type == AddressType::Coil || type == AddressType::HoldingRegister;
 }
 
-// Absorbs address a into a group of another frequency, if the run can grow
-// to it without reaching the limit.
-bool absorb(ModbusDevice::Group& group, int a, int limit) {
-  if (group.start > a && group.end - a + 1 < limit) {
-    group.start = static_cast<uint16_t>(a);
-    return true;
-  }
-  if (group.end < a && a - group.start + 1 < limit) {
-    group.end = static_cast<uint16_t>(a);
-    return true;
-  }
-  return false;
-}
-
-// Walks the groups in ascending frequency up to the group for `frequency`
-// (or the end) and offers the address to each group one step behind the
-// walk: a group is examined when the walk moves past it to the next one, so
-// the last group passed before the walk stops is never examined.
-bool absorbIntoOtherFrequency(ModbusDevice::GroupMap& groups, int frequency, int a, int limit) {
-  ModbusDevice::Group* behind = nullptr;
-  for (auto it = groups.begin(); it != groups.end() && it->first != frequency; ++it) {
-    if (behind != nullptr && absorb(*behind, a, limit)) return true;
-    behind = &it->second;
+// Whether a group of a higher frequency than `frequency` already reads
+// address a.
+//
+// Groups of other frequencies are examined this way, all of them, and no
+// other way:
+//  - a slower group never takes a signal: it would read it less often than
+//    asked (a stick axis at 50 Hz would come at 10 Hz);
+//  - no group grows for a signal of another frequency: a faster group would
+//    read the signal, and the gap up to it, more often than needed, and a
+//    slower one too rarely; the signal's own group takes it instead, so the
+//    fast and the slow signals each come in one request at their own rate;
+//  - a faster group whose run already holds the address serves the signal
+//    at no cost (a group read hands its values to every signal in its run);
+//    a place in the signal's own group would only read the address a second
+//    time in the passes where both groups are due.
+bool coveredByFasterGroup(const ModbusDevice::GroupMap& groups, int frequency, int a) {
+  for (auto it = groups.upper_bound(frequency); it != groups.end(); ++it) {
+    if (it->second.start <= a && a <= it->second.end) return true;
   }
   return false;
 }
@@ -466,10 +461,28 @@ int ModbusDevice::refreshSignalsGroup() {
   groupReset(holding_register_groups_);
   groupReset(input_register_groups_);
   common::CoAwareLockGuard signals(signal_mutex_);
-  for (auto& [name, signal] : signals_) {
-    if (signal->error_state.load() == 0) sortIn(name, *signal);
+  // Fastest first, in name order within a frequency: a slower signal that a
+  // faster run already covers then finds it there, whatever its name.
+  for (int frequency = nextLowerFrequency(INT_MAX); frequency > 0;
+       frequency = nextLowerFrequency(frequency)) {
+    for (auto& [name, signal] : signals_) {
+      if (signal->error_state.load() == 0 && signal->update_frequency.load() == frequency) {
+        sortIn(name, *signal);
+      }
+    }
   }
   return 0;
+}
+
+int ModbusDevice::nextLowerFrequency(int below) const {
+  int next = 0;
+  for (const auto& entry : signals_) {
+    const int frequency = entry.second->update_frequency.load();
+    if (entry.second->error_state.load() == 0 && frequency < below && frequency > next) {
+      next = frequency;
+    }
+  }
+  return next;
 }
 
 int ModbusDevice::checkIfRegroupNeeded() {
@@ -522,7 +535,7 @@ void ModbusDevice::groupSignal(GroupMap& groups, ModbusSignal* signal, AddressTy
   const int frequency = signal->update_frequency.load();
   // A run may only hold protocol addresses, and a group needs a period.
   if (!hasProtocolAddress(a) || frequency <= 0) return;
-  if (absorbIntoOtherFrequency(groups, frequency, a, limit)) return;
+  if (coveredByFasterGroup(groups, frequency, a)) return;
   auto found = groups.find(frequency);
   if (found == groups.end()) {
     const auto address = static_cast<uint16_t>(a);

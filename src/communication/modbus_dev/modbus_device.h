@@ -133,6 +133,9 @@ class ModbusDevice {
                   T* buffer, std::chrono::steady_clock::time_point read_at);
   void probe(const std::string& name, ModbusSignal& signal);
   void sortIn(const std::string& name, ModbusSignal& signal);
+  // The highest update frequency below `below` among the healthy signals; 0
+  // when there is none. The signal-map lock must be held.
+  int nextLowerFrequency(int below) const;
   void refuseAddress(const std::string& name, ModbusSignal& signal);
   GroupMap* groupsFor(AddressType type, int* limit);
   void writeSingle(const std::string& name, ModbusSignal& signal);
