@@ -276,19 +276,21 @@ TEST_F(ManglingTcpFaultTest, ShortRepliesStopTheJogAndTheLinkRecovers) {
       << rig_.logSince(mark);
 }
 
-// Two bytes after every reply that nobody asked for.
-TEST_F(ManglingTcpFaultTest, OverlongRepliesStopTheJogAndTheLinkRecovers) {
+// Two bytes after every reply that nobody asked for. They spoil the exchange
+// after the one they follow; that exchange is tried again once the stray
+// bytes are drained and then reads whole, so the values keep coming and the
+// jog goes on, at the cost of a second request per read.
+TEST_F(ManglingTcpFaultTest, OverlongRepliesCostASecondRequestAndTheJogGoesOn) {
   startJoggingThroughProxy();
   const std::size_t mark = rig_.logMark();
   const auto marked = Clock::now();
-  const auto damaged = Clock::now();
+  const int stops = rig_.stopCommands();
   proxy_.mangling().set(ReplyMangling::appendBytes({0x00, 0x00}));
-  expectStopWithin(damaged, kLossBound, "stop after overlong replies");
   std::this_thread::sleep_for(scaled(1000ms));
+  EXPECT_GT(proxy_.mangling().mangledChunks(), 5);
+  EXPECT_EQ(rig_.stopCommands(), stops) << rig_.logSince(mark);
+  EXPECT_EQ(rig_.countSince(mark, kReadError), 0) << rig_.logSince(mark);
   expectNoFlood(mark, marked);
-  proxy_.mangling().clear();
-  EXPECT_TRUE(waitFor([&] { return rig_.countSince(mark, kReadBack) == 1; }, 5000ms))
-      << rig_.logSince(mark);
 }
 
 }  // namespace

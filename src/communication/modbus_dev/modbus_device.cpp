@@ -588,13 +588,15 @@ int ModbusDevice::readGroups(GroupMap& groups, std::function<int(int, int, T*)> 
     int result = kTooManyData;
     if (count <= static_cast<int>(N)) {
       result = read(group.start, count, buffer.data());
-      // A damaged or lost reply (replies_stale_ is set for exactly those) is
-      // tried once more before the whole run goes into error to be probed
-      // signal by signal: a damaged frame is rarely followed by another, and
-      // one request is cheaper than a probe per signal. An exception is the
-      // slave's considered answer and a lost connection is gone: neither is
-      // tried again.
-      if (result != 0 && replies_stale_) result = read(group.start, count, buffer.data());
+      // A damaged reply (a bad reply with replies_stale_ set; without it, 3
+      // is the exception illegal data value) is tried once more before the
+      // whole run goes into error to be probed signal by signal: a damaged
+      // frame is rarely followed by another, and one request is cheaper than
+      // a probe per signal. An exception is the slave's considered answer, a
+      // lost connection is gone, and a time-out tried again would hold the
+      // poll thread for a second response time-out when the slave has gone
+      // quiet: none of them is tried again.
+      if (result == kBadReply && replies_stale_) result = read(group.start, count, buffer.data());
     }
     // The reply's arrival, as near as the poll thread knows it.
     const auto read_at = std::chrono::steady_clock::now();
