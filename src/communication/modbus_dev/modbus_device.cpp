@@ -244,7 +244,8 @@ int ModbusDevice::writeRegister(int addr, int value) {
       [&] { return modbus_write_register(context_, addr, static_cast<uint16_t>(value)); });
 }
 
-int ModbusDevice::runRead(int nb, const void* dest, const std::function<int()>& call) {
+template <typename Call>
+int ModbusDevice::runRead(int nb, const void* dest, const Call& call) {
   if (context_ == nullptr) {
     VELK_LOG(log_, kLogError) << "modbus no init !";
     return kNoContext;
@@ -257,7 +258,8 @@ int ModbusDevice::runRead(int nb, const void* dest, const std::function<int()>& 
   return runConnected(call);
 }
 
-int ModbusDevice::runWrite(const std::function<int()>& call) {
+template <typename Call>
+int ModbusDevice::runWrite(const Call& call) {
   if (context_ == nullptr) {
     VELK_LOG(log_, kLogError) << "modbus no init !";
     return kNoContext;
@@ -265,7 +267,8 @@ int ModbusDevice::runWrite(const std::function<int()>& call) {
   return runConnected(call);
 }
 
-int ModbusDevice::runConnected(const std::function<int()>& call) {
+template <typename Call>
+int ModbusDevice::runConnected(const Call& call) {
   if (!connected_) return kLostConnection;
   if (replies_stale_) discardStaleReplies();
   if (call() != -1) return 0;

@@ -144,9 +144,15 @@ class ModbusDevice {
   bool popRawRequest(std::vector<uint8_t>& request);
   std::size_t rawRequestCount() const;
   int consumeRawReply(uint8_t unit);
-  int runRead(int nb, const void* dest, const std::function<int()>& call);
-  int runWrite(const std::function<int()>& call);
-  int runConnected(const std::function<int()>& call);
+  // `call` makes the libmodbus request. A template, not a std::function:
+  // the requests' captures are too large for std::function's own storage,
+  // and the poll thread should not allocate for every request.
+  template <typename Call>
+  int runRead(int nb, const void* dest, const Call& call);
+  template <typename Call>
+  int runWrite(const Call& call);
+  template <typename Call>
+  int runConnected(const Call& call);
   void discardStaleReplies();
   int openContext(modbus_t* context, int slave, int response_timeout_ms);
   void logConnected();
