@@ -117,6 +117,10 @@ class ModbusDevice {
   int addRawRequest(const std::vector<uint8_t>& request);
 
   // Grouping primitives; the caller holds the locks that guard `groups`.
+  // groupSignal puts a signal into the group of its own update frequency,
+  // growing the run up to below `limit`, unless the run of a faster group
+  // already covers its address; a group of another frequency never grows
+  // for it, and a slower one never takes it.
   void groupSignal(GroupMap& groups, ModbusSignal* signal, AddressType type, int limit);
   void groupReset(GroupMap& groups);
   // Reads the due groups of one map with `read` into a buffer of N elements
