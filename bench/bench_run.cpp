@@ -16,6 +16,11 @@ BenchRun::BenchRun(const std::string& bench, Transport transport) {
   result_["figures"] = nlohmann::json::object();
 }
 
+void BenchRun::recordStartOptions(int stick_rate, double input_timeout_ms) {
+  result_["stick_rate"] = stick_rate;
+  result_["input_timeout_ms"] = input_timeout_ms;
+}
+
 void BenchRun::finish(const std::string& path) {
   result_["ended_utc"] = MachineInfo::utcNow();
   result_["load_end"] = MachineInfo::loadAverage();

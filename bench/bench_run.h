@@ -14,6 +14,8 @@ class BenchRun {
   BenchRun(const std::string& bench, Transport transport);
 
   nlohmann::json& figures() { return result_["figures"]; }
+  // The bundle's stick rate (Hz) and input_timeout (ms) in this run.
+  void recordStartOptions(int stick_rate, double input_timeout_ms);
   // Stamps the end and writes the result as JSON to `path`.
   void finish(const std::string& path);
 

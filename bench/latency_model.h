@@ -13,8 +13,9 @@ namespace velk::bench {
 // + wait for the next cycle of the periodic task          V, uniform in [0, c)
 // + the whole cycles the decision needs after that        k * c
 //
-// P is the group period (ten poll passes, each its I/O plus a 10 ms sleep),
-// c the task period. A start needs k = 1: the first cycle that sees the push
+// P is the period of the stick's group as measured (ten poll passes at the
+// default stick rate of 10 Hz, two at 50 Hz, each its I/O plus a 10 ms
+// sleep), c the task period. A start needs k = 1: the first cycle that sees the push
 // only arms, the next one sees two steady values and starts. A stop needs
 // k = 0: the first cycle that sees the drop stops. Quantiles come from the
 // exact distribution of U + V at the mean group period and the typical read

@@ -1,6 +1,7 @@
 // rocker-bench: the benchmarks of the rocker bundle, run by scripts/bench.sh.
 //
 //   rocker-bench <latency|wire|cpu|memory|shutdown|watchdog> --transport tcp|rtu --out FILE
+//                [--stick-rate HZ] [--input-timeout S]
 //   rocker-bench noisy-line --transport tcp|rtu --out FILE [--damage KIND] [--period N]
 //   rocker-bench report --results DIR --output FILE
 //
@@ -58,8 +59,12 @@ cxxopts::Options makeOptions() {
       "damage", "noisy-line: one kind of damage, or all",
       cxxopts::value<std::string>()->default_value("all"))(
       "period", "noisy-line: one reply in this many is damaged",
-      cxxopts::value<int>()->default_value("25"))("results", "report: folder of JSON results",
-                                                  cxxopts::value<std::string>())(
+      cxxopts::value<int>()->default_value("25"))(
+      "stick-rate", "start option stick_rate in Hz; 0 leaves it out (10 Hz)",
+      cxxopts::value<int>()->default_value("0"))(
+      "input-timeout", "start option input_timeout in seconds; 0 leaves it out (0.3 s)",
+      cxxopts::value<double>()->default_value("0"))("results", "report: folder of JSON results",
+                                                    cxxopts::value<std::string>())(
       "output", "report: Markdown file to write", cxxopts::value<std::string>())("h,help",
                                                                                  "this text");
   options.parse_positional({"command"});
@@ -110,6 +115,8 @@ int runBench(const std::string& command, const cxxopts::ParseResult& args) {
   RigSettings settings;
   settings.transport = velk::bench::parseTransport(args["transport"].as<std::string>());
   settings.bundle_path = args["bundle"].as<std::string>();
+  settings.stick_rate = args["stick-rate"].as<int>();
+  settings.input_timeout_s = args["input-timeout"].as<double>();
   const double window = args["window"].as<double>();
   const double growth = args["growth"].as<double>();
   // The slave outlives the longest run.
@@ -120,6 +127,7 @@ int runBench(const std::string& command, const cxxopts::ParseResult& args) {
   BenchRun run(command, settings.transport);
   {
     RockerRig rig(settings);
+    run.recordStartOptions(rig.stickRate(), rig.inputTimeoutMs());
     if (command == "latency") {
       velk::bench::LatencyBench(rig, {args["pushes"].as<int>()}).run(run.figures());
     } else if (command == "wire") {

@@ -1,6 +1,7 @@
 #include "bench/memory_bench.h"
 
 #include <algorithm>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -98,11 +99,15 @@ void MemoryBench::run(nlohmann::json& figures) {
   figures["added_in_total"] = difference(before, started);
 
   figures["at_rest"] = allocationWindow(settings_.window_s);
+  const double rest_per_cycle = figures["at_rest"]["task_allocations_per_cycle"].get<double>();
   JogDriver jog(rig_);
-  require(jog.push(kPushDeflection).ok, "no speedLine for a held push");
+  figures["jog_start"] = taskAllocationsAround(rest_per_cycle, [&] {
+    require(jog.push(kPushDeflection).ok, "no speedLine for a held push");
+  });
   std::this_thread::sleep_for(200ms);
   figures["jogging"] = allocationWindow(settings_.window_s / 2.0);
-  require(jog.release().ok, "no stopLine for the release");
+  figures["jog_stop"] = taskAllocationsAround(
+      rest_per_cycle, [&] { require(jog.release().ok, "no stopLine for the release"); });
   std::this_thread::sleep_for(500ms);
   figures["growth"] = growthRun();
 }
@@ -122,9 +127,10 @@ nlohmann::json MemoryBench::allocationWindow(double seconds) {
   const double wall_ms = std::chrono::duration<double, std::milli>(to - from).count();
   const double cycles = wall_ms / RockerRig::kCycleMs;
   const PollTimeline timeline(ModbusCallLog::callsOfThread(poll));
-  // A group period is ten poll passes.
+  // Passes without a read leave no trace in the call log; the stick's group
+  // is read every pollPassesPerStickRead() passes.
   const int group_passes = timeline.groupPassesBetween(from, to);
-  const double passes = group_passes * 10.0;
+  const double passes = group_passes * static_cast<double>(rig_.pollPassesPerStickRead());
   const auto allocations = [](const AllocationTotals& a, const AllocationTotals& b) {
     return static_cast<double>(b.allocations - a.allocations);
   };
@@ -140,6 +146,24 @@ nlohmann::json MemoryBench::allocationWindow(double seconds) {
            group_passes > 0 ? allocations(poll_before, poll_after) / group_passes : 0.0},
           {"poll_bytes_per_pass", passes > 0 ? bytes(poll_before, poll_after) / passes : 0.0},
           {"group_passes", group_passes}};
+}
+
+nlohmann::json MemoryBench::taskAllocationsAround(double rest_per_cycle,
+                                                  const std::function<void()>& action) {
+  const int task = rig_.taskThreadTid();
+  const AllocationTotals before = AllocationCounter::forThread(task);
+  const auto from = Clock::now();
+  action();
+  // The cycle that sent the command finishes its logging.
+  std::this_thread::sleep_for(50ms);
+  const AllocationTotals after = AllocationCounter::forThread(task);
+  const double cycles =
+      std::chrono::duration<double, std::milli>(Clock::now() - from).count() / RockerRig::kCycleMs;
+  const auto allocations = static_cast<double>(after.allocations - before.allocations);
+  return {{"task_allocations", allocations},
+          {"task_bytes", static_cast<double>(after.bytes - before.bytes)},
+          {"cycles", cycles},
+          {"beyond_rest", allocations - rest_per_cycle * cycles}};
 }
 
 nlohmann::json MemoryBench::growthRun() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <nlohmann/json.hpp>
 
 #include "bench/process_memory.h"
@@ -17,7 +18,8 @@ struct MemorySettings {
 //   run, service registered) and by starting it (threads, registry, joystick
 //   connected, jogging on), from /proc/self/status.
 // - Heap allocations per task cycle and per poll pass, at rest and while a
-//   jog is held, from the allocator counters of this executable.
+//   jog is held, from the allocator counters of this executable; and those
+//   of the task thread around a jog's start and its stop.
 // - Growth over a run of repeated jogs (3 s each: push, hold 1 s, release,
 //   rest), sampled at the same point of each jog: resident size, heap in use
 //   and live heap blocks. The benchmark's own records are kept bounded, so
@@ -29,6 +31,9 @@ class MemoryBench {
 
  private:
   nlohmann::json allocationWindow(double seconds);
+  // The task thread's allocations while `action` (a jog's start or stop)
+  // runs, and how many of them go beyond what as many cycles at rest make.
+  nlohmann::json taskAllocationsAround(double rest_per_cycle, const std::function<void()>& action);
   nlohmann::json growthRun();
 
   RockerRig& rig_;

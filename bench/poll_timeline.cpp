@@ -10,8 +10,7 @@ namespace {
 constexpr auto kPassGap = std::chrono::milliseconds(5);
 
 bool isStickRead(const ModbusCall& call) {
-  return call.function == 4 && call.address <= JoystickMap::kFirstAxisRegister &&
-         JoystickMap::kFirstAxisRegister < call.address + call.count;
+  return PollTimeline::readsStick(call.function, call.address, call.count);
 }
 
 double msBetween(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {
@@ -19,6 +18,11 @@ double msBetween(std::chrono::steady_clock::time_point a, std::chrono::steady_cl
 }
 
 }  // namespace
+
+bool PollTimeline::readsStick(int function, int address, int count) {
+  return function == 4 && address <= JoystickMap::kFirstAxisRegister &&
+         JoystickMap::kFirstAxisRegister < address + count;
+}
 
 bool PollTimeline::Pass::readsStick() const {
   for (const ModbusCall& call : calls) {

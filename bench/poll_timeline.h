@@ -23,6 +23,10 @@ class PollTimeline {
 
   explicit PollTimeline(const std::vector<ModbusCall>& calls_of_poll_thread);
 
+  // Whether a request of `function` for `count` items from `address` reads
+  // the stick: an input-register read that spans the first axis.
+  static bool readsStick(int function, int address, int count);
+
   const std::vector<Pass>& passes() const { return passes_; }
   // Start to start of consecutive input-register group reads.
   std::vector<double> groupPeriodsMs() const;

@@ -94,6 +94,10 @@ ReportWriter::ReportWriter(const std::string& results_folder) {
     const std::string bench = text(result, "bench");
     const std::string transport = text(result, "transport");
     if (bench.empty() || transport.empty()) continue;
+    // This page shows the default stick rate; runs at another rate stay in
+    // their JSON files.
+    const double stick_rate = num(result, {"stick_rate"});
+    if (!std::isnan(stick_rate) && stick_rate != 10) continue;
     results_[{bench, transport}] = std::move(result);
   }
   if (results_.empty()) throw std::runtime_error("no results in " + results_folder);

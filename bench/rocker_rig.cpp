@@ -1,5 +1,8 @@
 #include "bench/rocker_rig.h"
 
+#include <algorithm>
+#include <cmath>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -27,6 +30,8 @@ void require(bool ok, const std::string& what) {
 
 RockerRig::RockerRig(const RigSettings& settings)
     : transport_(settings.transport),
+      stick_rate_(settings.stick_rate),
+      input_timeout_s_(settings.input_timeout_s),
       home_(std::make_unique<ScratchHome>()),
       robot_(std::make_unique<sim::SimulatedRobot>()),
       joystick_(
@@ -52,7 +57,23 @@ RockerRig::~RockerRig() {
 }
 
 std::string RockerRig::options() const {
-  return "cycle = 0.01\ndevice_info = \"" + joystick_->deviceInfo() + "\"\n";
+  std::ostringstream text;
+  text << "cycle = 0.01\ndevice_info = \"" << joystick_->deviceInfo() << "\"\n";
+  if (stick_rate_ > 0) text << "stick_rate = " << stick_rate_ << "\n";
+  // TOML wants a float written as one: 0.08, never 8e-02.
+  if (input_timeout_s_ > 0) text << std::fixed << "input_timeout = " << input_timeout_s_ << "\n";
+  return text.str();
+}
+
+int RockerRig::stickRate() const { return stick_rate_ > 0 ? stick_rate_ : kStickRate; }
+
+double RockerRig::inputTimeoutMs() const {
+  return input_timeout_s_ > 0 ? input_timeout_s_ * 1000.0 : kInputTimeoutMs;
+}
+
+int RockerRig::pollPassesPerStickRead() const {
+  const double period_ms = 1000.0 / stickRate();
+  return std::max(1, static_cast<int>(std::ceil(period_ms / kPollPeriodMs - 1e-6)));
 }
 
 void RockerRig::loadBundle() { host_->startBundle(); }

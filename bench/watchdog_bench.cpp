@@ -64,7 +64,7 @@ WatchdogBench::WatchdogBench(RockerRig& rig, RigSettings rig_settings, WatchdogS
     : rig_(rig), rig_settings_(std::move(rig_settings)), settings_(settings) {}
 
 void WatchdogBench::run(nlohmann::json& figures) {
-  figures["input_timeout_ms"] = RockerRig::kInputTimeoutMs;
+  figures["input_timeout_ms"] = rig_.inputTimeoutMs();
   figures["cycle_ms"] = RockerRig::kCycleMs;
   silences(figures["silent"]);
   drops(figures["dropped"]);

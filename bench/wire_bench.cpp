@@ -36,6 +36,24 @@ nlohmann::json perGroupPass(const RequestTally& tally, int group_passes) {
   return out;
 }
 
+// How often the stick was read in a window of `seconds`, and on a serial
+// line the share of the line's time its frames took: bytes x 10 bit times
+// (8N1) / 115200 baud. The line carries nothing else.
+nlohmann::json busLoad(const std::vector<joystick_sim::SlaveRequest>& requests,
+                       const RequestTally& tally, Transport transport, double seconds) {
+  int stick_reads = 0;
+  for (const auto& request : requests) {
+    if (PollTimeline::readsStick(request.function, request.address, request.count)) ++stick_reads;
+  }
+  nlohmann::json out;
+  out["stick_reads_per_s"] = seconds > 0 ? stick_reads / seconds : 0.0;
+  out["rtu_occupancy"] = nullptr;
+  if (transport == Transport::kRtu && seconds > 0) {
+    out["rtu_occupancy"] = static_cast<double>(tally.bytes()) * 10.0 / WireFrames::kBaud / seconds;
+  }
+  return out;
+}
+
 }  // namespace
 
 WireBench::WireBench(RockerRig& rig, WireSettings settings) : rig_(rig), settings_(settings) {}
@@ -101,6 +119,7 @@ nlohmann::json WireBench::restWindow() {
   out["byte_ratio"] =
       bundle.bytes() > 0 ? static_cast<double>(poller.bytes()) / bundle.bytes() : 0.0;
   out["passes"] = passTimes(timeline);
+  out["bus"] = busLoad(bundle_requests, bundle, transport, window);
   return out;
 }
 
@@ -131,6 +150,7 @@ nlohmann::json WireBench::jogWindow() {
   out["per_group_pass"] = perGroupPass(bundle, group_passes);
   out["jog_held_throughout"] = still_jogging;
   out["passes"] = passTimes(timeline);
+  out["bus"] = busLoad(requests, bundle, rig_.transport(), window);
   return out;
 }
 

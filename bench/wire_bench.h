@@ -25,6 +25,8 @@ struct WireSettings {
 //   transport; the ratio of the two.
 // - The I/O time of each group pass (first request out to last reply in),
 //   against the wire time of its frames at 115200 baud.
+// - At rest and while jogging: stick reads per second, and on RTU the share
+//   of the line's time the bundle's frames take at 115200 baud.
 class WireBench {
  public:
   WireBench(RockerRig& rig, WireSettings settings);

@@ -135,6 +135,43 @@ TEST(PollThread, ValuesAreReadAndOutputsWrittenUntilConfirmed) {
       waitUntil([&] { return snapshotValue(registry, "stick") == 778; }, milliseconds(3000)));
 }
 
+TEST(PollThread, SnapshotHoldsWhatTheFourQueriesReturn) {
+  TcpSlave slave;
+  slave.setInputRegister(3, 0xFFFF);
+  slave.setCoil(4, true);
+  LogCapture log;
+  ModbusWrapperImpl registry(log.callback());
+  registry.modbusAddSignal(infoOf(slave), 2, 3, kInputRegister, "stick");
+  registry.modbusAddSignal(infoOf(slave), 2, 4, kCoil, "lamp");
+  registry.modbusAddSignal("/nonexistent/rocker-line", 2, 5, kCoil, "absent_signal_name");
+  ASSERT_TRUE(waitUntil([&] { return snapshotValue(registry, "stick") == 0xFFFF; }, kConnectWait));
+
+  velk::zorv_control::SignalSnapshot snapshot;
+  for (int round = 0; round < 2; ++round) {
+    const auto before = registry.modbusGetSignalReadTimes();
+    registry.modbusGetSignalSnapshot(snapshot);
+    const auto after = registry.modbusGetSignalReadTimes();
+    EXPECT_EQ(snapshot.names, registry.modbusGetSignalNames());
+    EXPECT_EQ(snapshot.values, registry.modbusGetSignalValues());
+    EXPECT_EQ(snapshot.errors, registry.modbusGetSignalErrors());
+    ASSERT_EQ(snapshot.read_times.size(), before.size());
+    for (std::size_t i = 0; i < before.size(); ++i) {
+      EXPECT_LE(before[i], snapshot.read_times[i]) << snapshot.names[i];
+      EXPECT_LE(snapshot.read_times[i], after[i]) << snapshot.names[i];
+    }
+  }
+  EXPECT_EQ(snapshot.values, (std::vector<int>{0, 1, 0xFFFF}));
+  EXPECT_EQ(snapshot.read_times[0], steady_clock::time_point());
+
+  // A smaller table shrinks the snapshot; what is left keeps its room.
+  const std::string* names = snapshot.names.data();
+  registry.modbusDeleteSignal("absent_signal_name");
+  registry.modbusGetSignalSnapshot(snapshot);
+  EXPECT_EQ(snapshot.names, (std::vector<std::string>{"lamp", "stick"}));
+  EXPECT_EQ(snapshot.read_times.size(), 2u);
+  EXPECT_EQ(snapshot.names.data(), names);
+}
+
 TEST(PollThread, MovedSignalKeepsItsStateAndIsReadFromItsNewDevice) {
   TcpSlave first;
   TcpSlave second;

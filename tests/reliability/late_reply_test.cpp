@@ -11,6 +11,7 @@
 // request, never the connection, and the requests after it are sound.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "joystick_sim/pty_pair.h"
 #include "joystick_sim/rtu_slave.h"
 #include "joystick_sim/tcp_slave.h"
+#include "modbus_dev/device_test_kit.h"
 #include "reliability/frame_damage.h"
 #include "reliability/mangling_tcp_proxy.h"
 #include "reliability/rig_timing.h"
@@ -33,6 +35,7 @@ using velk::joystick_sim::PtyPair;
 using velk::joystick_sim::RtuSlave;
 using velk::joystick_sim::TcpSlave;
 using velk::test::LogCapture;
+using velk::zorv_control::AddressType;
 using velk::zorv_control::ModbusDevice;
 
 constexpr int kSlave = 2;
@@ -115,15 +118,20 @@ void expectEachDamageCostsOneRead(ModbusDevice& device, ReplyMangling& mangling,
   EXPECT_TRUE(log.messages(velk::kLogWarning).empty());
 }
 
-TEST(DamagedReplyTest, TcpKeepsTheConnectionAndTheNextTransactionsAreSound) {
+// A device that reaches its slave through a proxy that can damage replies.
+struct ProxiedTcpDevice {
+  ProxiedTcpDevice() { holdKnownValues(slave); }
   TcpSlave slave;
-  holdKnownValues(slave);
-  ManglingTcpProxy proxy(slave.port());
+  ManglingTcpProxy proxy{slave.port()};
   LogCapture log;
-  ModbusDevice device(log.callback(), slave.host(), proxy.port(), kSlave, kTimeoutMs);
-  ASSERT_EQ(device.connect(), 0);
-  expectEachDamageCostsOneRead(device, proxy.mangling(), Framing::kTcp, log);
-  EXPECT_EQ(slave.connectionsAccepted(), 1);
+  ModbusDevice device{log.callback(), slave.host(), proxy.port(), kSlave, kTimeoutMs};
+};
+
+TEST(DamagedReplyTest, TcpKeepsTheConnectionAndTheNextTransactionsAreSound) {
+  ProxiedTcpDevice rig;
+  ASSERT_EQ(rig.device.connect(), 0);
+  expectEachDamageCostsOneRead(rig.device, rig.proxy.mangling(), Framing::kTcp, rig.log);
+  EXPECT_EQ(rig.slave.connectionsAccepted(), 1);
 }
 
 TEST(DamagedReplyTest, SerialKeepsTheLineOpenAndTheNextReadsAreSound) {
@@ -134,6 +142,51 @@ TEST(DamagedReplyTest, SerialKeepsTheLineOpenAndTheNextReadsAreSound) {
   ModbusDevice device(log.callback(), line.devicePath(), 115200, 'N', 8, 1, kSlave, kTimeoutMs);
   ASSERT_EQ(device.connect(), 0);
   expectEachDamageCostsOneRead(device, line.mangling(), Framing::kRtu, log);
+}
+
+// Damages the first `count` replies with `damage`, then lets the rest pass.
+ReplyMangling::Mangler damageFirstReplies(int count, ReplyMangling::Mangler damage) {
+  auto left = std::make_shared<int>(count);
+  return [left, damage](std::vector<uint8_t> chunk) {
+    if (*left <= 0) return chunk;
+    --*left;
+    return damage(std::move(chunk));
+  };
+}
+
+// A group read whose reply is damaged goes out once more in the same pass;
+// only a second failure puts its run in error, to be probed signal by signal.
+TEST(DamagedReplyTest, GroupReadIsTriedOnceMoreBeforeItsSignalsAreProbed) {
+  struct Row {
+    int damaged_replies;
+    int32_t error_after_failure;
+    int group_reads;  // after two periods
+    int probes_per_signal;
+  };
+  for (const Row& row : {Row{1, 0, 3, 0}, Row{2, kBadReply, 2, 1}}) {
+    SCOPED_TRACE(row.damaged_replies);
+    ProxiedTcpDevice rig;
+    ModbusDevice& device = rig.device;
+    ASSERT_EQ(device.connect(), 0);
+    auto low = velk::zorv_control::testkit::makeSignal("a", AddressType::InputRegister, 256);
+    auto high = velk::zorv_control::testkit::makeSignal("b", AddressType::InputRegister, 257);
+    device.addSignal(low.get());
+    device.addSignal(high.get());
+    rig.proxy.mangling().set(damageFirstReplies(
+        row.damaged_replies, damageReplies(Damage::kTwinFunction, Framing::kTcp)));
+
+    velk::zorv_control::testkit::pollPasses(device, 10);
+    EXPECT_EQ(rig.slave.requestCount(4, 256, 2), 2);
+    EXPECT_EQ(low->error_state, row.error_after_failure);
+    EXPECT_EQ(high->error_state, row.error_after_failure);
+    velk::zorv_control::testkit::pollPasses(device, 10);
+    EXPECT_EQ(rig.slave.requestCount(4, 256, 2), row.group_reads);
+    EXPECT_EQ(rig.slave.requestCount(4, 256, 1), row.probes_per_signal);
+    EXPECT_EQ(rig.slave.requestCount(4, 257, 1), row.probes_per_signal);
+    EXPECT_EQ(low->error_state, 0);
+    EXPECT_EQ(high->error_state, 0);
+    EXPECT_TRUE(device.isConnected());
+  }
 }
 
 }  // namespace

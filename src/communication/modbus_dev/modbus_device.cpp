@@ -64,29 +64,24 @@ bool isWritable(AddressType type) {
   return type == AddressType::Coil || type == AddressType::HoldingRegister;
 }
 
-// Absorbs address a into a group of another frequency, if the run can grow
-// to it without reaching the limit.
-bool absorb(ModbusDevice::Group& group, int a, int limit) {
-  if (group.start > a && group.end - a + 1 < limit) {
-    group.start = static_cast<uint16_t>(a);
-    return true;
-  }
-  if (group.end < a && a - group.start + 1 < limit) {
-    group.end = static_cast<uint16_t>(a);
-    return true;
-  }
-  return false;
-}
-
-// Walks the groups in ascending frequency up to the group for `frequency`
-// (or the end) and offers the address to each group one step behind the
-// walk: a group is examined when the walk moves past it to the next one, so
-// the last group passed before the walk stops is never examined.
-bool absorbIntoOtherFrequency(ModbusDevice::GroupMap& groups, int frequency, int a, int limit) {
-  ModbusDevice::Group* behind = nullptr;
-  for (auto it = groups.begin(); it != groups.end() && it->first != frequency; ++it) {
-    if (behind != nullptr && absorb(*behind, a, limit)) return true;
-    behind = &it->second;
+// Whether a group of a higher frequency than `frequency` already reads
+// address a.
+//
+// Groups of other frequencies are examined this way, all of them, and no
+// other way:
+//  - a slower group never takes a signal: it would read it less often than
+//    asked (a stick axis at 50 Hz would come at 10 Hz);
+//  - no group grows for a signal of another frequency: a faster group would
+//    read the signal, and the gap up to it, more often than needed, and a
+//    slower one too rarely; the signal's own group takes it instead, so the
+//    fast and the slow signals each come in one request at their own rate;
+//  - a faster group whose run already holds the address serves the signal
+//    at no cost (a group read hands its values to every signal in its run);
+//    a place in the signal's own group would only read the address a second
+//    time in the passes where both groups are due.
+bool coveredByFasterGroup(const ModbusDevice::GroupMap& groups, int frequency, int a) {
+  for (auto it = groups.upper_bound(frequency); it != groups.end(); ++it) {
+    if (it->second.start <= a && a <= it->second.end) return true;
   }
   return false;
 }
@@ -287,7 +282,8 @@ int ModbusDevice::writeRegister(int addr, int value) {
       [&] { return modbus_write_register(context_, addr, static_cast<uint16_t>(value)); });
 }
 
-int ModbusDevice::runRead(int nb, const void* dest, const std::function<int()>& call) {
+template <typename Call>
+int ModbusDevice::runRead(int nb, const void* dest, const Call& call) {
   if (context_ == nullptr) {
     VELK_LOG(log_, kLogError) << "modbus no init !";
     return kModbusNoContext;
@@ -300,7 +296,8 @@ int ModbusDevice::runRead(int nb, const void* dest, const std::function<int()>& 
   return runConnected(call);
 }
 
-int ModbusDevice::runWrite(const std::function<int()>& call) {
+template <typename Call>
+int ModbusDevice::runWrite(const Call& call) {
   if (context_ == nullptr) {
     VELK_LOG(log_, kLogError) << "modbus no init !";
     return kModbusNoContext;
@@ -308,7 +305,8 @@ int ModbusDevice::runWrite(const std::function<int()>& call) {
   return runConnected(call);
 }
 
-int ModbusDevice::runConnected(const std::function<int()>& call) {
+template <typename Call>
+int ModbusDevice::runConnected(const Call& call) {
   if (!connected_) return kModbusNotConnected;
   if (replies_stale_) discardStaleReplies();
   if (call() != -1) return 0;
@@ -504,10 +502,28 @@ int ModbusDevice::refreshSignalsGroup() {
   groupReset(holding_register_groups_);
   groupReset(input_register_groups_);
   common::CoAwareLockGuard signals(signal_mutex_);
-  for (auto& [name, signal] : signals_) {
-    if (signal->error_state.load() == 0) sortIn(name, *signal);
+  // Fastest first, in name order within a frequency: a slower signal that a
+  // faster run already covers then finds it there, whatever its name.
+  for (int frequency = nextLowerFrequency(INT_MAX); frequency > 0;
+       frequency = nextLowerFrequency(frequency)) {
+    for (auto& [name, signal] : signals_) {
+      if (signal->error_state.load() == 0 && signal->update_frequency.load() == frequency) {
+        sortIn(name, *signal);
+      }
+    }
   }
   return 0;
+}
+
+int ModbusDevice::nextLowerFrequency(int below) const {
+  int next = 0;
+  for (const auto& entry : signals_) {
+    const int frequency = entry.second->update_frequency.load();
+    if (entry.second->error_state.load() == 0 && frequency < below && frequency > next) {
+      next = frequency;
+    }
+  }
+  return next;
 }
 
 int ModbusDevice::checkIfRegroupNeeded() {
@@ -560,7 +576,7 @@ void ModbusDevice::groupSignal(GroupMap& groups, ModbusSignal* signal, AddressTy
   const int frequency = signal->update_frequency.load();
   // A run may only hold protocol addresses, and a group needs a period.
   if (!hasProtocolAddress(a) || frequency <= 0) return;
-  if (absorbIntoOtherFrequency(groups, frequency, a, limit)) return;
+  if (coveredByFasterGroup(groups, frequency, a)) return;
   auto found = groups.find(frequency);
   if (found == groups.end()) {
     const auto address = static_cast<uint16_t>(a);
@@ -610,8 +626,21 @@ int ModbusDevice::readGroups(GroupMap& groups, std::function<int(int, int, T*)> 
     const int count = group.end - group.start + 1;
     // A run longer than the buffer can only come from a caller's own map
     // built with a larger limit; reading it would overrun the buffer.
-    const int result =
-        count <= static_cast<int>(N) ? read(group.start, count, buffer.data()) : kModbusTooManyData;
+    int result = kModbusTooManyData;
+    if (count <= static_cast<int>(N)) {
+      result = read(group.start, count, buffer.data());
+      // A damaged reply (a bad reply with replies_stale_ set; without it, 3
+      // is the exception illegal data value) is tried once more before the
+      // whole run goes into error to be probed signal by signal: a damaged
+      // frame is rarely followed by another, and one request is cheaper than
+      // a probe per signal. An exception is the slave's considered answer, a
+      // lost connection is gone, and a time-out tried again would hold the
+      // poll thread for a second response time-out when the slave has gone
+      // quiet: none of them is tried again.
+      if (result == kModbusBadValueOrReply && replies_stale_) {
+        result = read(group.start, count, buffer.data());
+      }
+    }
     // The reply's arrival, as near as the poll thread knows it.
     const auto read_at = std::chrono::steady_clock::now();
     std::lock_guard<std::mutex> signals(signal_mutex_);

@@ -122,6 +122,10 @@ class ModbusDevice {
   int addRawRequest(const std::vector<uint8_t>& request);
 
   // Grouping primitives; the caller holds the locks that guard `groups`.
+  // groupSignal puts a signal into the group of its own update frequency,
+  // growing the run up to below `limit`, unless the run of a faster group
+  // already covers its address; a group of another frequency never grows
+  // for it, and a slower one never takes it.
   void groupSignal(GroupMap& groups, ModbusSignal* signal, AddressType type, int limit);
   void groupReset(GroupMap& groups);
   // Reads the due groups of one map with `read` into a buffer of N elements
@@ -138,6 +142,9 @@ class ModbusDevice {
                   T* buffer, std::chrono::steady_clock::time_point read_at);
   void probe(const std::string& name, ModbusSignal& signal);
   void sortIn(const std::string& name, ModbusSignal& signal);
+  // The highest update frequency below `below` among the healthy signals; 0
+  // when there is none. The signal-map lock must be held.
+  int nextLowerFrequency(int below) const;
   void refuseAddress(const std::string& name, ModbusSignal& signal);
   GroupMap* groupsFor(AddressType type, int* limit);
   void writeSingle(const std::string& name, ModbusSignal& signal);
@@ -146,9 +153,15 @@ class ModbusDevice {
   bool popRawRequest(std::vector<uint8_t>& request);
   std::size_t rawRequestCount() const;
   int consumeRawReply(uint8_t unit);
-  int runRead(int nb, const void* dest, const std::function<int()>& call);
-  int runWrite(const std::function<int()>& call);
-  int runConnected(const std::function<int()>& call);
+  // `call` makes the libmodbus request. A template, not a std::function:
+  // the requests' captures are too large for std::function's own storage,
+  // and the poll thread should not allocate for every request.
+  template <typename Call>
+  int runRead(int nb, const void* dest, const Call& call);
+  template <typename Call>
+  int runWrite(const Call& call);
+  template <typename Call>
+  int runConnected(const Call& call);
   void discardStaleReplies();
   int openContext(modbus_t* context, int slave, int response_timeout_ms);
   // creation_error: the message for a context libmodbus would not create.

@@ -372,6 +372,23 @@ std::vector<std::chrono::steady_clock::time_point> ModbusWrapperImpl::modbusGetS
   return times;
 }
 
+void ModbusWrapperImpl::modbusGetSignalSnapshot(SignalSnapshot& snapshot) const {
+  std::lock_guard<std::mutex> lock(signal_mutex_);
+  const std::size_t count = signals_.size();
+  snapshot.names.resize(count);
+  snapshot.values.resize(count);
+  snapshot.errors.resize(count);
+  snapshot.read_times.resize(count);
+  std::size_t i = 0;
+  for (const auto& [name, signal] : signals_) {
+    snapshot.names[i] = name;  // reuses the string's room
+    snapshot.values[i] = static_cast<int>(signal->value.load());
+    snapshot.errors[i] = static_cast<int>(signal->error_state.load());
+    snapshot.read_times[i] = signal->lastRead();
+    ++i;
+  }
+}
+
 int ModbusWrapperImpl::modbusGetSignalStatus(const std::string& name) const {
   std::lock_guard<std::mutex> lock(signal_mutex_);
   auto it = signals_.find(name);
@@ -421,15 +438,15 @@ void ModbusWrapperImpl::modbusPoll() {
 }
 
 void ModbusWrapperImpl::pollPass() {
-  const std::map<std::string, ModbusDevice*> snapshot = pruneAndSnapshot();
+  pruneAndSnapshot();
   // Device I/O runs without the device lock, so operations can look devices
   // up and enter new ones meanwhile. Only this thread releases devices, so the
   // snapshot's pointers stay valid for the whole pass.
-  for (const auto& entry : snapshot) serviceDevice(entry.second);
+  for (ModbusDevice* device : pass_devices_) serviceDevice(device);
   sleepPollPeriod();
 }
 
-std::map<std::string, ModbusDevice*> ModbusWrapperImpl::pruneAndSnapshot() {
+void ModbusWrapperImpl::pruneAndSnapshot() {
   std::lock_guard<std::mutex> lock(device_mutex_);
   for (auto it = devices_.begin(); it != devices_.end();) {
     ModbusDevice* device = it->second;
@@ -447,7 +464,8 @@ std::map<std::string, ModbusDevice*> ModbusWrapperImpl::pruneAndSnapshot() {
     it = devices_.erase(it);
     delete device;
   }
-  return devices_;
+  pass_devices_.clear();
+  for (const auto& entry : devices_) pass_devices_.push_back(entry.second);
 }
 
 bool ModbusWrapperImpl::isUnused(ModbusDevice* device) const {

@@ -17,6 +17,7 @@
 #include "communication/modbus_dev/modbus_signal.h"
 #include "communication/modbus_wrapper/device_parameters.h"
 #include "communication/modbus_wrapper/reserved_device.h"
+#include "communication/modbus_wrapper/signal_snapshot.h"
 
 namespace velk::zorv_control {
 
@@ -70,6 +71,11 @@ class ModbusWrapperImpl {
   // holds.
   std::vector<std::chrono::steady_clock::time_point> modbusGetSignalReadTimes() const;
   int modbusGetSignalStatus(const std::string& name) const;
+  // Names, values, error states and read times of every signal, taken under
+  // one hold of the signal lock, so they belong together whatever changes
+  // the table meanwhile; into the caller's buffers, which are resized to the
+  // table and otherwise reused (no allocation once they are large enough).
+  void modbusGetSignalSnapshot(SignalSnapshot& snapshot) const;
 
   int modbusSetOutputSignal(const std::string& name, unsigned short value);
   int modbusSendCustomCommand(const std::string& device_info, int slave, int function,
@@ -107,7 +113,8 @@ class ModbusWrapperImpl {
   // The poll thread's body: passes until the running flag drops.
   void modbusPoll();
   void pollPass();
-  std::map<std::string, ModbusDevice*> pruneAndSnapshot();
+  // Prunes the device table and copies what is left into pass_devices_.
+  void pruneAndSnapshot();
   bool isUnused(ModbusDevice* device) const;
   void serviceDevice(ModbusDevice* device) const;
   void sleepPollPeriod() const;
@@ -128,6 +135,10 @@ class ModbusWrapperImpl {
   std::map<const ModbusDevice*, int> reservations_;
   std::mutex refused_mutex_;
   std::set<std::string> refused_device_infos_;
+  // The devices of the pass in progress, in device-name order; only the poll
+  // thread touches it. Kept from pass to pass so that a pass at rest
+  // allocates nothing.
+  std::vector<ModbusDevice*> pass_devices_;
 };
 
 }  // namespace velk::zorv_control
