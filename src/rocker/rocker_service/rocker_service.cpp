@@ -230,13 +230,15 @@ void RockerService::getRockerData() {
   stick_fresh_ = false;
   firmware_read_clean_ = false;
   if (!enabled_.value) return;
-  const std::vector<std::string> names = registry_->modbusGetSignalNames();
-  const std::vector<int> values = registry_->modbusGetSignalValues();
-  const std::vector<int> errors = registry_->modbusGetSignalErrors();
-  const std::vector<StickSample::Clock::time_point> read_times =
-      registry_->modbusGetSignalReadTimes();
-  if (names.size() != Table::kCount || values.size() != Table::kCount ||
-      errors.size() != Table::kCount || read_times.size() != Table::kCount) {
+  // One snapshot under one lock, into buffers kept from cycle to cycle: the
+  // names, values and error states agree with each other, and a cycle at
+  // rest allocates nothing for them.
+  registry_->modbusGetSignalSnapshot(snapshot_);
+  const std::vector<std::string>& names = snapshot_.names;
+  const std::vector<int>& values = snapshot_.values;
+  const std::vector<int>& errors = snapshot_.errors;
+  const auto& read_times = snapshot_.read_times;
+  if (names.size() != Table::kCount) {
     endActiveJog(JogStopCause::kNoData);  // no data to judge a jog by
     return;
   }

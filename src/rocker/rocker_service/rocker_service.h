@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/log_callback.h"
+#include "communication/modbus_wrapper/signal_snapshot.h"
 #include "rocker/rocker_service/change_detector.h"
 #include "rocker/rocker_service/host_call_guard.h"
 #include "rocker/rocker_service/indicator_light.h"
@@ -210,6 +211,8 @@ class RockerService {
   // a growth from them (the previous values, unless cycles in between
   // were not fresh).
   ValueMap push_reference_;
+  // The registry's signals as this cycle took them.
+  zorv_control::SignalSnapshot snapshot_;
   // Jogging was switched on; the firmware version still waits for a clean
   // read to be recorded.
   bool firmware_record_pending_;
