@@ -16,13 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_rig.h"
 #include "bench/bench_run.h"
 #include "bench/cpu_bench.h"
 #include "bench/latency_bench.h"
 #include "bench/memory_bench.h"
 #include "bench/noisy_line_bench.h"
 #include "bench/report_writer.h"
-#include "bench/rocker_rig.h"
 #include "bench/shutdown_bench.h"
 #include "bench/transport.h"
 #include "bench/watchdog_bench.h"
@@ -30,11 +30,11 @@
 
 namespace {
 
+using velk::bench::BenchRig;
+using velk::bench::BenchRigSettings;
 using velk::bench::BenchRun;
 using velk::bench::NoisyLineBench;
 using velk::bench::NoisyLineSettings;
-using velk::bench::RigSettings;
-using velk::bench::RockerRig;
 using velk::bench::Transport;
 
 cxxopts::Options makeOptions() {
@@ -80,7 +80,7 @@ std::vector<rocker_reliability::Damage> damagesFor(const std::string& name, Tran
   return damages;
 }
 
-int runNoisyLine(const cxxopts::ParseResult& args, RigSettings settings) {
+int runNoisyLine(const cxxopts::ParseResult& args, BenchRigSettings settings) {
   NoisyLineSettings noisy;
   noisy.period = args["period"].as<int>();
   noisy.window_s = args["window"].as<double>();
@@ -91,7 +91,7 @@ int runNoisyLine(const cxxopts::ParseResult& args, RigSettings settings) {
     noisy.damage = damage;
     nlohmann::json& figures = run.figures()[rocker_reliability::damageName(damage)];
     {
-      RockerRig rig(settings);
+      BenchRig rig(settings);
       NoisyLineBench(rig, noisy).run(figures);
     }
     table += NoisyLineBench::tableRow(figures);
@@ -107,7 +107,7 @@ int runBench(const std::string& command, const cxxopts::ParseResult& args) {
     std::cerr << "rocker-bench: --out is required\n";
     return 2;
   }
-  RigSettings settings;
+  BenchRigSettings settings;
   settings.transport = velk::bench::parseTransport(args["transport"].as<std::string>());
   settings.bundle_path = args["bundle"].as<std::string>();
   const double window = args["window"].as<double>();
@@ -119,7 +119,7 @@ int runBench(const std::string& command, const cxxopts::ParseResult& args) {
 
   BenchRun run(command, settings.transport);
   {
-    RockerRig rig(settings);
+    BenchRig rig(settings);
     if (command == "latency") {
       velk::bench::LatencyBench(rig, {args["pushes"].as<int>()}).run(run.figures());
     } else if (command == "wire") {

@@ -78,8 +78,7 @@ nlohmann::json series(const std::vector<double>& minutes, const std::vector<doub
 
 }  // namespace
 
-MemoryBench::MemoryBench(RockerRig& rig, MemorySettings settings)
-    : rig_(rig), settings_(settings) {}
+MemoryBench::MemoryBench(BenchRig& rig, MemorySettings settings) : rig_(rig), settings_(settings) {}
 
 void MemoryBench::run(nlohmann::json& figures) {
   std::this_thread::sleep_for(300ms);
@@ -120,7 +119,7 @@ nlohmann::json MemoryBench::allocationWindow(double seconds) {
   const auto to = Clock::now();
 
   const double wall_ms = std::chrono::duration<double, std::milli>(to - from).count();
-  const double cycles = wall_ms / RockerRig::kCycleMs;
+  const double cycles = wall_ms / BenchRig::kCycleMs;
   const PollTimeline timeline(ModbusCallLog::callsOfThread(poll));
   // A group period is ten poll passes.
   const int group_passes = timeline.groupPassesBetween(from, to);

@@ -2,8 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "bench/bench_rig.h"
 #include "bench/process_memory.h"
-#include "bench/rocker_rig.h"
 
 namespace velk::bench {
 
@@ -24,14 +24,14 @@ struct MemorySettings {
 //   what grows is the bundle's or its libraries'.
 class MemoryBench {
  public:
-  MemoryBench(RockerRig& rig, MemorySettings settings);
+  MemoryBench(BenchRig& rig, MemorySettings settings);
   void run(nlohmann::json& figures);
 
  private:
   nlohmann::json allocationWindow(double seconds);
   nlohmann::json growthRun();
 
-  RockerRig& rig_;
+  BenchRig& rig_;
   MemorySettings settings_;
 };
 

@@ -6,9 +6,11 @@
 
 #include "bench/jog_driver.h"
 #include "bench/request_tally.h"
-#include "bench/wait_until.h"
+#include "host_rig/rig_timing.h"
 
 namespace velk::bench {
+
+using host_rig::timing::waitFor;
 namespace {
 
 using namespace std::chrono_literals;
@@ -37,7 +39,7 @@ std::string fixed(double value, int decimals, bool sign = false) {
 
 }  // namespace
 
-NoisyLineBench::NoisyLineBench(RockerRig& rig, NoisyLineSettings settings)
+NoisyLineBench::NoisyLineBench(BenchRig& rig, NoisyLineSettings settings)
     : rig_(rig), settings_(settings) {}
 
 nlohmann::json NoisyLineBench::restWindow() {
@@ -56,12 +58,12 @@ std::string NoisyLineBench::jog() {
   const auto commanded = [&robot](const char* name) { return !robot.callsNamed(name).empty(); };
   robot.clearCalls();
   rig_.joystick().setStickX(kPushDeflection);
-  const bool started = waitUntil([&] { return commanded("speedLine"); }, kStartWait);
+  const bool started = waitFor([&] { return commanded("speedLine"); }, kStartWait);
   if (started) std::this_thread::sleep_for(kHold);
   const bool cut_short = commanded("stopLine");
   rig_.joystick().setStickX(0);
   const bool stopped =
-      started && !cut_short && waitUntil([&] { return commanded("stopLine"); }, kStopWait);
+      started && !cut_short && waitFor([&] { return commanded("stopLine"); }, kStopWait);
   std::this_thread::sleep_for(kBetweenJogs);
   if (!started) return "not started";
   if (cut_short) return "cut short";
@@ -76,10 +78,10 @@ void NoisyLineBench::run(nlohmann::json& figures) {
   figures["period"] = settings_.period;
   figures["clean_rest"] = restWindow();
 
-  LogCounter& log = rig_.log();
-  const int connected = log.count(kConnected);
-  const int disconnected = log.count(kDisconnected);
-  const int read_errors = log.count(kReadError);
+  host_rig::LogSink& log = rig_.log();
+  const int connected = log.countContaining(kConnected);
+  const int disconnected = log.countContaining(kDisconnected);
+  const int read_errors = log.countContaining(kReadError);
   mangling->set(rocker_reliability::damageReplies(settings_.damage, framingOf(rig_.transport())),
                 settings_.period);
   nlohmann::json jogs = nlohmann::json::array();
@@ -89,9 +91,9 @@ void NoisyLineBench::run(nlohmann::json& figures) {
   mangling->clear();
 
   figures["damaged_replies"] = mangling->mangledChunks();
-  figures["reopenings"] = log.count(kConnected) - connected;
-  figures["disconnect_warnings"] = log.count(kDisconnected) - disconnected;
-  figures["read_errors"] = log.count(kReadError) - read_errors;
+  figures["reopenings"] = log.countContaining(kConnected) - connected;
+  figures["disconnect_warnings"] = log.countContaining(kDisconnected) - disconnected;
+  figures["read_errors"] = log.countContaining(kReadError) - read_errors;
 }
 
 std::string NoisyLineBench::tableHead() {

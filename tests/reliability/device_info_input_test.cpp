@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "bundle/scratch_dir.h"
 #include "communication/modbus_wrapper/device_parameters.h"
 #include "communication/modbus_wrapper/modbus_wrapper_impl.h"
+#include "host_rig/scratch_folder.h"
 #include "reliability/rig_timing.h"
 #include "support/log_capture.h"
 
@@ -37,7 +37,7 @@ std::string deviceNameOf(const std::string& info) {
 }
 
 TEST(DeviceInfoInputTest, HostileStringsGiveDevicesThatDoNotConnect) {
-  rocker_test::ScratchDir dir;
+  velk::host_rig::ScratchFolder dir;
   const std::string plain_file = dir.file("not-a-serial-line");
   std::ofstream(plain_file) << "untouched";
   const std::vector<std::string> infos = {

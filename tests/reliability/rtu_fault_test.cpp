@@ -9,11 +9,11 @@
 #include <string>
 #include <thread>
 
+#include "host_rig/rocker_rig.h"
 #include "joystick_sim/pty_pair.h"
 #include "joystick_sim/rtu_slave.h"
 #include "reliability/fault_test_fixture.h"
 #include "reliability/rig_timing.h"
-#include "reliability/rocker_rig.h"
 #include "reliability/serial_line_tap.h"
 
 namespace rocker_reliability {

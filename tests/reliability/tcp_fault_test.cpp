@@ -12,12 +12,12 @@
 #include <string>
 #include <thread>
 
+#include "host_rig/rocker_rig.h"
 #include "joystick_sim/joystick_map.h"
 #include "joystick_sim/tcp_slave.h"
 #include "reliability/fault_test_fixture.h"
 #include "reliability/mangling_tcp_proxy.h"
 #include "reliability/rig_timing.h"
-#include "reliability/rocker_rig.h"
 #include "robot_sim/robot_codes.h"
 
 namespace rocker_reliability {

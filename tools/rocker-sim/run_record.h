@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "host_rig/log_sink.h"
 #include "robot_sim/recorded_call.h"
 #include "rocker-sim/scenario.h"
 
@@ -11,13 +12,7 @@ namespace velk::rocker_sim {
 // What happened during a run, each entry stamped with seconds since the
 // extension was started (the run clock, SimClock).
 
-struct LogEntry {
-  double t = 0.0;
-  int level = 0;
-  std::string file;
-  int line = 0;
-  std::string message;
-};
+using LogEntry = host_rig::LogSink::Entry;
 
 using joystick_sim::JoystickLights;
 

@@ -5,17 +5,19 @@
 #include <cmath>
 #include <toml.hpp>
 
+#include "host_rig/bundle_host.h"
+#include "host_rig/framework_match.h"
+#include "host_rig/host_home.h"
+#include "host_rig/log_sink.h"
 #include "joystick_sim/simulated_joystick.h"
 #include "robot_sim/simulated_robot.h"
 #include "rocker-sim/atomic_file.h"
-#include "rocker-sim/bundle_host.h"
 #include "rocker-sim/console.h"
-#include "rocker-sim/home_directory.h"
+#include "rocker-sim/input_error.h"
 #include "rocker-sim/interactive_session.h"
 #include "rocker-sim/jog_analyzer.h"
 #include "rocker-sim/joystick_driver.h"
 #include "rocker-sim/json_report.h"
-#include "rocker-sim/log_recorder.h"
 #include "rocker-sim/robot_controller.h"
 #include "rocker-sim/run_sampler.h"
 #include "rocker-sim/run_stage.h"
@@ -31,10 +33,16 @@ namespace velk::rocker_sim {
 
 namespace {
 
+using host_rig::BundleHost;
+using host_rig::HostHome;
+using host_rig::LogSink;
+
 // The robot records about ten queries per cycle of the extension; this
 // keeps every call of a run of several minutes.
 constexpr std::size_t kRobotCallCapacity = 400000;
 constexpr std::chrono::hours kInteractiveLifetime{24};
+// Log entries kept for the reports; beyond them the oldest go.
+constexpr std::size_t kLogCapacity = 200000;
 constexpr double kServerMargin = 60.0;  // s the joystick outlives the planned run
 
 const char* joystickName(JoystickChoice choice) {
@@ -63,7 +71,7 @@ bool drivesJoystick(const Scenario& scenario) {
                      [](const ScenarioStep& s) { return s.stick || s.press || s.fault; });
 }
 
-void collect(RunRecord& record, const LogRecorder& log, const sim::SimulatedRobot& robot,
+void collect(RunRecord& record, const LogSink& log, const sim::SimulatedRobot& robot,
              const SimClock& clock) {
   record.log = log.entries();
   record.log_dropped = log.dropped();
@@ -98,8 +106,11 @@ int Simulator::run() {
   StopSignals signals;
   Console console;
   const Scenario scenario = loadScenario();
+  if (const auto problem = host_rig::FrameworkMatch::problem(settings_.bundle)) {
+    throw InputError(*problem);
+  }
   const StartOptions options(settings_.options);
-  HomeDirectory home(settings_.home);  // sets HOME: before any thread starts
+  HostHome home(settings_.home);  // sets HOME: before any thread starts
   auto joystick = makeJoystick(scenario);
   const std::string device_info = joystick ? joystick->deviceInfo() : settings_.device_info;
   for (const auto& note : options.notes(device_info, scenario.options)) {
@@ -113,7 +124,9 @@ int Simulator::run() {
   RunRecord record;
   record.simulated_joystick = joystick != nullptr;
   const SimClock clock;
-  LogRecorder log(clock, console, settings_.log_level);  // outlives the extension
+  LogSink log(kLogCapacity);  // outlives the extension
+  log.stampWith([&clock] { return clock.now(); });
+  log.echo(settings_.log_level, [&console](const std::string& line) { console.errorLine(line); });
   BundleHost host(settings_.bundle);
   JoystickDriver driver(joystick.get(), record);
   RobotController controller(robot, record);

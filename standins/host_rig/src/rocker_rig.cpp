@@ -1,60 +1,71 @@
-#include "reliability/rocker_rig.h"
+#include "host_rig/rocker_rig.h"
 
 #include <modbus/modbus.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <sstream>
 
 #include "joystick_sim/joystick_map.h"
+#include "joystick_sim/modbus_slave.h"
 #include "robot_sim/robot_codes.h"
 
-#ifndef ROCKER_BUNDLE_PATH
-#error "ROCKER_BUNDLE_PATH must name librocker.so"
-#endif
+namespace velk::host_rig {
 
-namespace rocker_reliability {
+using joystick_sim::JoystickMap;
+using namespace timing;
 
-using velk::joystick_sim::JoystickMap;
+namespace {
 
-RockerRig::RockerRig() {
-  if (const char* home = std::getenv("HOME")) {
-    had_home_ = true;
-    saved_home_ = home;
-  }
-  ::setenv("HOME", home_.path().c_str(), 1);
-  std::filesystem::create_directories(home_.file("velk_ws/extensions/rocker"));
-  robot_.setRobotModeType(velk::sim::kRobotModeRunning);
-  robot_.setSafetyModeType(velk::sim::kSafetyModeNormal);
-  robot_.setRuntimeStatus(velk::sim::kRuntimeIdle);
+const char* const kDataRead = "Get rocker modbus data success!";
+const char* const kJoggingOn = "startup rocker";
+
+}  // namespace
+
+RockerRig::RockerRig(const RigSettings& settings)
+    : log_(settings.keep_log),
+      bundle_(std::make_unique<BundleHost>(settings.bundle_path, BundleHost::Start::kLater)) {
+  log_.watch(settings.watched_log);
+  robot_.setRobotModeType(sim::kRobotModeRunning);
+  robot_.setSafetyModeType(sim::kSafetyModeNormal);
+  robot_.setRuntimeStatus(sim::kRuntimeIdle);
 }
 
-RockerRig::~RockerRig() {
-  bundle_.reset();
-  if (had_home_) {
-    ::setenv("HOME", saved_home_.c_str(), 1);
-  } else {
-    ::unsetenv("HOME");
-  }
-}
+RockerRig::RockerRig(const std::string& bundle_path)
+    : RockerRig(RigSettings{bundle_path, LogSink::kKeepAll, {}}) {}
 
-void RockerRig::start(const std::string& device_info, const std::string& more_options) {
-  bundle_ = std::make_unique<LoadedBundle>(ROCKER_BUNDLE_PATH);
+RockerRig::~RockerRig() { bundle_.reset(); }
+
+void RockerRig::loadBundle() { bundle_->startBundle(); }
+
+void RockerRig::startRocker(const std::string& device_info, const std::string& more_options) {
   bundle_->start(robot_.api(), log_.callback(),
                  "cycle = 0.01\ndevice_info = \"" + device_info + "\"\n" + more_options);
 }
 
-bool RockerRig::switchJoggingOn(velk::joystick_sim::ModbusSlave& joystick) {
+void RockerRig::start(const std::string& device_info, const std::string& more_options) {
+  loadBundle();
+  startRocker(device_info, more_options);
+}
+
+BundleHost::Duration RockerRig::stopRocker() { return bundle_->stop(); }
+
+BundleHost::Duration RockerRig::releaseBundle() { return bundle_->releaseExtension(); }
+
+bool RockerRig::awaitJoystickData(std::chrono::milliseconds timeout) {
+  const int before = log_.countContaining(kDataRead);
+  return waitFor([&] { return log_.countContaining(kDataRead) > before; }, timeout, 5ms);
+}
+
+bool RockerRig::switchJoggingOn(joystick_sim::ModbusSlave& joystick) {
   // The first connection attempt comes about a second after start, and the
   // signals need their first probes after that.
-  const int before = log_.countContaining("startup rocker");
+  const int before = log_.countContaining(kJoggingOn);
   joystick.setCoil(JoystickMap::kPowerButtonCoil, true);
-  const bool on = waitFor([&] { return log_.countContaining("startup rocker") > before; }, 8000ms);
+  const bool on = waitFor([&] { return log_.countContaining(kJoggingOn) > before; }, 8000ms);
   joystick.setCoil(JoystickMap::kPowerButtonCoil, false);
   return on;
 }
 
-bool RockerRig::startJog(velk::joystick_sim::ModbusSlave& joystick) {
+bool RockerRig::startJog(joystick_sim::ModbusSlave& joystick) {
   const int before = speedCommands();
   joystick.setInputRegister(JoystickMap::kFirstAxisRegister, 0);
   // A reply built after the line above reads the stick centred; once the
@@ -68,8 +79,8 @@ bool RockerRig::startJog(velk::joystick_sim::ModbusSlave& joystick) {
   return waitFor([&] { return speedCommands() > before; }, 3000ms);
 }
 
-std::optional<Clock::duration> RockerRig::stopLatencySince(Clock::time_point since,
-                                                           std::chrono::milliseconds timeout) {
+std::optional<RockerRig::Clock::duration> RockerRig::stopLatencySince(
+    Clock::time_point since, std::chrono::milliseconds timeout) {
   std::optional<Clock::duration> latency;
   waitFor(
       [&] {
@@ -128,4 +139,4 @@ std::string RockerRig::logSince(std::size_t mark) const {
   return text.str();
 }
 
-}  // namespace rocker_reliability
+}  // namespace velk::host_rig
