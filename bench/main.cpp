@@ -68,13 +68,13 @@ cxxopts::Options makeOptions() {
 }
 
 // Each kind of damage that fits the transport, or the one asked for.
-std::vector<rocker_reliability::Damage> damagesFor(const std::string& name, Transport transport) {
-  const auto framing = transport == Transport::kTcp ? rocker_reliability::Framing::kTcp
-                                                    : rocker_reliability::Framing::kRtu;
-  std::vector<rocker_reliability::Damage> damages;
-  for (const auto damage : rocker_reliability::allDamages()) {
-    const bool asked = name == "all" || rocker_reliability::damageName(damage) == name;
-    if (asked && rocker_reliability::appliesTo(damage, framing)) damages.push_back(damage);
+std::vector<velk::joystick_sim::Damage> damagesFor(const std::string& name, Transport transport) {
+  const auto framing = transport == Transport::kTcp ? velk::joystick_sim::Framing::kTcp
+                                                    : velk::joystick_sim::Framing::kRtu;
+  std::vector<velk::joystick_sim::Damage> damages;
+  for (const auto damage : velk::joystick_sim::allDamages()) {
+    const bool asked = name == "all" || velk::joystick_sim::damageName(damage) == name;
+    if (asked && velk::joystick_sim::appliesTo(damage, framing)) damages.push_back(damage);
   }
   if (damages.empty()) throw std::invalid_argument("no damage '" + name + "' over this transport");
   return damages;
@@ -89,7 +89,7 @@ int runNoisyLine(const cxxopts::ParseResult& args, BenchRigSettings settings) {
   std::string table = NoisyLineBench::tableHead();
   for (const auto damage : damagesFor(args["damage"].as<std::string>(), settings.transport)) {
     noisy.damage = damage;
-    nlohmann::json& figures = run.figures()[rocker_reliability::damageName(damage)];
+    nlohmann::json& figures = run.figures()[velk::joystick_sim::damageName(damage)];
     {
       BenchRig rig(settings);
       NoisyLineBench(rig, noisy).run(figures);

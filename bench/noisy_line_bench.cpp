@@ -25,9 +25,9 @@ const char* const kConnected = "Connected to Modbus Slave";
 const char* const kDisconnected = "Assume modbus unit disconnected";
 const char* const kReadError = "Get rocker modbus data error!";
 
-rocker_reliability::Framing framingOf(Transport transport) {
-  return transport == Transport::kTcp ? rocker_reliability::Framing::kTcp
-                                      : rocker_reliability::Framing::kRtu;
+joystick_sim::Framing framingOf(Transport transport) {
+  return transport == Transport::kTcp ? joystick_sim::Framing::kTcp
+                                      : joystick_sim::Framing::kRtu;
 }
 
 std::string fixed(double value, int decimals, bool sign = false) {
@@ -71,10 +71,10 @@ std::string NoisyLineBench::jog() {
 }
 
 void NoisyLineBench::run(nlohmann::json& figures) {
-  rocker_reliability::ReplyMangling* mangling = rig_.joystick().mangling();
+  joystick_sim::ReplyMangling* mangling = rig_.joystick().mangling();
   require(mangling != nullptr, "the noisy line needs a tapped joystick");
   rig_.bringUp();
-  figures["damage"] = rocker_reliability::damageName(settings_.damage);
+  figures["damage"] = joystick_sim::damageName(settings_.damage);
   figures["period"] = settings_.period;
   figures["clean_rest"] = restWindow();
 
@@ -82,7 +82,7 @@ void NoisyLineBench::run(nlohmann::json& figures) {
   const int connected = log.countContaining(kConnected);
   const int disconnected = log.countContaining(kDisconnected);
   const int read_errors = log.countContaining(kReadError);
-  mangling->set(rocker_reliability::damageReplies(settings_.damage, framingOf(rig_.transport())),
+  mangling->set(joystick_sim::damageReplies(settings_.damage, framingOf(rig_.transport())),
                 settings_.period);
   nlohmann::json jogs = nlohmann::json::array();
   for (int i = 0; i < settings_.jogs; ++i) jogs.push_back(jog());

@@ -4,12 +4,12 @@
 #include <string>
 
 #include "bench/bench_rig.h"
-#include "reliability/frame_damage.h"
+#include "joystick_sim/frame_damage.h"
 
 namespace velk::bench {
 
 struct NoisyLineSettings {
-  rocker_reliability::Damage damage = rocker_reliability::Damage::kBadCrc;
+  joystick_sim::Damage damage = joystick_sim::Damage::kBadCrc;
   // One reply in `period` is damaged.
   int period = 25;
   double window_s = 10.0;

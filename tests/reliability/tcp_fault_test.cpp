@@ -14,9 +14,9 @@
 
 #include "host_rig/rocker_rig.h"
 #include "joystick_sim/joystick_map.h"
+#include "joystick_sim/mangling_tcp_proxy.h"
 #include "joystick_sim/tcp_slave.h"
 #include "reliability/fault_test_fixture.h"
-#include "reliability/mangling_tcp_proxy.h"
 #include "reliability/rig_timing.h"
 #include "robot_sim/robot_codes.h"
 
@@ -24,6 +24,8 @@ namespace rocker_reliability {
 namespace {
 
 using velk::joystick_sim::JoystickMap;
+using velk::joystick_sim::ManglingTcpProxy;
+using velk::joystick_sim::ReplyMangling;
 using velk::joystick_sim::TcpSlave;
 
 constexpr auto kLossBound = 500ms;

@@ -1,8 +1,8 @@
-#include "reliability/reply_mangling.h"
+#include "joystick_sim/reply_mangling.h"
 
 #include <utility>
 
-namespace rocker_reliability {
+namespace velk::joystick_sim {
 
 namespace {
 constexpr unsigned kSeed = 25;
@@ -51,4 +51,4 @@ ReplyMangling::Mangler ReplyMangling::flipLastByte() {
   };
 }
 
-}  // namespace rocker_reliability
+}  // namespace velk::joystick_sim

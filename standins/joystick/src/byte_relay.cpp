@@ -1,4 +1,4 @@
-#include "reliability/byte_relay.h"
+#include "joystick_sim/byte_relay.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-namespace rocker_reliability {
+namespace velk::joystick_sim {
 
 namespace {
 
@@ -68,4 +68,4 @@ bool ByteRelay::pump(int from, int to, bool from_slave) {
   return chunk.empty() || writeAll(to, chunk);
 }
 
-}  // namespace rocker_reliability
+}  // namespace velk::joystick_sim

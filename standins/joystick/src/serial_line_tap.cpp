@@ -1,4 +1,4 @@
-#include "reliability/serial_line_tap.h"
+#include "joystick_sim/serial_line_tap.h"
 
 #include <fcntl.h>
 #include <termios.h>
@@ -7,7 +7,7 @@
 #include <chrono>
 #include <stdexcept>
 
-namespace rocker_reliability {
+namespace velk::joystick_sim {
 
 namespace {
 
@@ -38,4 +38,4 @@ SerialLineTap::SerialLineTap(std::chrono::seconds lifetime) {
 
 SerialLineTap::~SerialLineTap() { relay_.reset(); }
 
-}  // namespace rocker_reliability
+}  // namespace velk::joystick_sim

@@ -1,9 +1,9 @@
-#include "reliability/frame_damage.h"
+#include "joystick_sim/frame_damage.h"
 
 #include <cstdint>
 #include <utility>
 
-namespace rocker_reliability {
+namespace velk::joystick_sim {
 
 namespace {
 
@@ -164,4 +164,4 @@ ReplyMangling::Mangler damageReplies(Damage damage, Framing framing) {
   return [damage, framing](Bytes chunk) { return damageFrame(std::move(chunk), damage, framing); };
 }
 
-}  // namespace rocker_reliability
+}  // namespace velk::joystick_sim

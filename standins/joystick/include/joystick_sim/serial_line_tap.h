@@ -5,10 +5,10 @@
 #include <string>
 
 #include "joystick_sim/pty_pair.h"
-#include "reliability/byte_relay.h"
-#include "reliability/reply_mangling.h"
+#include "joystick_sim/byte_relay.h"
+#include "joystick_sim/reply_mangling.h"
 
-namespace rocker_reliability {
+namespace velk::joystick_sim {
 
 // A serial line with a tap in the middle, made of two socat pseudo-terminal
 // pairs and a relay between them, so that a test can damage the slave's
@@ -38,4 +38,4 @@ class SerialLineTap {
   std::unique_ptr<ByteRelay> relay_;
 };
 
-}  // namespace rocker_reliability
+}  // namespace velk::joystick_sim

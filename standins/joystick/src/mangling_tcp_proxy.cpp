@@ -1,4 +1,4 @@
-#include "reliability/mangling_tcp_proxy.h"
+#include "joystick_sim/mangling_tcp_proxy.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -9,7 +9,7 @@
 
 #include <stdexcept>
 
-namespace rocker_reliability {
+namespace velk::joystick_sim {
 
 namespace {
 
@@ -81,4 +81,4 @@ int ManglingTcpProxy::connectToSlave() const {
   return fd;
 }
 
-}  // namespace rocker_reliability
+}  // namespace velk::joystick_sim

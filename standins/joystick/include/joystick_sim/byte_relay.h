@@ -5,9 +5,9 @@
 #include <memory>
 #include <thread>
 
-#include "reliability/reply_mangling.h"
+#include "joystick_sim/reply_mangling.h"
 
-namespace rocker_reliability {
+namespace velk::joystick_sim {
 
 // Copies bytes both ways between the master's side and the slave's side of
 // a link (two sockets, or two pseudo-terminal ends) on a thread of its own.
@@ -34,4 +34,4 @@ class ByteRelay {
   std::thread thread_;
 };
 
-}  // namespace rocker_reliability
+}  // namespace velk::joystick_sim

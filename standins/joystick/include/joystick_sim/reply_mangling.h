@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-namespace rocker_reliability {
+namespace velk::joystick_sim {
 
 // What a fault injector does to the bytes a slave sends back, switchable
 // while traffic flows. Shared by a relay and the test that drives it.
@@ -47,4 +47,4 @@ class ReplyMangling {
   mutable int mangled_ = 0;
 };
 
-}  // namespace rocker_reliability
+}  // namespace velk::joystick_sim

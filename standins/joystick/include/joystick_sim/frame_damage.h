@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "reliability/reply_mangling.h"
+#include "joystick_sim/reply_mangling.h"
 
-namespace rocker_reliability {
+namespace velk::joystick_sim {
 
 // How a reply reaches the master: an RTU frame (unit, PDU, CRC) on a serial
 // line or a TCP frame (MBAP header, unit, PDU) on a socket.
@@ -38,4 +38,4 @@ std::optional<Damage> parseDamage(const std::string& name);
 // cannot be one register short), passes unchanged.
 ReplyMangling::Mangler damageReplies(Damage damage, Framing framing);
 
-}  // namespace rocker_reliability
+}  // namespace velk::joystick_sim

@@ -5,10 +5,10 @@
 #include <memory>
 #include <thread>
 
-#include "reliability/byte_relay.h"
-#include "reliability/reply_mangling.h"
+#include "joystick_sim/byte_relay.h"
+#include "joystick_sim/reply_mangling.h"
 
-namespace rocker_reliability {
+namespace velk::joystick_sim {
 
 // A TCP proxy on 127.0.0.1 (port picked by the kernel) in front of a slave
 // on 127.0.0.1:`slave_port`, through which replies can be damaged on their
@@ -46,4 +46,4 @@ class ManglingTcpProxy {
   std::thread thread_;
 };
 
-}  // namespace rocker_reliability
+}  // namespace velk::joystick_sim
