@@ -77,6 +77,7 @@ json JsonReport::build(const RunInfo& info, const RunRecord& record, const std::
   report["log_dropped"] = record.log_dropped;
   report["robot_calls"] = robotCalls(record);
   report["robot_calls_dropped"] = record.robot_calls_dropped;
+  report["robot_queries"] = record.robot_queries;
   return report;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -74,9 +76,10 @@ struct RunRecord {
   std::vector<RobotEvent> robot_events;
   std::vector<StepRecord> steps;
   std::vector<WaitRecord> waits;
-  std::vector<RobotCall> robot_calls;
+  std::vector<RobotCall> robot_calls;  // the commands, in full
   std::size_t robot_calls_dropped = 0;
-  std::vector<std::string> start_options;  // the text of each start(), in order
+  std::map<std::string, std::size_t> robot_queries;  // by name: they come every cycle
+  std::vector<std::string> start_options;            // the text of each start(), in order
   double end = 0.0;
 };
 

@@ -37,9 +37,11 @@ using host_rig::BundleHost;
 using host_rig::HostHome;
 using host_rig::LogSink;
 
-// The robot records about ten queries per cycle of the extension; this
-// keeps every call of a run of several minutes.
-constexpr std::size_t kRobotCallCapacity = 400000;
+// The extension queries the robot about ten times a cycle (about 1,300
+// calls a second): those are only counted by name. Its commands (motion,
+// I/O, task changes) come a few at a time and are all kept; the bound is
+// there for a run that goes wrong, not for one that goes well.
+constexpr std::size_t kRobotCommandCapacity = 400000;
 constexpr std::chrono::hours kInteractiveLifetime{24};
 // Log entries kept for the reports; beyond them the oldest go.
 constexpr std::size_t kLogCapacity = 200000;
@@ -80,6 +82,7 @@ void collect(RunRecord& record, const LogSink& log, const sim::SimulatedRobot& r
     record.robot_calls.push_back(RobotCall{t, std::move(call)});
   }
   record.robot_calls_dropped = robot.droppedCalls();
+  record.robot_queries = robot.queryCounts();
 }
 
 }  // namespace
@@ -119,7 +122,8 @@ int Simulator::run() {
   announce(console, joystick.get(), scenario, device_info);
 
   sim::SimulatedRobot robot;
-  robot.setCallRecordCapacity(kRobotCallCapacity);
+  robot.setCallRecordCapacity(kRobotCommandCapacity);
+  robot.setRecordQueries(false);
   robot.setRealTime(true);
   RunRecord record;
   record.simulated_joystick = joystick != nullptr;
