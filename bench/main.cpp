@@ -2,11 +2,11 @@
 //
 //   rocker-bench <latency|wire|cpu|memory|shutdown|watchdog> --transport tcp|rtu --out FILE
 //   rocker-bench noisy-line --transport tcp|rtu --out FILE [--damage KIND] [--period N]
-//   rocker-bench report --results DIR --output FILE
 //
 // Each benchmark loads librocker.so through the framework like a host, runs
 // it against a real Modbus slave and the simulated robot, and writes its
-// figures as JSON; `report` turns a folder of them into the Markdown page.
+// figures as JSON; bench/page/render.py turns a folder of them into the
+// Markdown page.
 // `noisy-line` runs once per kind of damage, each with a bundle of its own,
 // and prints its figures as a Markdown table too.
 #include <cxxopts.hpp>
@@ -22,7 +22,6 @@
 #include "bench/latency_bench.h"
 #include "bench/memory_bench.h"
 #include "bench/noisy_line_bench.h"
-#include "bench/report_writer.h"
 #include "bench/shutdown_bench.h"
 #include "bench/transport.h"
 #include "bench/watchdog_bench.h"
@@ -40,7 +39,7 @@ using velk::bench::Transport;
 cxxopts::Options makeOptions() {
   cxxopts::Options options("rocker-bench", "Benchmarks of the rocker bundle");
   options.add_options()("command",
-                        "latency, wire, cpu, memory, shutdown, watchdog, noisy-line or report",
+                        "latency, wire, cpu, memory, shutdown, watchdog or noisy-line",
                         cxxopts::value<std::string>())(
       "transport", "tcp or rtu", cxxopts::value<std::string>()->default_value("tcp"))(
       "out", "JSON file for the figures", cxxopts::value<std::string>())(
@@ -58,10 +57,7 @@ cxxopts::Options makeOptions() {
       "damage", "noisy-line: one kind of damage, or all",
       cxxopts::value<std::string>()->default_value("all"))(
       "period", "noisy-line: one reply in this many is damaged",
-      cxxopts::value<int>()->default_value("25"))("results", "report: folder of JSON results",
-                                                  cxxopts::value<std::string>())(
-      "output", "report: Markdown file to write", cxxopts::value<std::string>())("h,help",
-                                                                                 "this text");
+      cxxopts::value<int>()->default_value("25"))("h,help", "this text");
   options.parse_positional({"command"});
   options.positional_help("<command>");
   return options;
@@ -154,15 +150,6 @@ int main(int argc, char** argv) {
       return args.count("help") ? 0 : 2;
     }
     const std::string command = args["command"].as<std::string>();
-    if (command == "report") {
-      if (!args.count("results") || !args.count("output")) {
-        std::cerr << "rocker-bench: report needs --results and --output\n";
-        return 2;
-      }
-      velk::bench::ReportWriter(args["results"].as<std::string>())
-          .write(args["output"].as<std::string>());
-      return 0;
-    }
     return runBench(command, args);
   } catch (const std::exception& e) {
     std::cerr << "rocker-bench: " << e.what() << "\n";
