@@ -50,10 +50,7 @@ class Extension1 : public velk::common_interface::ZorvControlExtension {
 
  private:
   void logSummary(const StartOptions& o) const;
-  double inputTimeoutOf(const StartOptions& o) const;
-  unsigned int periodOf(const StartOptions& o) const;
-  void startRockerService(const StartOptions& o, double inputTimeout,
-                          const std::string& packagePath);
+  void startRockerService(const StartOptions& o, const std::string& packagePath);
   void haltThread();
   void haltJog();
   void deleteHostTask();
@@ -79,17 +76,20 @@ void Extension1::start(std::shared_ptr<ZorvApi> api,
   api_ = std::move(api);
   VELK_LOG(log_, velk::kLogInfo) << "Start rocker. Options: \n" << options_;
 
-  const StartOptions o = StartOptions::parse(options_);
+  StartOptions o = StartOptions::parse(options_);
+  // Nothing out of range reaches the service: each value replaced by its
+  // default is said once.
+  for (const std::string& warning : o.screen()) VELK_LOG(log_, velk::kLogWarning) << warning;
   VELK_LOG(log_, velk::kLogInfo) << "Rocker  used device_info:\n" << o.device_info;
   logSummary(o);
-  const double inputTimeout = inputTimeoutOf(o);
 
   // Overwriting the field releases a thread from an earlier start, and with
   // it that start's rocker service.
-  thread_ = std::make_shared<velk::kelmi::PeriodicThread>(periodOf(o), "ROCKER Server", 0, -1, 10);
+  thread_ = std::make_shared<velk::kelmi::PeriodicThread>(o.periodMicroseconds(), "ROCKER Server",
+                                                          0, -1, 10);
   const std::string packagePath = velk::zorv_comm::packageFilePath();
   try {
-    startRockerService(o, inputTimeout, packagePath);
+    startRockerService(o, packagePath);
   } catch (const std::system_error& e) {
     VELK_LOG(log_, velk::kLogError) << e.what();
   }
@@ -101,41 +101,23 @@ void Extension1::logSummary(const StartOptions& o) const {
                                  << "  pose_speed_slow:" << o.pose_speed_slow
                                  << "  ori_velc:" << o.ori_velc << "  acc:" << o.acc
                                  << " debug:" << o.debug << "  rotation_angle:" << o.rotation;
-}
-
-// A negative or non-finite age bound would stop every jog or none; the
-// default keeps the check on.
-double Extension1::inputTimeoutOf(const StartOptions& o) const {
-  double timeout = o.input_timeout;
-  if (!o.inputTimeoutIsUsable()) {
-    VELK_LOG(log_, velk::kLogWarning)
-        << "Rocker input_timeout out of range, using the default "
-        << StartOptions::kDefaultInputTimeout << " instead of: " << o.input_timeout;
-    timeout = StartOptions::kDefaultInputTimeout;
-  }
-  VELK_LOG(log_, velk::kLogInfo) << "Rocker input_timeout:" << timeout;
-  return timeout;
-}
-
-unsigned int Extension1::periodOf(const StartOptions& o) const {
-  if (!o.cycleIsUsable()) {
-    VELK_LOG(log_, velk::kLogWarning) << "Rocker cycle out of range, using the default "
-                                      << StartOptions::kDefaultCycle << " instead of: " << o.cycle;
-  }
-  return o.periodMicroseconds();
+  VELK_LOG(log_, velk::kLogInfo) << "Rocker input_timeout:" << o.input_timeout;
+  VELK_LOG(log_, velk::kLogInfo) << "Rocker max_speed:" << o.max_speed
+                                 << " stick_limit:" << o.stick_limit;
 }
 
 // The service is fully configured before the task that uses it is added and
 // the thread started, so the thread never sees it half set up. Afterwards the
 // motion task holds the only reference to it.
-void Extension1::startRockerService(const StartOptions& o, double inputTimeout,
-                                    const std::string& packagePath) {
+void Extension1::startRockerService(const StartOptions& o, const std::string& packagePath) {
   auto service = std::make_shared<RockerService>(api_, log_, o.device_info);
   service->setDebug(o.debug != 0);
   service->setProperty(o.pose_speed_fast, o.pose_speed_slow, o.ori_velc, o.acc, o.rotation);
   service->setAxis(o.tool_x, o.tool_y, o.tool_z);
   service->setConfigPath(packagePath);
-  service->setInputTimeout(inputTimeout);
+  service->setInputTimeout(o.input_timeout);
+  service->setMaxSpeed(o.max_speed);
+  service->setStickLimit(o.stick_limit);
   service_ = service;
   std::function<void()> motionTask = [service] {
     service->updateRockerData();

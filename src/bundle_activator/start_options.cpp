@@ -1,10 +1,13 @@
 #include "bundle_activator/start_options.h"
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <sstream>
 #include <toml.hpp>
+#include <type_traits>
 #include <utility>
+#include <variant>
 
 #include "bundle_activator/toml_text_screen.h"
 
@@ -21,26 +24,81 @@ T lookUp(const toml::value& config, const char* key, T fallback) {
 
 double microseconds(double seconds) { return seconds * 1000000.0; }
 
+constexpr double kMaxCycle = 0.1;
+constexpr double kTwoPi = 2 * 3.14159265358979323846;
+
 }  // namespace
+
+const std::vector<StartOptions::Key>& StartOptions::keys() {
+  using toml::value_t;
+  static const std::vector<Key> all = {
+      // The stop reacts a cycle late: a longer one lets the robot run on.
+      {"cycle", value_t::floating, &StartOptions::cycle, 1e-6, kMaxCycle},
+      {"device_info", value_t::string, &StartOptions::device_info},
+      {"tool_x", value_t::integer, &StartOptions::tool_x},
+      {"tool_y", value_t::integer, &StartOptions::tool_y},
+      {"tool_z", value_t::integer, &StartOptions::tool_z},
+      {"ori_velc", value_t::floating, &StartOptions::ori_velc, 0, HUGE_VAL, true},
+      {"acc", value_t::floating, &StartOptions::acc, 0, HUGE_VAL, true},
+      {"debug", value_t::integer, &StartOptions::debug},
+      // Radians: 90 is almost certainly meant as degrees.
+      {"rotation", value_t::floating, &StartOptions::rotation, -kTwoPi, kTwoPi},
+      {"pose_speed_fast", value_t::floating, &StartOptions::pose_speed_fast, 0, HUGE_VAL, true},
+      {"pose_speed_slow", value_t::floating, &StartOptions::pose_speed_slow, 0, HUGE_VAL, true},
+      {"input_timeout", value_t::floating, &StartOptions::input_timeout, 0},
+      {"max_speed", value_t::floating, &StartOptions::max_speed, 0, HUGE_VAL, true},
+      {"stick_limit", value_t::integer, &StartOptions::stick_limit, 1, INT16_MAX},
+  };
+  return all;
+}
+
+const StartOptions::Key* StartOptions::find(const std::string& name) {
+  for (const Key& key : keys()) {
+    if (name == key.name) return &key;
+  }
+  return nullptr;
+}
 
 StartOptions StartOptions::parse(const std::string& text) {
   TomlTextScreen::check(text, "config");
   std::istringstream stream(text);
   const toml::value config = toml::parse(stream, "config");
   StartOptions o;
-  o.cycle = lookUp(config, "cycle", o.cycle);
-  o.device_info = lookUp(config, "device_info", o.device_info);
-  o.tool_x = lookUp(config, "tool_x", o.tool_x);
-  o.tool_y = lookUp(config, "tool_y", o.tool_y);
-  o.tool_z = lookUp(config, "tool_z", o.tool_z);
-  o.ori_velc = lookUp(config, "ori_velc", o.ori_velc);
-  o.acc = lookUp(config, "acc", o.acc);
-  o.debug = lookUp(config, "debug", o.debug);
-  o.rotation = lookUp(config, "rotation", o.rotation);
-  o.pose_speed_fast = lookUp(config, "pose_speed_fast", o.pose_speed_fast);
-  o.pose_speed_slow = lookUp(config, "pose_speed_slow", o.pose_speed_slow);
-  o.input_timeout = lookUp(config, "input_timeout", o.input_timeout);
+  for (const Key& key : keys()) {
+    std::visit([&](auto member) { o.*member = lookUp(config, key.name, o.*member); }, key.member);
+  }
+  for (const auto& [name, value] : config.as_table()) {
+    if (!find(name)) o.unknown_keys.push_back(name);
+  }
   return o;
+}
+
+bool StartOptions::Key::allows(double value) const {
+  return std::isfinite(value) && (low_excluded ? value > low : value >= low) && value <= high;
+}
+
+std::vector<std::string> StartOptions::screen() {
+  std::vector<std::string> warnings;
+  for (const std::string& name : unknown_keys) {
+    warnings.push_back("Rocker unknown start option: " + name + " (ignored)");
+  }
+  unknown_keys.clear();
+  const StartOptions defaults;
+  for (const Key& key : keys()) {
+    std::visit(
+        [&](auto member) {
+          if constexpr (std::is_arithmetic_v<std::decay_t<decltype(this->*member)>>) {
+            if (key.allows(static_cast<double>(this->*member))) return;
+            std::ostringstream text;
+            text << "Rocker " << key.name << " out of range, using the default " << defaults.*member
+                 << " instead of: " << this->*member;
+            warnings.push_back(text.str());
+            this->*member = defaults.*member;
+          }
+        },
+        key.member);
+  }
+  return warnings;
 }
 
 bool StartOptions::cycleIsUsable() const {

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <cmath>
 #include <string>
+#include <toml/value.hpp>
+#include <variant>
+#include <vector>
 
 namespace velk::zorv_comm {
 
@@ -8,8 +12,29 @@ namespace velk::zorv_comm {
 // start(). A key counts only with exactly its TOML type; anything else gives
 // the default without a message. Integers keep their low 32 bits.
 struct StartOptions {
+  // One start option: its key, the one TOML type it is taken with, and the
+  // member it sets, whose initialiser below is its default.
+  struct Key {
+    const char* name;
+    toml::value_t type;
+    std::variant<double StartOptions::*, int StartOptions::*, std::string StartOptions::*> member;
+    // The values a number may take: finite, from low (excluded when
+    // low_excluded) up to high.
+    double low = -HUGE_VAL;
+    double high = HUGE_VAL;
+    bool low_excluded = false;
+
+    bool allows(double value) const;
+  };
+  // Every key the extension reads, in the order it reads them.
+  static const std::vector<Key>& keys();
+  // Nothing for a key the extension does not read.
+  static const Key* find(const std::string& name);
+
   static constexpr double kDefaultCycle = 0.01;
   static constexpr double kDefaultInputTimeout = 0.3;
+  static constexpr double kDefaultMaxSpeed = 0.25;
+  static constexpr int kDefaultStickLimit = 2000;
 
   double cycle = kDefaultCycle;
   std::string device_info = "/dev/ttyUSB0,115200,N,8,1";
@@ -27,11 +52,26 @@ struct StartOptions {
   // joystick whose values are always older (a very slow slave or line)
   // cannot jog.
   double input_timeout = kDefaultInputTimeout;
+  // The largest Cartesian speed a jog may command, m/s: a larger one is
+  // scaled down, keeping its direction. The default is the reduced speed
+  // manual jogging is held to by industrial robot safety rules.
+  double max_speed = kDefaultMaxSpeed;
+  // A stick value whose magnitude exceeds this is implausible (a railed or
+  // broken axis): nothing starts on it and a jog ends.
+  int stick_limit = kDefaultStickLimit;
+
+  // Top-level keys of the text the extension does not read, until screened.
+  std::vector<std::string> unknown_keys;
 
   // Parses text with the source name "config"; a syntax error raises
   // toml::syntax_error, whose message names that source. Text that is not
   // UTF-8 or nests deeper than TomlTextScreen allows is a syntax error too.
   static StartOptions parse(const std::string& text);
+
+  // Replaces every number outside its key's range with the key's default
+  // and returns one warning per replacement and per unknown key, naming
+  // the key, the value given and the value used.
+  std::vector<std::string> screen();
 
   // Whether cycle gives a period of at least one microsecond that fits in 32
   // bits. Zero would make the task thread spin; negative, huge and non-finite

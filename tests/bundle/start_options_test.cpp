@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 #include <toml.hpp>
+#include <vector>
 
 #include "bundle_activator/package_file_path.h"
 
@@ -99,6 +100,45 @@ TEST(StartOptionsTest, CyclesWithoutAUsablePeriodFallBackToTheDefault) {
   for (const char* text : {"input_timeout = -0.1", "input_timeout = nan", "input_timeout = inf"}) {
     EXPECT_FALSE(StartOptions::parse(text).inputTimeoutIsUsable()) << text;
   }
+}
+
+// What would reach the robot unchecked is replaced by its default, with one
+// warning naming the key, the value given and the value used.
+TEST(StartOptionsTest, ScreenReplacesValuesOutOfRangeAndNamesUnknownKeys) {
+  const struct {
+    const char* text;
+    const char* warning;
+  } rows[] = {
+      {"cycle = 2.0", "Rocker cycle out of range, using the default 0.01 instead of: 2"},
+      {"cycle = nan", "Rocker cycle out of range, using the default 0.01 instead of: nan"},
+      {"pose_speed_fast = nan",
+       "Rocker pose_speed_fast out of range, using the default 0.1 instead of: nan"},
+      {"pose_speed_fast = -0.1",
+       "Rocker pose_speed_fast out of range, using the default 0.1 instead of: -0.1"},
+      {"pose_speed_slow = 0.0",
+       "Rocker pose_speed_slow out of range, using the default 0.01 instead of: 0"},
+      {"acc = inf", "Rocker acc out of range, using the default 1 instead of: inf"},
+      {"ori_velc = -1.0", "Rocker ori_velc out of range, using the default 0.005 instead of: -1"},
+      {"rotation = 90.0", "Rocker rotation out of range, using the default 0 instead of: 90"},
+      {"rotation = nan", "Rocker rotation out of range, using the default 0 instead of: nan"},
+      {"input_timeout = -0.1",
+       "Rocker input_timeout out of range, using the default 0.3 instead of: -0.1"},
+      {"max_speed = 0.0", "Rocker max_speed out of range, using the default 0.25 instead of: 0"},
+      {"stick_limit = 0", "Rocker stick_limit out of range, using the default 2000 instead of: 0"},
+      {"stick_limit = 40000",
+       "Rocker stick_limit out of range, using the default 2000 instead of: 40000"},
+      {"pose_speed_fats = 0.2", "Rocker unknown start option: pose_speed_fats (ignored)"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.text);
+    StartOptions o = StartOptions::parse(row.text);
+    EXPECT_EQ(o.screen(), std::vector<std::string>{row.warning});
+    EXPECT_TRUE(o.screen().empty()) << "screened values are in range";
+  }
+  StartOptions fine = StartOptions::parse(
+      "cycle = 0.1\nrotation = -6.28\nmax_speed = 1.0\nstick_limit = 32767\ninput_timeout = 0.0\n");
+  EXPECT_TRUE(fine.screen().empty());
+  EXPECT_EQ(fine.stick_limit, 32767);
 }
 
 TEST(StartOptionsTest, InvalidTomlRaisesAnErrorNamingTheConfigSource) {

@@ -6,6 +6,7 @@
 // when the slave falls silent), and the log must say what happened once,
 // not every cycle.
 #include <gtest/gtest.h>
+#include <modbus/modbus.h>
 
 #include <cstdlib>
 #include <iostream>
@@ -83,6 +84,21 @@ TEST_F(TcpFaultTest, ConnectionDroppedDuringAJogStopsItAndReconnectsWithNothingL
   EXPECT_EQ(rig_.countSince(mark, kReadError), 1);
   EXPECT_EQ(rig_.countSince(mark, kReadBack), 1);
   expectNoFlood(mark, marked);
+}
+
+// A railed or broken axis reads full scale: no push, never a jog.
+TEST_F(TcpFaultTest, RailedAxisNeverStartsAJog) {
+  rig_.start(tcpInfo(joystick_.port()));
+  ASSERT_TRUE(rig_.switchJoggingOn(joystick_)) << rig_.logSince(0);
+  const std::size_t mark = rig_.logMark();
+  const int reads = joystick_.requestCount(MODBUS_FC_READ_INPUT_REGISTERS);
+  joystick_.setInputRegister(JoystickMap::kFirstAxisRegister, 32767);
+  ASSERT_TRUE(joystick_.waitForRequests(MODBUS_FC_READ_INPUT_REGISTERS, reads + 5, 5000ms));
+  EXPECT_EQ(rig_.speedCommands(), 0);
+  EXPECT_EQ(rig_.countSince(mark,
+                            "Rocker implausible stick value: get_x is 32767, beyond stick_limit "
+                            "2000: no jog until the stick is seen centred"),
+            1);
 }
 
 TEST_F(TcpFaultTest, ConnectionDroppedAtRestNeverMovesTheRobot) {

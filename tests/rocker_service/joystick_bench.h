@@ -10,6 +10,7 @@
 
 #include "joystick_sim/joystick_map.h"
 #include "joystick_sim/tcp_slave.h"
+#include "rocker/rocker_service/rocker_signal_table.h"
 #include "rocker_service/service_rig.h"
 
 namespace velk::test {
@@ -74,6 +75,36 @@ class JoystickBench {
     slave.setInputRegister(joystick_sim::JoystickMap::kFirstAxisRegister,
                            static_cast<uint16_t>(value));
     ASSERT_TRUE(await("get_x", static_cast<uint16_t>(value)));
+  }
+  // Jogging switched on with the power button, and the stick read centred
+  // since then, as a jog needs.
+  void switchOn() {
+    if (!rig.service.rockerOn()) {
+      setCoil(joystick_sim::JoystickMap::kPowerButtonCoil, false, "get_button_0");
+      cycle();  // a press is a rising edge: the button must be seen up first
+      setCoil(joystick_sim::JoystickMap::kPowerButtonCoil, true, "get_button_0");
+      // The cycle that shows a new robot state on the indicator ends
+      // before the buttons.
+      for (int i = 0; i < 3 && !rig.service.rockerOn(); ++i) cycle();
+      ASSERT_TRUE(rig.service.rockerOn());
+      setCoil(joystick_sim::JoystickMap::kPowerButtonCoil, false, "get_button_0");
+    }
+    awaitFreshStick();
+    cycle();
+  }
+  // Until the stick has been read again after this moment.
+  void awaitFreshStick() const {
+    const auto since = std::chrono::steady_clock::now();
+    ASSERT_TRUE(waitFor([&] {
+      const auto names = rig.registry->modbusGetSignalNames();
+      const auto times = rig.registry->modbusGetSignalReadTimes();
+      for (std::size_t i = 0; i < names.size() && i < times.size(); ++i) {
+        const auto& axes = zorv_comm::RockerSignalTable::axes();
+        const bool axis = std::find(axes.begin(), axes.end(), names[i]) != axes.end();
+        if (axis && times[i] <= since) return false;
+      }
+      return names.size() == 16;
+    }));
   }
   // A push that settles: the jog starts with the second cycle.
   void jogAt(int x) {

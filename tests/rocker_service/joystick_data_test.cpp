@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "common/log_level.h"
 #include "joystick_sim/joystick_map.h"
@@ -40,8 +39,8 @@ TEST_F(JoystickDataTest, PowersAndRegistersInModeEightOnly) {
 
   bench_.rig.robot.setRobotModeType(5);
   bench_.cycle();
-  EXPECT_TRUE(bench_.rig.peer.current().empty());
-  EXPECT_TRUE(bench_.rig.peer.previous().empty());
+  EXPECT_TRUE(bench_.rig.service.currentValues().empty());
+  EXPECT_TRUE(bench_.rig.service.previousValues().empty());
   EXPECT_TRUE(bench_.rig.registry->modbusGetSignalNames().empty());
   bench_.cycle();
   EXPECT_EQ(voltages().size(), 2u);
@@ -49,7 +48,7 @@ TEST_F(JoystickDataTest, PowersAndRegistersInModeEightOnly) {
   bench_.rig.robot.setRobotModeType(sim::kRobotModeRunning);
   bench_.cycle();
   EXPECT_EQ(voltages(), (std::vector<double>{0, 24, 0, 24}));
-  EXPECT_EQ(bench_.rig.peer.current().size(), 16u);
+  EXPECT_EQ(bench_.rig.service.currentValues().size(), 16u);
   EXPECT_EQ(bench_.rig.registry->modbusGetSignalNames().size(), 16u);
 }
 
@@ -58,10 +57,10 @@ TEST_F(JoystickDataTest, ReadErrorIsShownOnceAndItsEndReported) {
   bench_.cycle();
   bench_.cycle();
   EXPECT_EQ(logged(kLogError, "Get rocker modbus data error!"), 1);
-  EXPECT_EQ(bench_.rig.peer.indicatorState(), 1);
+  EXPECT_EQ(bench_.rig.service.indicatorState(), 1);
   bench_.cycle();
   EXPECT_EQ(logged(kLogError, "Get rocker modbus data error!"), 1);
-  EXPECT_EQ(bench_.rig.peer.indicatorState(), 5) << "the robot's state shows again";
+  EXPECT_EQ(bench_.rig.service.indicatorState(), 5) << "the robot's state shows again";
 
   bench_.slave.clearFaults();
   ASSERT_TRUE(JoystickBench::waitFor([this] { return bench_.healthy(); }));
@@ -84,16 +83,17 @@ TEST_F(JoystickDataTest, IndicatorFollowsTheRobot) {
     bench_.rig.robot.setRuntimeStatus(row.status);
     bench_.rig.robot.setFreedriveEnabled(row.freedrive);
     bench_.cycle();
-    EXPECT_EQ(bench_.rig.peer.indicatorState(), row.state);
+    EXPECT_EQ(bench_.rig.service.indicatorState(), row.state);
     EXPECT_TRUE(JoystickBench::waitFor(
         [&] { return bench_.slave.holdingRegister(JoystickMap::kIndicatorRegister) == row.code; }));
   }
   bench_.rig.robot.setRuntimeStatus(sim::kRuntimePaused);
-  RockerServiceTestPeer::setPausedBlinkStep(0);
   bench_.cycle();
-  EXPECT_EQ(bench_.rig.peer.indicatorState(), 6);
-  EXPECT_TRUE(JoystickBench::waitFor(
-      [&] { return bench_.slave.holdingRegister(JoystickMap::kIndicatorRegister) == 2; }));
+  EXPECT_EQ(bench_.rig.service.indicatorState(), 6);
+  EXPECT_TRUE(JoystickBench::waitFor([&] {
+    const int code = bench_.slave.holdingRegister(JoystickMap::kIndicatorRegister);
+    return code == 2 || code == 0;  // either half of the blink
+  }));
 }
 
 TEST_F(JoystickDataTest, ButtonsSwitchJoggingAndSpeedOnTheirRisingEdges) {
@@ -111,7 +111,7 @@ TEST_F(JoystickDataTest, ButtonsSwitchJoggingAndSpeedOnTheirRisingEdges) {
   };
 
   press(JoystickMap::kPowerButtonCoil, "get_button_0");
-  EXPECT_TRUE(bench_.rig.peer.rockerOn());
+  EXPECT_TRUE(bench_.rig.service.rockerOn());
   EXPECT_EQ(logged(kLogInfo, "startup rocker"), 1);
   EXPECT_EQ(logged(kLogInfo, "rocker version: 0.3.0 firmware version: 1.1.3 hardware version: 2:2"),
             1);
@@ -120,20 +120,20 @@ TEST_F(JoystickDataTest, ButtonsSwitchJoggingAndSpeedOnTheirRisingEdges) {
   EXPECT_TRUE(
       JoystickBench::waitFor([this] { return bench_.slave.coil(JoystickMap::kPowerLightCoil); }));
   bench_.cycle();
-  EXPECT_TRUE(bench_.rig.peer.rockerOn()) << "a held button switches once";
+  EXPECT_TRUE(bench_.rig.service.rockerOn()) << "a held button switches once";
   press(JoystickMap::kPowerButtonCoil, "get_button_0");
-  EXPECT_FALSE(bench_.rig.peer.rockerOn());
+  EXPECT_FALSE(bench_.rig.service.rockerOn());
   EXPECT_EQ(logged(kLogInfo, "close rocker"), 1);
   EXPECT_TRUE(
       JoystickBench::waitFor([this] { return !bench_.slave.coil(JoystickMap::kPowerLightCoil); }));
 
   press(JoystickMap::kSpeedButtonCoil, "get_button_1");
-  EXPECT_EQ(bench_.rig.peer.poseSpeed(), 0.01);
+  EXPECT_EQ(bench_.rig.service.poseSpeed(), 0.01);
   EXPECT_EQ(logged(kLogInfo, "Rocker slow mode"), 1);
   EXPECT_TRUE(
       JoystickBench::waitFor([this] { return bench_.slave.coil(JoystickMap::kSpeedLightCoil); }));
   press(JoystickMap::kSpeedButtonCoil, "get_button_1");
-  EXPECT_EQ(bench_.rig.peer.poseSpeed(), 0.1);
+  EXPECT_EQ(bench_.rig.service.poseSpeed(), 0.1);
   EXPECT_EQ(logged(kLogInfo, "Rocker fast mode"), 1);
   EXPECT_TRUE(
       JoystickBench::waitFor([this] { return !bench_.slave.coil(JoystickMap::kSpeedLightCoil); }));
@@ -152,7 +152,9 @@ TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
     kModeLeft,
     kFreedrive,
     kRuntimeStatus,
-    kSafetyMode
+    kSafetyMode,
+    kImplausibleStick,
+    kHostThrows
   };
   const struct {
     const char* name;
@@ -170,11 +172,15 @@ TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
       {"freedrive", Way::kFreedrive, "Rocker stop"},
       {"runtime status leaves 6", Way::kRuntimeStatus, "Rocker stop"},
       {"safety mode leaves 1", Way::kSafetyMode, "Rocker stop"},
+      {"stick beyond stick_limit", Way::kImplausibleStick,
+       "Rocker implausible stick value: get_x is 32767, beyond stick_limit 2000"},
+      {"a host query throws every cycle", Way::kHostThrows,
+       "Rocker host call failed: simulated host failure in getStatus"},
   };
   // One joystick for every way: each ends with a fresh jog for the next.
   JoystickBench bench;
   bench.powerOn();
-  bench.rig.peer.setRockerOn(true);
+  bench.switchOn();
   bench.jogAt(300);
   auto& robot = bench.rig.robot;
   for (const auto& way : ways) {
@@ -183,7 +189,8 @@ TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
     const std::size_t starts = bench.rig.count("speedLine");
     const int stop_logs = bench.rig.log.count(kLogInfo, "Rocker stop");
     const int logged = bench.rig.log.countContaining(way.logged);
-    ASSERT_TRUE(bench.rig.peer.moving());
+    const int causes = bench.rig.log.countContaining("Rocker stop cause: ");
+    ASSERT_TRUE(bench.rig.service.moving());
     // A growth the decision would take for a fresh push if it saw it twice.
     bench.setStickX(320);
     bench.cycle();
@@ -197,7 +204,8 @@ TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
         ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
         bench.cycle();
         EXPECT_EQ(bench.rig.count("stopLine"), stops) << "one failed read is no reason yet";
-        std::this_thread::sleep_for(std::chrono::milliseconds(650));
+        // The last values read are at least a poll period old.
+        bench.rig.service.setInputTimeout(0.001);
         break;
       case Way::kConnectionLost:
         bench.slave.dropClients();
@@ -232,33 +240,49 @@ TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
       case Way::kSafetyMode:
         robot.setSafetyModeType(2);
         break;
+      case Way::kImplausibleStick:
+        bench.setStickX(32767);  // a railed axis
+        break;
+      case Way::kHostThrows:
+        robot.failCall("getStatus", -1);
+        break;
     }
     bench.cycle();
     EXPECT_EQ(bench.rig.count("stopLine"), stops + 1) << "one stop";
     EXPECT_EQ(bench.rig.log.count(kLogInfo, "Rocker stop"), stop_logs + 1);
+    EXPECT_EQ(bench.rig.log.countContaining("Rocker stop cause: "), causes + 1);
     EXPECT_GT(bench.rig.log.countContaining(way.logged), logged);
-    EXPECT_FALSE(bench.rig.peer.moving());
+    EXPECT_FALSE(bench.rig.service.moving());
     for (int i = 0; i < 3; ++i) bench.cycle();
     EXPECT_EQ(bench.rig.count("stopLine"), stops + 1) << "and never a second one";
 
-    // Conditions back, the stick still pushed: nothing starts again.
+    // Conditions back, the stick still pushed: nothing starts again, not
+    // even on a nudge, until the stick has been centred.
+    const int held_back = bench.rig.log.countContaining("Rocker start held back");
     bench.rig.service.setInputTimeout(RockerService::kDefaultInputTimeout);
     bench.slave.clearFaults();
+    robot.failCall("getStatus", 0);
     robot.setRobotModeType(sim::kRobotModeRunning);
     robot.setFreedriveEnabled(false);
     robot.setRuntimeStatus(sim::kRuntimeIdle);
     robot.setSafetyModeType(1);
     bench.powerOn();
+    bench.setStickX(320);
     bench.setCoil(JoystickMap::kPowerButtonCoil, false, "get_button_0");
     bench.setCoil(JoystickMap::kSpeedButtonCoil, false, "get_button_1");
-    bench.rig.peer.setRockerOn(true);
-    for (int i = 0; i < 3; ++i) bench.cycle();
-    EXPECT_EQ(bench.rig.count("speedLine"), starts);
     if (way.way == Way::kErrorCycles) {
       EXPECT_TRUE(JoystickBench::waitFor([&] {
         return !bench.slave.coil(JoystickMap::kPowerLightCoil);
       })) << "the power light says jogging is off";
     }
+    bench.switchOn();
+    for (int i = 0; i < 3; ++i) bench.cycle();
+    for (int x : {340, 340}) {
+      bench.setStickX(x);
+      bench.cycle();
+    }
+    EXPECT_EQ(bench.rig.count("speedLine"), starts);
+    EXPECT_GT(bench.rig.log.countContaining("Rocker start held back"), held_back);
     // A fresh push from the centre does.
     for (int x : {0, 290, 300}) {
       bench.setStickX(x);
@@ -266,6 +290,44 @@ TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
     }
     EXPECT_EQ(bench.rig.count("speedLine"), starts + 1);
   }
+}
+
+// A jog counts as ended only once stopLine has returned; nothing the host
+// throws leaves the service.
+TEST(JoystickJogEndTest, AStopTheHostThrowsOnIsSentAgainUntilItReturns) {
+  JoystickBench bench;
+  bench.powerOn();
+  bench.switchOn();
+  bench.jogAt(300);
+  bench.rig.robot.failCall("stopLine", 2);
+  bench.setStickX(200);  // released
+  bench.cycle();
+  EXPECT_EQ(bench.rig.log.count(kLogError,
+                                "Rocker host call failed: simulated host failure in "
+                                "stopLine"),
+            1);
+  bench.setStickX(220);
+  bench.cycle();  // throws again
+  EXPECT_EQ(bench.rig.count("stopLine"), 0u);
+  bench.cycle();
+  EXPECT_EQ(bench.rig.count("stopLine"), 1u) << "sent again until it went out";
+  bench.setStickX(240);
+  bench.cycle();
+  EXPECT_EQ(bench.rig.count("stopLine"), 1u);
+  EXPECT_EQ(bench.rig.count("speedLine"), 1u) << "no start on a stick held through the stop";
+
+  for (int x : {0, 290, 300}) {
+    bench.setStickX(x);
+    bench.cycle();
+  }
+  ASSERT_EQ(bench.rig.count("speedLine"), 2u);
+  bench.rig.robot.failCall("stopLine", -1);
+  EXPECT_NO_THROW(bench.rig.service.haltJog());
+  EXPECT_EQ(bench.rig.log.countContaining("Rocker stop failed at shutdown: simulated host failure"),
+            1);
+  bench.rig.robot.failCall("stopLine", 0);
+  bench.rig.service.haltJog();
+  EXPECT_EQ(bench.rig.count("stopLine"), 2u) << "tried once more, and it went out";
 }
 
 // The decision starts only on values the joystick delivered, from a stick
@@ -300,7 +362,7 @@ TEST(JoystickJogStartTest, NoStartOnUndeliveredValuesOrAStickAlreadyDeflected) {
     switch (event.event) {
       case Event::kReadErrorWhileArmed:
         bench.powerOn();
-        bench.rig.peer.setRockerOn(true);
+        bench.switchOn();
         bench.setStickX(380);  // arms; not steady yet
         bench.cycle();
         failThenRecover();
@@ -308,7 +370,7 @@ TEST(JoystickJogStartTest, NoStartOnUndeliveredValuesOrAStickAlreadyDeflected) {
       case Event::kRegistered:
         bench.slave.setInputRegister(JoystickMap::kFirstAxisRegister, 400);
         bench.powerOn();
-        bench.rig.peer.setRockerOn(true);
+        bench.switchOn();
         break;
       case Event::kSwitchedOn:
         bench.powerOn();
@@ -316,11 +378,11 @@ TEST(JoystickJogStartTest, NoStartOnUndeliveredValuesOrAStickAlreadyDeflected) {
         bench.cycle();
         bench.setCoil(JoystickMap::kPowerButtonCoil, true, "get_button_0");
         bench.cycle();
-        ASSERT_TRUE(bench.rig.peer.rockerOn());
+        ASSERT_TRUE(bench.rig.service.rockerOn());
         break;
       case Event::kReadErrorEnded:
         bench.powerOn();
-        bench.rig.peer.setRockerOn(true);
+        bench.switchOn();
         bench.slave.answerAllWithException(4);
         ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
         bench.cycle();
@@ -328,13 +390,16 @@ TEST(JoystickJogStartTest, NoStartOnUndeliveredValuesOrAStickAlreadyDeflected) {
                                      400);  // pushed while it cannot be read
         bench.cycle();
         // Unread for longer than its values count as current (input_timeout).
-        std::this_thread::sleep_for(std::chrono::milliseconds(350));
+        bench.rig.service.setInputTimeout(0.001);
         bench.slave.clearFaults();
         ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.healthy(); }));
+        bench.setStickX(400);
+        bench.cycle();
+        bench.rig.service.setInputTimeout(RockerService::kDefaultInputTimeout);
         break;
       case Event::kPushDuringGlitch:
         bench.powerOn();
-        bench.rig.peer.setRockerOn(true);
+        bench.switchOn();
         bench.slave.rejectAddress(JoystickMap::kPowerButtonCoil, 4,
                                   1);  // the coils fail, the stick is read
         ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
@@ -370,7 +435,7 @@ TEST(JoystickJogStartTest, NoStartOnUndeliveredValuesOrAStickAlreadyDeflected) {
 TEST(JoystickJogStartTest, ErrorCyclesCountOnlyInARow) {
   JoystickBench bench;
   bench.powerOn();
-  bench.rig.peer.setRockerOn(true);
+  bench.switchOn();
   bench.slave.rejectAddress(JoystickMap::kPowerButtonCoil, 4, 1);
   ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
   for (int i = 0; i < 100; ++i) bench.cycle();
@@ -380,9 +445,9 @@ TEST(JoystickJogStartTest, ErrorCyclesCountOnlyInARow) {
   bench.slave.rejectAddress(JoystickMap::kPowerButtonCoil, 4, 1);
   ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
   for (int i = 0; i < 100; ++i) bench.cycle();
-  EXPECT_TRUE(bench.rig.peer.rockerOn()) << "two runs of 100, not 200 in a row";
+  EXPECT_TRUE(bench.rig.service.rockerOn()) << "two runs of 100, not 200 in a row";
   bench.cycle();
-  EXPECT_FALSE(bench.rig.peer.rockerOn());
+  EXPECT_FALSE(bench.rig.service.rockerOn());
 }
 
 // A version word read in error would record 0.0.0 over the real version.
@@ -403,7 +468,7 @@ TEST(JoystickJogStartTest, FirmwareVersionIsRecordedFromACleanReadOnly) {
   }));
   bench.cycle();
   bench.cycle();
-  ASSERT_TRUE(bench.rig.peer.rockerOn());
+  ASSERT_TRUE(bench.rig.service.rockerOn());
   EXPECT_FALSE(std::filesystem::exists(folder.file("package.json")));
 
   bench.slave.clearFaults();

@@ -8,7 +8,6 @@
 #include "robot_sim/simulated_robot.h"
 #include "rocker/rocker_service/rocker_service.h"
 #include "rocker_service/fake_rocker_clock.h"
-#include "rocker_service/rocker_service_test_peer.h"
 #include "support/log_capture.h"
 
 namespace velk::test {
@@ -18,8 +17,7 @@ namespace velk::test {
 struct ServiceRig {
   explicit ServiceRig(const std::string& device_info = "127.0.0.1,1")
       : registry(std::make_shared<zorv_control::ModbusWrapperImpl>(log.callback())),
-        service(robot.api(), log.callback(), device_info, registry, clock.clock()),
-        peer(service) {
+        service(robot.api(), log.callback(), device_info, registry, clock.clock()) {
     service.setProperty(0.1, 0.01, 0.005, 1.0, 0.0);
     service.setAxis(1, 2, 3);
   }
@@ -34,7 +32,6 @@ struct ServiceRig {
   FakeRockerClock clock;
   std::shared_ptr<zorv_control::ModbusWrapperImpl> registry;
   zorv_comm::RockerService service;
-  zorv_comm::RockerServiceTestPeer peer;
 };
 
 }  // namespace velk::test

@@ -18,7 +18,7 @@
 #include "rocker-sim/sim_clock.h"
 #include "rocker-sim/stop_signals.h"
 #include "rocker-sim/terminal_mode.h"
-#include "rocker-sim/text_report.h"
+#include "rocker/rocker_service/indicator_code.h"
 
 namespace velk::rocker_sim {
 
@@ -142,7 +142,7 @@ std::string InteractiveSession::status(double now) const {
                 "| stick %s%s",
                 now, pose.at(0) * 1000.0, pose.at(1) * 1000.0, pose.at(2) * 1000.0,
                 lights.power ? "on" : "off", lights.speed ? "slow" : "fast", lights.indicator,
-                TextReport::indicatorMeaning(lights.indicator).c_str(), lights.power ? 1 : 0,
+                zorv_comm::IndicatorCode::meaning(lights.indicator), lights.power ? 1 : 0,
                 lights.speed ? 1 : 0, ScenarioText::stick(stage_.joystick.stickTarget()).c_str(),
                 stage_.joystick.faultActive() ? " | DROPPED" : "");
   return fitted(text);

@@ -4,7 +4,7 @@
 
 #include "rocker-sim/scenario_text.h"
 #include "rocker-sim/stop_cause_finder.h"
-#include "rocker-sim/text_report.h"
+#include "rocker/rocker_service/indicator_code.h"
 
 namespace velk::rocker_sim {
 
@@ -22,7 +22,7 @@ json lights(const RunRecord& record) {
                     {"power_light", s.lights.power},
                     {"speed_light", s.lights.speed},
                     {"indicator", s.lights.indicator},
-                    {"meaning", TextReport::indicatorMeaning(s.lights.indicator)}});
+                    {"meaning", zorv_comm::IndicatorCode::meaning(s.lights.indicator)}});
   }
   return list;
 }

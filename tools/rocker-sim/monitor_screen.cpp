@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <map>
 
-#include "rocker-sim/text_report.h"
+#include "rocker/rocker_service/indicator_code.h"
 #include "rocker/rocker_service/rocker_signal_table.h"
 #include "rocker/rocker_service/version_word.h"
 
@@ -95,7 +95,7 @@ std::string MonitorScreen::page(const std::string& device_info, const MonitorRea
   const int indicator = reading.value("get_indicator_light");
   out += "lights   power " + onOff(reading.value("get_button_light_1")) + "   speed " +
          onOff(reading.value("get_button_light_2")) + "   indicator " + std::to_string(indicator) +
-         " (" + TextReport::indicatorMeaning(indicator) + ")   [read back]\n";
+         " (" + zorv_comm::IndicatorCode::meaning(indicator) + ")   [read back]\n";
   out += "set      power " + onOff(outputs.power_light) + "   speed " + onOff(outputs.speed_light) +
          "   indicator " + std::to_string(outputs.indicator) + "\n";
   out += "versions firmware " + versionText(reading.value(Table::kFirmwareVersion), true) +
@@ -128,7 +128,9 @@ std::vector<std::string> MonitorScreen::changes(const MonitorReading& before,
       std::string line = name + " " + std::to_string(value);
       if (name == Table::kFirmwareVersion) line += " firmware " + versionText(value, true);
       if (name == Table::kHardwareVersion) line += " hardware " + versionText(value, false);
-      if (name == "get_indicator_light") line += " (" + TextReport::indicatorMeaning(value) + ")";
+      if (name == "get_indicator_light") {
+        line += " (" + std::string(zorv_comm::IndicatorCode::meaning(value)) + ")";
+      }
       lines.push_back(stamp(now.t, line));
     }
     if (!known || old->second.error != signal.error) {

@@ -1,32 +1,14 @@
 #include "rocker-sim/start_option_keys.h"
 
-#include <map>
 #include <sstream>
 #include <toml.hpp>
 
+#include "bundle_activator/start_options.h"
 #include "rocker-sim/input_error.h"
 
 namespace velk::rocker_sim {
 
 namespace {
-
-const std::map<std::string, toml::value_t>& keyTypes() {
-  static const std::map<std::string, toml::value_t> types = {
-      {"cycle", toml::value_t::floating},
-      {"device_info", toml::value_t::string},
-      {"tool_x", toml::value_t::integer},
-      {"tool_y", toml::value_t::integer},
-      {"tool_z", toml::value_t::integer},
-      {"ori_velc", toml::value_t::floating},
-      {"acc", toml::value_t::floating},
-      {"debug", toml::value_t::integer},
-      {"rotation", toml::value_t::floating},
-      {"pose_speed_fast", toml::value_t::floating},
-      {"pose_speed_slow", toml::value_t::floating},
-      {"input_timeout", toml::value_t::floating},
-  };
-  return types;
-}
 
 std::string article(toml::value_t type) {
   const std::string name = StartOptionKeys::typeName(type);
@@ -58,14 +40,16 @@ std::string StartOptionKeys::typeName(toml::value_t type) {
 }
 
 std::optional<toml::value_t> StartOptionKeys::typeOf(const std::string& key) {
-  const auto found = keyTypes().find(key);
-  if (found == keyTypes().end()) return std::nullopt;
-  return found->second;
+  const zorv_comm::StartOptions::Key* found = zorv_comm::StartOptions::find(key);
+  if (!found) return std::nullopt;
+  return found->type;
 }
 
 std::string StartOptionKeys::known() {
   std::string names;
-  for (const auto& [key, type] : keyTypes()) names += (names.empty() ? "" : ", ") + key;
+  for (const auto& key : zorv_comm::StartOptions::keys()) {
+    names += (names.empty() ? "" : ", ") + std::string(key.name);
+  }
   return names;
 }
 

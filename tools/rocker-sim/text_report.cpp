@@ -7,6 +7,7 @@
 
 #include "rocker-sim/scenario_text.h"
 #include "rocker-sim/stop_cause_finder.h"
+#include "rocker/rocker_service/indicator_code.h"
 
 namespace velk::rocker_sim {
 
@@ -75,25 +76,13 @@ std::string TextReport::jogRow(const Jog& jog) {
                    stopText(jog).c_str());
 }
 
-std::string TextReport::indicatorMeaning(int code) {
-  static const std::map<int, std::string> kMeanings = {
-      {0, "read error / blink dark"},
-      {1, "ready to jog"},
-      {2, "stopped or paused"},
-      {3, "safety stop"},
-      {4, "freedrive"},
-  };
-  const auto found = kMeanings.find(code);
-  return found == kMeanings.end() ? "?" : found->second;
-}
-
 std::string TextReport::lightTable(const RunRecord& record) {
   std::string out = "Lights and indicator\n";
   out += formatted("%8s  %-5s %-5s %s\n", "time", "power", "speed", "indicator");
   for (const LightSample& sample : record.lights) {
     out += formatted("%8.3f  %-5s %-5s %d  %s\n", sample.t, sample.lights.power ? "on" : "off",
                      sample.lights.speed ? "slow" : "fast", sample.lights.indicator,
-                     indicatorMeaning(sample.lights.indicator).c_str());
+                     zorv_comm::IndicatorCode::meaning(sample.lights.indicator));
   }
   if (!record.simulated_joystick) out += "  (an outside joystick: its lights are not seen)\n";
   return out;

@@ -15,7 +15,6 @@ class TextReport {
  public:
   static std::string render(const RunInfo& info, const RunRecord& record,
                             const std::vector<Jog>& jogs);
-  static std::string indicatorMeaning(int code);
 
  private:
   static std::string jogTable(const std::vector<Jog>& jogs);

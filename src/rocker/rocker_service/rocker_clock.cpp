@@ -15,6 +15,13 @@ RockerClock RockerClock::realTime() {
   return clock;
 }
 
+RockerClock RockerClock::completed(RockerClock clock) {
+  const RockerClock real = realTime();
+  if (!clock.now) clock.now = real.now;
+  if (!clock.sleep) clock.sleep = real.sleep;
+  return clock;
+}
+
 int64_t RockerClock::millisecondsBetween(const timespec& earlier, const timespec& later) {
   const int64_t seconds = static_cast<int64_t>(later.tv_sec) - static_cast<int64_t>(earlier.tv_sec);
   const int64_t nanoseconds =

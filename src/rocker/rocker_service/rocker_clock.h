@@ -15,6 +15,8 @@ struct RockerClock {
 
   // CLOCK_REALTIME and usleep.
   static RockerClock realTime();
+  // The given clock with realTime()'s parts where it has none.
+  static RockerClock completed(RockerClock clock);
   // Whole milliseconds from `earlier` to `later`, truncated toward zero.
   static int64_t millisecondsBetween(const timespec& earlier, const timespec& later);
 };

@@ -1,10 +1,7 @@
 #pragma once
 
-#include <atomic>
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <ctime>
 #include <map>
 #include <memory>
 #include <string>
@@ -12,7 +9,12 @@
 
 #include "common/log_callback.h"
 #include "rocker/rocker_service/change_detector.h"
+#include "rocker/rocker_service/indicator_light.h"
+#include "rocker/rocker_service/input_watchdog.h"
+#include "rocker/rocker_service/jog_command.h"
+#include "rocker/rocker_service/jog_decision.h"
 #include "rocker/rocker_service/rocker_clock.h"
+#include "rocker/rocker_service/stick_checks.h"
 #include "rocker/rocker_service/stick_sample.h"
 
 namespace velk::common_interface {
@@ -41,12 +43,12 @@ namespace velk::zorv_comm {
 // shared with another thread is the registry, through its own locks.
 class RockerService {
  public:
-  using ValueMap = std::map<std::string, int16_t>;
+  using ValueMap = StickChecks::ValueMap;
 
   static constexpr const char* kVersion = "0.3.0";
   // Seconds the stick values may be old for a jog to start or go on, until
   // setInputTimeout says otherwise.
-  static constexpr double kDefaultInputTimeout = 0.3;
+  static constexpr double kDefaultInputTimeout = InputWatchdog::kDefaultInputTimeout;
 
   RockerService(std::shared_ptr<common_interface::ZorvApi> api, LogCallback log,
                 std::string device_info);
@@ -76,11 +78,18 @@ class RockerService {
   // seconds; 0 switches that check off. A slave so slow that its values are
   // always older than this cannot jog at all.
   void setInputTimeout(double seconds);
+  // The largest Cartesian speed a jog may command, m/s.
+  void setMaxSpeed(double speed);
+  // Stick values of a larger magnitude are implausible: nothing starts on
+  // them, a jog ends, and the stick must be seen centred again.
+  void setStickLimit(int limit);
   // Records the firmware version in the package file; true when the file
   // holds it afterwards.
   bool updateConfig(const std::string& version);
 
   // The cycle's first step: power and registration, then getRockerData().
+  // Like motion(), it lets nothing the host throws out: the exception is
+  // logged and a jog in progress ends.
   void updateRockerData();
   // Takes the joystick values, drives the lights, handles the buttons.
   void getRockerData();
@@ -101,15 +110,26 @@ class RockerService {
   void motion();
   // Starts, keeps or stops the jog from the stick values of two cycles.
   void decisionFullView();
-  // Ends an active jog with the stop command. For the host's thread, once
-  // the task thread has been stopped and joined.
-  void haltJog();
+  // Ends an active jog with the stop command, or sends a stop still
+  // pending once more. For the host's thread, once the task thread has been
+  // stopped and joined.
+  void haltJog() noexcept;
+
+  // What the service shows of itself, for simulators and tests.
+  bool rockerOn() const { return rocker_on_; }
+  bool moving() const { return decision_.moving(); }
+  int indicatorState() const { return indicator_.state(); }
+  double poseSpeed() const { return pose_speed_; }
+  const ValueMap& currentValues() const { return current_values_; }
+  const ValueMap& previousValues() const { return previous_values_; }
 
  private:
-  friend class RockerServiceTestPeer;
-
-  enum class StepEnd { kContinue, kReturn };
-
+  void takeJoystickData();
+  void decideMotion();
+  template <class Step>
+  void guarded(Step step);
+  void hostCallFailed(const char* what);
+  void logQuietly(const char* what) noexcept;
   void powerOnJoystick(common_interface::RobotInterface& robot);
   void resetValues();
   // Counts consecutive error cycles, switching jogging off past the limit;
@@ -119,27 +139,13 @@ class RockerService {
   // Ends an active jog whose joystick data can no longer be trusted: the
   // connection was declared lost, or the stick values are too old.
   void guardActiveJog(const StickSample& sample);
-  bool stickValuesYoung(const StickSample& sample) const;
-  void reportOldValues(bool young, const StickSample& sample);
-  static long long ageInMs(const StickSample& sample);
-  // Notes whether this cycle's stick values may start a jog, and whether
-  // they show the stick centred.
-  void observeStick(bool fresh, const StickSample& sample);
-  // From now on a jog may start only after the stick has been read centred:
-  // a stick held deflected across the event would otherwise look like a
-  // fresh push.
-  void requireCentre();
-  // Whether the read error that just ended lasted longer than input_timeout
-  // (always, with the check switched off).
-  bool readErrorOutlastedInputTimeout() const;
-  // Whether this cycle's stick values differ by more than the steadiness
-  // limit from the last ones taken, i.e. the stick moved while unread.
-  bool stickMovedUnseen(const std::vector<std::string>& names, const std::vector<int>& values);
+  void beginReadError();
+  void endReadError(const std::vector<std::string>& names, const std::vector<int>& values);
   void recordPendingFirmwareVersion();
   void storeValues(const std::vector<std::string>& names, const std::vector<int>& values);
   void dumpValuesIfMoved();
-  StepEnd applyIndicatorRules();
-  void showIndicator(int state, uint16_t code);
+  // False when the indicator rule that applied ends the data step.
+  bool applyIndicatorRules();
   void handlePowerButton();
   void switchRockerOn();
   void switchRockerOff();
@@ -147,94 +153,59 @@ class RockerService {
   void stopIfNotSteady();
   void setOutput(const char* name, uint16_t value);
 
-  bool releaseSeen();
-  bool immediateStopSeen();
-  bool stopCountSeen();
-  bool signReversalSeen();
-  void detectPush();
-  void holdBackStart();
-  void checkStart();
-  bool anyLinearAxisAbove(int (RockerService::*measure)(const char*), int threshold);
-  int growth(const char* axis);
-  int drop(const char* axis);
-  int magnitude(const char* axis);
-  void requestStop();
   void startJog();
-  void sendSpeedCommand(common_interface::RobotInterface& robot);
-  std::vector<double> stickVector();
-  bool isPose(const std::vector<double>& pose);
-  void logStartFrames(const std::vector<double>& base_t_flange,
-                      const std::vector<double>& end_t_rocker,
-                      const std::vector<double>& base_t_rocker, const std::vector<double>& rocker,
-                      const std::vector<double>& speed);
-  void stopJog();
+  // False when the host gave nothing usable to compute the command from.
+  bool sendSpeedCommand(common_interface::RobotInterface& robot);
+  // The stop steps: "Rocker stop", its cause, the stop command.
+  void stopJog(JogStopCause cause, const std::string& detail);
+  void sendStop();
   // Stops a running jog from outside the decision (joystick lost or switched
   // off): a jog must never outlive the joystick that started it.
-  void endActiveJog();
+  void endActiveJog(JogStopCause cause);
 
   uint16_t firmware_version_word_;
   uint16_t hardware_version_word_;
   std::shared_ptr<zorv_control::ModbusWrapperImpl> registry_;
   ChangeDetector enabled_;
   ChangeDetector power_button_;
-  ChangeDetector motion_request_;
   ChangeDetector speed_button_;
   ChangeDetector read_error_;
-  int indicator_state_;
-  int read_error_count_;
   bool rocker_on_;
   int speed_mode_;
   bool debug_;
-  bool moving_;
-  bool armed_;
-  std::string sign_watch_axis_;
-  timespec stop_time_;
-  timespec start_time_;
   std::string device_info_;
   std::vector<std::string> signal_names_;
   ValueMap current_values_;
   ValueMap previous_values_;
-  int axis_x_;
-  int axis_y_;
-  int axis_z_;
-  int reversal_count_;
   double pose_speed_slow_;
   double pose_speed_fast_;
   double pose_speed_;
   double ori_velc_;
   double acc_;
-  double rotation_angle_;
   std::shared_ptr<common_interface::ZorvApi> api_;
   LogCallback log_;
   std::string config_path_;
-  RockerClock clock_;
 
-  // Interlocks around the motion decision.
-  double input_timeout_s_;
+  // After the registry, so that they are gone before its poll thread ends.
+  JogDecision decision_;
+  InputWatchdog watchdog_;
+  JogCommand command_;
+  IndicatorLight indicator_;
+
   // This cycle's stick values were read cleanly and are young enough to
   // start a jog on.
   bool stick_fresh_;
+  // A stop command was due and has not returned yet (the host threw, or
+  // there was no robot to send it to).
+  bool stop_pending_;
   // The last stick values a fresh cycle took before this one: a push is
   // a growth from them (the previous values, unless cycles in between
   // were not fresh).
   ValueMap push_reference_;
-  // The stick has been read centred since the last requireCentre().
-  bool centre_seen_;
-  // Only values read after this moment can show the stick centred.
-  StickSample::Clock::time_point centre_required_since_;
-  // When the read error in progress, or the last one, began.
-  StickSample::Clock::time_point read_error_since_;
-  bool hold_back_logged_;
-  bool old_values_reported_;
   // Jogging was switched on; the firmware version still waits for a clean
   // read to be recorded.
   bool firmware_record_pending_;
   bool firmware_read_clean_;
-
-  // Step of the paused blink, shared by every service of the process like
-  // the indicator it animates. Atomic because two started extensions would
-  // run their tasks on two threads.
-  static std::atomic<int> paused_blink_step_;
 };
 
 }  // namespace velk::zorv_comm

@@ -31,6 +31,7 @@ std::vector<double> concatenated(const std::vector<double>& first,
 
 std::vector<std::string> HostBackend::getRobotNames() {
   auto lock = lockUpToDate();
+  faults_.throwIfArmed("getRobotNames");
   std::vector<std::string> names = model_.robotNames();
   record("getRobotNames", CallKind::kQuery, {}, {}, joined(names));
   return names;
@@ -38,11 +39,13 @@ std::vector<std::string> HostBackend::getRobotNames() {
 
 void HostBackend::getRobotInterface(const std::string& name) {
   auto lock = lockUpToDate();
+  faults_.throwIfArmed("getRobotInterface");
   record("getRobotInterface", CallKind::kQuery, {}, {}, name);
 }
 
 int HostBackend::getRobotModeType() {
   auto lock = lockUpToDate();
+  faults_.throwIfArmed("getRobotModeType");
   const int type = model_.robotModeType();
   recordQuery("getRobotModeType", type);
   return type;
@@ -50,6 +53,7 @@ int HostBackend::getRobotModeType() {
 
 int HostBackend::getSafetyModeType() {
   auto lock = lockUpToDate();
+  faults_.throwIfArmed("getSafetyModeType");
   const int type = model_.safetyModeType();
   recordQuery("getSafetyModeType", type);
   return type;
@@ -57,6 +61,7 @@ int HostBackend::getSafetyModeType() {
 
 bool HostBackend::isSteady() {
   auto lock = lockUpToDate();
+  faults_.throwIfArmed("isSteady");
   const bool steady = model_.steady();
   recordQuery("isSteady", steady ? 1.0 : 0.0);
   return steady;
@@ -64,13 +69,15 @@ bool HostBackend::isSteady() {
 
 std::vector<double> HostBackend::getToolPose() {
   auto lock = lockUpToDate();
-  std::vector<double> pose = model_.toolPose();
+  faults_.throwIfArmed("getToolPose");
+  std::vector<double> pose = faults_.poseReply("getToolPose").value_or(model_.toolPose());
   record("getToolPose", CallKind::kQuery, {}, pose);
   return pose;
 }
 
 bool HostBackend::isFreedriveEnabled() {
   auto lock = lockUpToDate();
+  faults_.throwIfArmed("isFreedriveEnabled");
   const bool enabled = model_.freedriveEnabled();
   recordQuery("isFreedriveEnabled", enabled ? 1.0 : 0.0);
   return enabled;
@@ -78,6 +85,7 @@ bool HostBackend::isFreedriveEnabled() {
 
 int HostBackend::getStatus() {
   auto lock = lockUpToDate();
+  faults_.throwIfArmed("getStatus");
   const int status = model_.runtimeStatus();
   recordQuery("getStatus", status);
   return status;
@@ -85,6 +93,7 @@ int HostBackend::getStatus() {
 
 int HostBackend::deleteTask(int id) {
   auto lock = lockUpToDate();
+  faults_.throwIfArmed("deleteTask");
   // The simulated runner holds no tasks: deleting one always succeeds.
   record("deleteTask", CallKind::kCommand, {static_cast<double>(id)}, {sim::kResultOk});
   return sim::kResultOk;
@@ -94,12 +103,15 @@ std::vector<double> HostBackend::poseTrans(const std::vector<double>& p1,
                                            const std::vector<double>& p2) {
   std::vector<double> composed = sim::PoseConvention::compose(p1, p2);
   auto lock = lockUpToDate();
+  faults_.throwIfArmed("poseTrans");
+  if (auto reply = faults_.poseReply("poseTrans")) composed = std::move(*reply);
   record("poseTrans", CallKind::kQuery, concatenated(p1, p2), composed);
   return composed;
 }
 
 int HostBackend::speedLine(const std::vector<double>& speed, double a, double t) {
   auto lock = lockUpToDate();
+  faults_.throwIfArmed("speedLine");
   const int result = model_.speedLine(speed, a, t);
   record("speedLine", CallKind::kCommand, concatenated(speed, {a, t}),
          {static_cast<double>(result)});
@@ -108,6 +120,7 @@ int HostBackend::speedLine(const std::vector<double>& speed, double a, double t)
 
 int HostBackend::stopLine(double a, double rot_a) {
   auto lock = lockUpToDate();
+  faults_.throwIfArmed("stopLine");
   const int result = model_.stopLine(a, rot_a);
   record("stopLine", CallKind::kCommand, {a, rot_a}, {static_cast<double>(result)});
   return result;
@@ -115,6 +128,7 @@ int HostBackend::stopLine(double a, double rot_a) {
 
 int HostBackend::setToolVoltageOutputDomain(int domain) {
   auto lock = lockUpToDate();
+  faults_.throwIfArmed("setToolVoltageOutputDomain");
   const int result = model_.setToolVoltage(domain);
   record("setToolVoltageOutputDomain", CallKind::kCommand, {static_cast<double>(domain)},
          {static_cast<double>(result)});
@@ -123,10 +137,21 @@ int HostBackend::setToolVoltageOutputDomain(int domain) {
 
 long long HostBackend::getControlSystemTime() {
   auto lock = lockUpToDate();
+  faults_.throwIfArmed("getControlSystemTime");
   const long long ms =
       std::chrono::duration_cast<std::chrono::milliseconds>(model_.simTime()).count();
   recordQuery("getControlSystemTime", static_cast<double>(ms));
   return ms;
+}
+
+void HostBackend::failCall(const std::string& name, int times) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  faults_.failCall(name, times);
+}
+
+void HostBackend::replyPose(const std::string& name, std::optional<std::vector<double>> reply) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  faults_.replyPose(name, std::move(reply));
 }
 
 void HostBackend::advance(std::chrono::nanoseconds dt) {

@@ -2,10 +2,12 @@
 
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "call_record.h"
+#include "host_faults.h"
 #include "robot_model.h"
 
 namespace velk::common_interface {
@@ -53,6 +55,9 @@ class HostBackend {
     catchUpRealTime();
     return action(model_);
   }
+  // Failures on demand (HostFaults).
+  void failCall(const std::string& name, int times);
+  void replyPose(const std::string& name, std::optional<std::vector<double>> reply);
   // Moves simulated time on by dt (also in real-time mode, on top of the
   // time that passes by itself).
   void advance(std::chrono::nanoseconds dt);
@@ -76,6 +81,7 @@ class HostBackend {
   bool real_time_ = false;
   SteadyClock::time_point last_real_time_;
   velk::sim::CallRecord record_;
+  velk::sim::HostFaults faults_;
 };
 
 }  // namespace velk::common_interface

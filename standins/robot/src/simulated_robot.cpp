@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <stdexcept>
+#include <utility>
 
 #include "host/common_interface/zorv_api.h"
 #include "host_backend.h"
@@ -109,6 +110,14 @@ std::vector<RecordedCall> SimulatedRobot::commands() const {
 }
 
 std::size_t SimulatedRobot::droppedCalls() const { return backend_->callRecord().dropped(); }
+
+void SimulatedRobot::failCall(const std::string& name, int times) {
+  backend_->failCall(name, times);
+}
+
+void SimulatedRobot::replyPose(const std::string& name, std::optional<std::vector<double>> reply) {
+  backend_->replyPose(name, std::move(reply));
+}
 
 void SimulatedRobot::clearCalls() { backend_->callRecord().clear(); }
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -108,6 +109,15 @@ class SimulatedRobot {
   std::vector<double> toolSpeed() const;
   bool steady() const;
   int toolVoltage() const;
+
+  // Host failures on demand: the named API call ("stopLine", "getStatus",
+  // ...) throws std::runtime_error instead of reaching the robot, `times`
+  // times (negative: every time; 0 clears it). A call that throws is not
+  // recorded and has no effect.
+  void failCall(const std::string& name, int times = 1);
+  // The named pose query ("getToolPose" or "poseTrans") answers `reply`
+  // (short, non-finite, anything) instead of the truth; nullopt clears it.
+  void replyPose(const std::string& name, std::optional<std::vector<double>> reply);
 
   std::vector<RecordedCall> calls() const;
   std::vector<RecordedCall> callsNamed(const std::string& name) const;

@@ -1,0 +1,55 @@
+#include "rocker/rocker_service/stick_checks.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "common/log.h"
+#include "common/log_level.h"
+#include "rocker/rocker_service/rocker_signal_table.h"
+
+namespace velk::zorv_comm {
+
+int16_t StickChecks::valueOf(const ValueMap& values, const char* name) {
+  const auto found = values.find(name);
+  return found == values.end() ? 0 : found->second;
+}
+
+int StickChecks::magnitudeOf(const ValueMap& values, const char* name) {
+  return std::abs(static_cast<int>(valueOf(values, name)));
+}
+
+bool StickChecks::movedBeyond(const ValueMap& taken, const std::vector<std::string>& names,
+                              const std::vector<int>& values, int limit) {
+  const auto& axes = RockerSignalTable::axes();
+  for (std::size_t i = 0; i < names.size() && i < values.size(); ++i) {
+    if (std::find(axes.begin(), axes.end(), names[i]) == axes.end()) continue;
+    const int now = fromRegister(values[i]);
+    if (std::abs(now - static_cast<int>(valueOf(taken, names[i].c_str()))) > limit) return true;
+  }
+  return false;
+}
+
+bool StickChecks::centred(const ValueMap& values, std::size_t n, int limit) {
+  const auto& axes = RockerSignalTable::axes();
+  std::size_t inside = 0;
+  for (std::size_t i = 0; i < n && i < axes.size(); ++i) {
+    if (magnitudeOf(values, axes[i]) < limit && ++inside >= n) return true;
+  }
+  return false;
+}
+
+bool StickChecks::steady(const ValueMap& a, const ValueMap& b, std::size_t n, int limit,
+                         const LogCallback& log) {
+  if (n != a.size() || n != b.size()) {
+    VELK_LOG(log, kLogDebug) << "equal false:" << a.size() << "," << b.size() << "," << n;
+    return false;
+  }
+  for (const char* axis : RockerSignalTable::axes()) {
+    if (std::abs(static_cast<int>(valueOf(a, axis)) - static_cast<int>(valueOf(b, axis))) > limit) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace velk::zorv_comm

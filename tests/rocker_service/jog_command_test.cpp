@@ -1,0 +1,152 @@
+#include "rocker/rocker_service/jog_command.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <optional>
+#include <vector>
+
+#include "host/common_interface/zorv_api.h"
+#include "host/common_interface/zorv_math.h"
+#include "robot_sim/simulated_robot.h"
+#include "rocker/rocker_service/rocker_signal_table.h"
+#include "support/log_capture.h"
+
+namespace velk::zorv_comm {
+namespace {
+
+StickChecks::ValueMap stick(const std::array<int, 6>& axes) {
+  StickChecks::ValueMap values;
+  for (std::size_t i = 0; i < axes.size(); ++i) {
+    values[RockerSignalTable::axes()[i]] = static_cast<int16_t>(axes[i]);
+  }
+  return values;
+}
+
+TEST(JogCommandTest, SpeedFollowsTheStickThroughAxesSignsAndTheToolFrame) {
+  const double pi = std::acos(-1.0);
+  const std::vector<double> level = {0.4, 0, 0.3, 0, 0, 0};
+  const struct {
+    const char* name;
+    int axes[3];
+    double rotation;
+    std::vector<double> tool;
+    std::array<int, 6> stick;
+    std::vector<double> speed;
+  } cases[] = {
+      {"identity", {1, 2, 3}, 0, level, {300, -400, 250, 0, 0, 0}, {0.03, -0.04, 0.025}},
+      {"third axis in its dead band", {-1, 2, 3}, 0, level, {500, 0, 150, 0, 0, 0}, {-0.05, 0, 0}},
+      {"axes swapped and negated",
+       {2, -3, 1},
+       0,
+       level,
+       {300, 400, 500, 0, 0, 0},
+       {0.04, -0.05, 0.03}},
+      {"zero is -z, beyond three is z",
+       {0, 7, 1},
+       0,
+       level,
+       {300, 0, 400, 0, 0, 0},
+       {-0.04, 0.04, 0.03}},
+      {"tool upside down, joystick turned a quarter",
+       {1, 2, 3},
+       pi / 2,
+       {0.4, 0, 0.3, pi, 0, 0},
+       {500, 300, 0, 0, 0, 0},
+       {-0.03, -0.05, 0}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::LogCapture log;
+    sim::SimulatedRobot robot;
+    JogCommand command(log.callback());
+    command.setAxis(c.axes[0], c.axes[1], c.axes[2]);
+    command.setRotation(c.rotation);
+    const auto speed = command.speedFor(*robot.api()->getMath(), c.tool, stick(c.stick), 0.1);
+    ASSERT_TRUE(speed);
+    ASSERT_EQ(speed->size(), 6u);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR((*speed)[i], c.speed[i], 1e-9) << "component " << i;
+    EXPECT_EQ((std::vector<double>(speed->begin() + 3, speed->end())),
+              (std::vector<double>{0, 0, 0}));
+    std::vector<double> frame = c.tool;
+    frame.insert(frame.end(), {0, 0, 0, 0, 0, c.rotation});
+    EXPECT_EQ(robot.callsNamed("poseTrans").at(0).args, frame);
+    EXPECT_EQ(log.countContaining(" Output_speed:"), 1);
+  }
+}
+
+// Nothing short, non-finite or faster than max_speed leaves the command.
+TEST(JogCommandTest, SpeedIsBoundedAndTheHostsPosesScreened) {
+  const double nan = std::nan("");
+  const std::vector<double> level = {0.4, 0, 0.3, 0, 0, 0};
+  const struct {
+    const char* name;
+    std::vector<double> tool;
+    std::optional<std::vector<double>> pose_trans_reply;
+    std::array<int, 6> stick;
+    double pose_speed;
+    std::vector<double> speed;  // empty: no command
+    const char* logged;
+  } cases[] = {
+      {"railed axis",
+       level,
+       std::nullopt,
+       {32767, 0, 0, 0, 0, 0},
+       0.1,
+       {0.25, 0, 0},
+       "Rocker speed 3.2767 m/s is above max_speed 0.25 m/s: scaled down to 0.25 m/s"},
+      {"huge pose speed keeps the direction",
+       level,
+       std::nullopt,
+       {300, -400, 0, 0, 0, 0},
+       1e9,
+       {0.15, -0.2, 0},
+       "Rocker speed 5e+08 m/s is above max_speed 0.25 m/s: scaled down to 0.25 m/s"},
+      {"short tool pose",
+       {0.4, 0, 0.3},
+       std::nullopt,
+       {500, 0, 0, 0, 0, 0},
+       0.1,
+       {},
+       "Rocker start skipped: the host returned a pose of 3 values (tool pose)"},
+      {"infinite tool angle",
+       {0.4, 0, 0.3, 0, HUGE_VAL, 0},
+       std::nullopt,
+       {500, 0, 0, 0, 0, 0},
+       0.1,
+       {},
+       "Rocker start skipped: the tool pose is not finite: 0.4,0,0.3,0,inf,0"},
+      {"poseTrans gives NaN",
+       level,
+       std::vector<double>{nan, 0, 0, 0, 0, 0},
+       {500, 0, 0, 0, 0, 0},
+       0.1,
+       {},
+       "Rocker start skipped: the poseTrans is not finite: nan,0,0,0,0,0"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::LogCapture log;
+    sim::SimulatedRobot robot;
+    robot.replyPose("poseTrans", c.pose_trans_reply);
+    JogCommand command(log.callback());
+    command.setAxis(1, 2, 3);
+    const auto speed =
+        command.speedFor(*robot.api()->getMath(), c.tool, stick(c.stick), c.pose_speed);
+    EXPECT_EQ(log.countContaining(c.logged), 1) << c.logged;
+    if (c.speed.empty()) {
+      EXPECT_FALSE(speed);
+      const bool tool_unusable = c.tool.size() != 6 || !std::isfinite(c.tool[4]);
+      if (tool_unusable) {
+        EXPECT_TRUE(robot.callsNamed("poseTrans").empty()) << "nothing passed on";
+      }
+      continue;
+    }
+    ASSERT_TRUE(speed);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR((*speed)[i], c.speed[i], 1e-9) << "component " << i;
+  }
+}
+
+}  // namespace
+}  // namespace velk::zorv_comm
