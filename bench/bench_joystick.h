@@ -7,10 +7,10 @@
 
 #include "bench/transport.h"
 #include "joystick_sim/joystick_state.h"
-#include "joystick_sim/modbus_slave.h"
-#include "joystick_sim/simulated_joystick.h"
 #include "joystick_sim/mangling_tcp_proxy.h"
+#include "joystick_sim/modbus_slave.h"
 #include "joystick_sim/serial_line_tap.h"
+#include "joystick_sim/simulated_joystick.h"
 
 namespace velk::bench {
 

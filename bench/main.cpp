@@ -38,8 +38,7 @@ using velk::bench::Transport;
 
 cxxopts::Options makeOptions() {
   cxxopts::Options options("rocker-bench", "Benchmarks of the rocker bundle");
-  options.add_options()("command",
-                        "latency, wire, cpu, memory, shutdown, watchdog or noisy-line",
+  options.add_options()("command", "latency, wire, cpu, memory, shutdown, watchdog or noisy-line",
                         cxxopts::value<std::string>())(
       "transport", "tcp or rtu", cxxopts::value<std::string>()->default_value("tcp"))(
       "out", "JSON file for the figures", cxxopts::value<std::string>())(

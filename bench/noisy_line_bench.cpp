@@ -26,8 +26,7 @@ const char* const kDisconnected = "Assume modbus unit disconnected";
 const char* const kReadError = "Get rocker modbus data error!";
 
 joystick_sim::Framing framingOf(Transport transport) {
-  return transport == Transport::kTcp ? joystick_sim::Framing::kTcp
-                                      : joystick_sim::Framing::kRtu;
+  return transport == Transport::kTcp ? joystick_sim::Framing::kTcp : joystick_sim::Framing::kRtu;
 }
 
 std::string fixed(double value, int decimals, bool sign = false) {

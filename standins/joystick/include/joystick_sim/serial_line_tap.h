@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "joystick_sim/pty_pair.h"
 #include "joystick_sim/byte_relay.h"
+#include "joystick_sim/pty_pair.h"
 #include "joystick_sim/reply_mangling.h"
 
 namespace velk::joystick_sim {
