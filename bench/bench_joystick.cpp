@@ -7,7 +7,7 @@ using joystick_sim::SimulatedJoystick;
 BenchJoystick::BenchJoystick(Transport transport, std::chrono::seconds lifetime, bool tapped)
     : transport_(transport) {
   if (transport == Transport::kRtu && tapped) {
-    tap_ = std::make_unique<rocker_reliability::SerialLineTap>(lifetime);
+    tap_ = std::make_unique<joystick_sim::SerialLineTap>(lifetime);
     joystick_ =
         std::make_unique<SimulatedJoystick>(tap_->slavePath(), tap_->devicePath(), lifetime);
   } else {
@@ -25,14 +25,14 @@ BenchJoystick::BenchJoystick(Transport transport, std::chrono::seconds lifetime,
   }
   port_ = std::stoi(device_info_.substr(comma + 1));
   if (tapped) {
-    proxy_ = std::make_unique<rocker_reliability::ManglingTcpProxy>(port_, lifetime);
+    proxy_ = std::make_unique<joystick_sim::ManglingTcpProxy>(port_, lifetime);
     device_info_ = host() + "," + std::to_string(proxy_->port());
   }
 }
 
 BenchJoystick::~BenchJoystick() = default;
 
-rocker_reliability::ReplyMangling* BenchJoystick::mangling() {
+joystick_sim::ReplyMangling* BenchJoystick::mangling() {
   if (proxy_) return &proxy_->mangling();
   return tap_ ? &tap_->mangling() : nullptr;
 }

@@ -7,10 +7,10 @@
 
 #include "bench/transport.h"
 #include "joystick_sim/joystick_state.h"
+#include "joystick_sim/mangling_tcp_proxy.h"
 #include "joystick_sim/modbus_slave.h"
+#include "joystick_sim/serial_line_tap.h"
 #include "joystick_sim/simulated_joystick.h"
-#include "reliability/mangling_tcp_proxy.h"
-#include "reliability/serial_line_tap.h"
 
 namespace velk::bench {
 
@@ -40,7 +40,7 @@ class BenchJoystick {
   int port() const { return port_; }
   const std::string& serialPath() const { return serial_path_; }
   // What damages the replies on their way to the bundle; null unless tapped.
-  rocker_reliability::ReplyMangling* mangling();
+  joystick_sim::ReplyMangling* mangling();
 
   void setStickX(int16_t value);
   void setButton(joystick_sim::Button button, bool down);
@@ -54,9 +54,9 @@ class BenchJoystick {
   Transport transport_;
   // Declared so that the proxy and the joystick go first: the slave holds
   // the tapped line open.
-  std::unique_ptr<rocker_reliability::SerialLineTap> tap_;
+  std::unique_ptr<joystick_sim::SerialLineTap> tap_;
   std::unique_ptr<joystick_sim::SimulatedJoystick> joystick_;
-  std::unique_ptr<rocker_reliability::ManglingTcpProxy> proxy_;
+  std::unique_ptr<joystick_sim::ManglingTcpProxy> proxy_;
   std::string device_info_;
   std::string serial_path_;
   int port_ = 0;

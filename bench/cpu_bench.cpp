@@ -25,7 +25,7 @@ nlohmann::json threadFigures(const ThreadSample& before, const ThreadSample& aft
 
 }  // namespace
 
-CpuBench::CpuBench(RockerRig& rig, CpuSettings settings) : rig_(rig), settings_(settings) {}
+CpuBench::CpuBench(BenchRig& rig, CpuSettings settings) : rig_(rig), settings_(settings) {}
 
 void CpuBench::run(nlohmann::json& figures) {
   rig_.bringUp();
@@ -52,7 +52,7 @@ void CpuBench::run(nlohmann::json& figures) {
 
   const nlohmann::json task_figures = threadFigures(before[0], after[0], wall_s);
   const nlohmann::json poll_figures = threadFigures(before[1], after[1], wall_s);
-  const double wakeups_per_s = 1000.0 / RockerRig::kCycleMs;
+  const double wakeups_per_s = 1000.0 / BenchRig::kCycleMs;
   figures["window_s"] = wall_s;
   figures["task_thread"] = task_figures;
   figures["poll_thread"] = poll_figures;
@@ -98,7 +98,7 @@ HostCallReplay CpuBench::recordHostCalls() {
   robot.clearCalls();
   robot.setCallRecordCapacity(256);
   return HostCallReplay(robot.api(), std::move(queries),
-                        static_cast<int>(window_ms / RockerRig::kCycleMs));
+                        static_cast<int>(window_ms / BenchRig::kCycleMs));
 }
 
 }  // namespace velk::bench

@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "bench/rocker_rig.h"
+#include "bench/bench_rig.h"
 
 namespace velk::bench {
 
@@ -22,13 +22,13 @@ struct CpuSettings {
 // doing nothing, one replaying the host calls (periodic_probe.h).
 class CpuBench {
  public:
-  CpuBench(RockerRig& rig, CpuSettings settings);
+  CpuBench(BenchRig& rig, CpuSettings settings);
   void run(nlohmann::json& figures);
 
  private:
   HostCallReplay recordHostCalls();
 
-  RockerRig& rig_;
+  BenchRig& rig_;
   CpuSettings settings_;
 };
 

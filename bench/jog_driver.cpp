@@ -1,14 +1,16 @@
 #include "bench/jog_driver.h"
 
-#include "bench/wait_until.h"
+#include "host_rig/rig_timing.h"
 
 namespace velk::bench {
+
+using host_rig::timing::waitFor;
 
 double JogDriver::Timing::ms() const {
   return std::chrono::duration<double, std::milli>(command - changed).count();
 }
 
-JogDriver::JogDriver(RockerRig& rig) : rig_(rig) {}
+JogDriver::JogDriver(BenchRig& rig) : rig_(rig) {}
 
 JogDriver::Timing JogDriver::push(int16_t value, std::chrono::milliseconds timeout) {
   return actAndAwait([&] { rig_.joystick().setStickX(value); }, "speedLine", timeout);
@@ -24,13 +26,13 @@ JogDriver::Timing JogDriver::actAndAwait(const std::function<void()>& action, co
   sim::SimulatedRobot& robot = rig_.robot();
   // Cleared first, so that any command recorded from here on answers this move.
   robot.clearCalls();
-  const int pauses_before = rig_.log().count(kPauseWarning);
+  const int pauses_before = rig_.log().countContaining(kPauseWarning);
   Timing timing;
   timing.began = std::chrono::steady_clock::now();
   action();
   // Taken after the change: from now on every read the slave serves sees it.
   timing.changed = std::chrono::steady_clock::now();
-  timing.ok = waitUntil(
+  timing.ok = waitFor(
       [&] {
         for (const sim::RecordedCall& call : robot.commands()) {
           if (call.name == command) {
@@ -41,7 +43,7 @@ JogDriver::Timing JogDriver::actAndAwait(const std::function<void()>& action, co
         return false;
       },
       timeout, std::chrono::milliseconds(3));
-  timing.paused = rig_.log().count(kPauseWarning) > pauses_before;
+  timing.paused = rig_.log().countContaining(kPauseWarning) > pauses_before;
   return timing;
 }
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "bench/rocker_rig.h"
+#include "bench/bench_rig.h"
 
 namespace velk::bench {
 
@@ -28,7 +28,7 @@ class JogDriver {
     double ms() const;
   };
 
-  explicit JogDriver(RockerRig& rig);
+  explicit JogDriver(BenchRig& rig);
 
   // Deflects x to `value` and waits for speedLine.
   Timing push(int16_t value, std::chrono::milliseconds timeout = std::chrono::seconds(3));
@@ -39,7 +39,7 @@ class JogDriver {
                      std::chrono::milliseconds timeout = std::chrono::seconds(3));
 
  private:
-  RockerRig& rig_;
+  BenchRig& rig_;
 };
 
 }  // namespace velk::bench

@@ -36,7 +36,7 @@ std::chrono::steady_clock::duration ms(double value) {
 
 }  // namespace
 
-LatencyBench::LatencyBench(RockerRig& rig, LatencySettings settings)
+LatencyBench::LatencyBench(BenchRig& rig, LatencySettings settings)
     : rig_(rig), settings_(settings) {}
 
 void LatencyBench::run(nlohmann::json& figures) {
@@ -98,10 +98,10 @@ void LatencyBench::run(nlohmann::json& figures) {
   const SampleStats period = SampleStats::of(timeline.groupPeriodsMs());
   const SampleStats read = SampleStats::of(timeline.stickReadMs());
   const SampleStats pass_io = SampleStats::of(timeline.groupPassIoMs());
-  const LatencyModel push_model(period.mean, period.max, read.median, read.max, RockerRig::kCycleMs,
+  const LatencyModel push_model(period.mean, period.max, read.median, read.max, BenchRig::kCycleMs,
                                 1);
   const LatencyModel release_model(period.mean, period.max, read.median, read.max,
-                                   RockerRig::kCycleMs, 0);
+                                   BenchRig::kCycleMs, 0);
 
   figures["jogs"] = settings_.pushes;
   figures["failures"] = failures;
@@ -115,11 +115,10 @@ void LatencyBench::run(nlohmann::json& figures) {
   figures["group_period_ms"] = period.toJson();
   figures["stick_read_ms"] = read.toJson();
   figures["group_pass_io_ms"] = pass_io.toJson();
-  figures["cycle_ms"] = RockerRig::kCycleMs;
-  figures["push_breakdown"] =
-      LatencyBreakdown(stick_reads, pushes, RockerRig::kCycleMs, 1).toJson();
+  figures["cycle_ms"] = BenchRig::kCycleMs;
+  figures["push_breakdown"] = LatencyBreakdown(stick_reads, pushes, BenchRig::kCycleMs, 1).toJson();
   figures["release_breakdown"] =
-      LatencyBreakdown(stick_reads, releases, RockerRig::kCycleMs, 0).toJson();
+      LatencyBreakdown(stick_reads, releases, BenchRig::kCycleMs, 0).toJson();
 }
 
 }  // namespace velk::bench

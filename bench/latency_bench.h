@@ -4,7 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "bench/rocker_rig.h"
+#include "bench/bench_rig.h"
 
 namespace velk::bench {
 
@@ -28,11 +28,11 @@ struct LatencySettings {
 // pause between jogs (a start that did is counted apart).
 class LatencyBench {
  public:
-  LatencyBench(RockerRig& rig, LatencySettings settings);
+  LatencyBench(BenchRig& rig, LatencySettings settings);
   void run(nlohmann::json& figures);
 
  private:
-  RockerRig& rig_;
+  BenchRig& rig_;
   LatencySettings settings_;
 };
 

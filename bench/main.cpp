@@ -3,11 +3,11 @@
 //   rocker-bench <latency|wire|cpu|memory|shutdown|watchdog> --transport tcp|rtu --out FILE
 //                [--stick-rate HZ] [--input-timeout S]
 //   rocker-bench noisy-line --transport tcp|rtu --out FILE [--damage KIND] [--period N]
-//   rocker-bench report --results DIR --output FILE
 //
 // Each benchmark loads librocker.so through the framework like a host, runs
 // it against a real Modbus slave and the simulated robot, and writes its
-// figures as JSON; `report` turns a folder of them into the Markdown page.
+// figures as JSON; bench/page/render.py turns a folder of them into the
+// Markdown page.
 // `noisy-line` runs once per kind of damage, each with a bundle of its own,
 // and prints its figures as a Markdown table too.
 #include <cxxopts.hpp>
@@ -17,13 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_rig.h"
 #include "bench/bench_run.h"
 #include "bench/cpu_bench.h"
 #include "bench/latency_bench.h"
 #include "bench/memory_bench.h"
 #include "bench/noisy_line_bench.h"
-#include "bench/report_writer.h"
-#include "bench/rocker_rig.h"
 #include "bench/shutdown_bench.h"
 #include "bench/transport.h"
 #include "bench/watchdog_bench.h"
@@ -31,17 +30,16 @@
 
 namespace {
 
+using velk::bench::BenchRig;
+using velk::bench::BenchRigSettings;
 using velk::bench::BenchRun;
 using velk::bench::NoisyLineBench;
 using velk::bench::NoisyLineSettings;
-using velk::bench::RigSettings;
-using velk::bench::RockerRig;
 using velk::bench::Transport;
 
 cxxopts::Options makeOptions() {
   cxxopts::Options options("rocker-bench", "Benchmarks of the rocker bundle");
-  options.add_options()("command",
-                        "latency, wire, cpu, memory, shutdown, watchdog, noisy-line or report",
+  options.add_options()("command", "latency, wire, cpu, memory, shutdown, watchdog or noisy-line",
                         cxxopts::value<std::string>())(
       "transport", "tcp or rtu", cxxopts::value<std::string>()->default_value("tcp"))(
       "out", "JSON file for the figures", cxxopts::value<std::string>())(
@@ -63,29 +61,26 @@ cxxopts::Options makeOptions() {
       "stick-rate", "start option stick_rate in Hz; 0 leaves it out (10 Hz)",
       cxxopts::value<int>()->default_value("0"))(
       "input-timeout", "start option input_timeout in seconds; 0 leaves it out (0.3 s)",
-      cxxopts::value<double>()->default_value("0"))("results", "report: folder of JSON results",
-                                                    cxxopts::value<std::string>())(
-      "output", "report: Markdown file to write", cxxopts::value<std::string>())("h,help",
-                                                                                 "this text");
+      cxxopts::value<double>()->default_value("0"))("h,help", "this text");
   options.parse_positional({"command"});
   options.positional_help("<command>");
   return options;
 }
 
 // Each kind of damage that fits the transport, or the one asked for.
-std::vector<rocker_reliability::Damage> damagesFor(const std::string& name, Transport transport) {
-  const auto framing = transport == Transport::kTcp ? rocker_reliability::Framing::kTcp
-                                                    : rocker_reliability::Framing::kRtu;
-  std::vector<rocker_reliability::Damage> damages;
-  for (const auto damage : rocker_reliability::allDamages()) {
-    const bool asked = name == "all" || rocker_reliability::damageName(damage) == name;
-    if (asked && rocker_reliability::appliesTo(damage, framing)) damages.push_back(damage);
+std::vector<velk::joystick_sim::Damage> damagesFor(const std::string& name, Transport transport) {
+  const auto framing = transport == Transport::kTcp ? velk::joystick_sim::Framing::kTcp
+                                                    : velk::joystick_sim::Framing::kRtu;
+  std::vector<velk::joystick_sim::Damage> damages;
+  for (const auto damage : velk::joystick_sim::allDamages()) {
+    const bool asked = name == "all" || velk::joystick_sim::damageName(damage) == name;
+    if (asked && velk::joystick_sim::appliesTo(damage, framing)) damages.push_back(damage);
   }
   if (damages.empty()) throw std::invalid_argument("no damage '" + name + "' over this transport");
   return damages;
 }
 
-int runNoisyLine(const cxxopts::ParseResult& args, RigSettings settings) {
+int runNoisyLine(const cxxopts::ParseResult& args, BenchRigSettings settings) {
   NoisyLineSettings noisy;
   noisy.period = args["period"].as<int>();
   noisy.window_s = args["window"].as<double>();
@@ -94,9 +89,9 @@ int runNoisyLine(const cxxopts::ParseResult& args, RigSettings settings) {
   std::string table = NoisyLineBench::tableHead();
   for (const auto damage : damagesFor(args["damage"].as<std::string>(), settings.transport)) {
     noisy.damage = damage;
-    nlohmann::json& figures = run.figures()[rocker_reliability::damageName(damage)];
+    nlohmann::json& figures = run.figures()[velk::joystick_sim::damageName(damage)];
     {
-      RockerRig rig(settings);
+      BenchRig rig(settings);
       NoisyLineBench(rig, noisy).run(figures);
     }
     table += NoisyLineBench::tableRow(figures);
@@ -112,7 +107,7 @@ int runBench(const std::string& command, const cxxopts::ParseResult& args) {
     std::cerr << "rocker-bench: --out is required\n";
     return 2;
   }
-  RigSettings settings;
+  BenchRigSettings settings;
   settings.transport = velk::bench::parseTransport(args["transport"].as<std::string>());
   settings.bundle_path = args["bundle"].as<std::string>();
   settings.stick_rate = args["stick-rate"].as<int>();
@@ -126,7 +121,7 @@ int runBench(const std::string& command, const cxxopts::ParseResult& args) {
 
   BenchRun run(command, settings.transport);
   {
-    RockerRig rig(settings);
+    BenchRig rig(settings);
     run.recordStartOptions(rig.stickRate(), rig.inputTimeoutMs());
     if (command == "latency") {
       velk::bench::LatencyBench(rig, {args["pushes"].as<int>()}).run(run.figures());
@@ -162,15 +157,6 @@ int main(int argc, char** argv) {
       return args.count("help") ? 0 : 2;
     }
     const std::string command = args["command"].as<std::string>();
-    if (command == "report") {
-      if (!args.count("results") || !args.count("output")) {
-        std::cerr << "rocker-bench: report needs --results and --output\n";
-        return 2;
-      }
-      velk::bench::ReportWriter(args["results"].as<std::string>())
-          .write(args["output"].as<std::string>());
-      return 0;
-    }
     return runBench(command, args);
   } catch (const std::exception& e) {
     std::cerr << "rocker-bench: " << e.what() << "\n";

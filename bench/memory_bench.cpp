@@ -79,8 +79,7 @@ nlohmann::json series(const std::vector<double>& minutes, const std::vector<doub
 
 }  // namespace
 
-MemoryBench::MemoryBench(RockerRig& rig, MemorySettings settings)
-    : rig_(rig), settings_(settings) {}
+MemoryBench::MemoryBench(BenchRig& rig, MemorySettings settings) : rig_(rig), settings_(settings) {}
 
 void MemoryBench::run(nlohmann::json& figures) {
   std::this_thread::sleep_for(300ms);
@@ -125,7 +124,7 @@ nlohmann::json MemoryBench::allocationWindow(double seconds) {
   const auto to = Clock::now();
 
   const double wall_ms = std::chrono::duration<double, std::milli>(to - from).count();
-  const double cycles = wall_ms / RockerRig::kCycleMs;
+  const double cycles = wall_ms / BenchRig::kCycleMs;
   const PollTimeline timeline(ModbusCallLog::callsOfThread(poll));
   // Passes without a read leave no trace in the call log; the stick's group
   // is read every pollPassesPerStickRead() passes.
@@ -158,7 +157,7 @@ nlohmann::json MemoryBench::taskAllocationsAround(double rest_per_cycle,
   std::this_thread::sleep_for(50ms);
   const AllocationTotals after = AllocationCounter::forThread(task);
   const double cycles =
-      std::chrono::duration<double, std::milli>(Clock::now() - from).count() / RockerRig::kCycleMs;
+      std::chrono::duration<double, std::milli>(Clock::now() - from).count() / BenchRig::kCycleMs;
   const auto allocations = static_cast<double>(after.allocations - before.allocations);
   return {{"task_allocations", allocations},
           {"task_bytes", static_cast<double>(after.bytes - before.bytes)},

@@ -3,8 +3,8 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 
+#include "bench/bench_rig.h"
 #include "bench/process_memory.h"
-#include "bench/rocker_rig.h"
 
 namespace velk::bench {
 
@@ -26,7 +26,7 @@ struct MemorySettings {
 //   what grows is the bundle's or its libraries'.
 class MemoryBench {
  public:
-  MemoryBench(RockerRig& rig, MemorySettings settings);
+  MemoryBench(BenchRig& rig, MemorySettings settings);
   void run(nlohmann::json& figures);
 
  private:
@@ -36,7 +36,7 @@ class MemoryBench {
   nlohmann::json taskAllocationsAround(double rest_per_cycle, const std::function<void()>& action);
   nlohmann::json growthRun();
 
-  RockerRig& rig_;
+  BenchRig& rig_;
   MemorySettings settings_;
 };
 

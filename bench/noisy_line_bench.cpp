@@ -6,9 +6,11 @@
 
 #include "bench/jog_driver.h"
 #include "bench/request_tally.h"
-#include "bench/wait_until.h"
+#include "host_rig/rig_timing.h"
 
 namespace velk::bench {
+
+using host_rig::timing::waitFor;
 namespace {
 
 using namespace std::chrono_literals;
@@ -23,9 +25,8 @@ const char* const kConnected = "Connected to Modbus Slave";
 const char* const kDisconnected = "Assume modbus unit disconnected";
 const char* const kReadError = "Get rocker modbus data error!";
 
-rocker_reliability::Framing framingOf(Transport transport) {
-  return transport == Transport::kTcp ? rocker_reliability::Framing::kTcp
-                                      : rocker_reliability::Framing::kRtu;
+joystick_sim::Framing framingOf(Transport transport) {
+  return transport == Transport::kTcp ? joystick_sim::Framing::kTcp : joystick_sim::Framing::kRtu;
 }
 
 std::string fixed(double value, int decimals, bool sign = false) {
@@ -37,7 +38,7 @@ std::string fixed(double value, int decimals, bool sign = false) {
 
 }  // namespace
 
-NoisyLineBench::NoisyLineBench(RockerRig& rig, NoisyLineSettings settings)
+NoisyLineBench::NoisyLineBench(BenchRig& rig, NoisyLineSettings settings)
     : rig_(rig), settings_(settings) {}
 
 nlohmann::json NoisyLineBench::restWindow() {
@@ -56,12 +57,12 @@ std::string NoisyLineBench::jog() {
   const auto commanded = [&robot](const char* name) { return !robot.callsNamed(name).empty(); };
   robot.clearCalls();
   rig_.joystick().setStickX(kPushDeflection);
-  const bool started = waitUntil([&] { return commanded("speedLine"); }, kStartWait);
+  const bool started = waitFor([&] { return commanded("speedLine"); }, kStartWait);
   if (started) std::this_thread::sleep_for(kHold);
   const bool cut_short = commanded("stopLine");
   rig_.joystick().setStickX(0);
   const bool stopped =
-      started && !cut_short && waitUntil([&] { return commanded("stopLine"); }, kStopWait);
+      started && !cut_short && waitFor([&] { return commanded("stopLine"); }, kStopWait);
   std::this_thread::sleep_for(kBetweenJogs);
   if (!started) return "not started";
   if (cut_short) return "cut short";
@@ -69,18 +70,18 @@ std::string NoisyLineBench::jog() {
 }
 
 void NoisyLineBench::run(nlohmann::json& figures) {
-  rocker_reliability::ReplyMangling* mangling = rig_.joystick().mangling();
+  joystick_sim::ReplyMangling* mangling = rig_.joystick().mangling();
   require(mangling != nullptr, "the noisy line needs a tapped joystick");
   rig_.bringUp();
-  figures["damage"] = rocker_reliability::damageName(settings_.damage);
+  figures["damage"] = joystick_sim::damageName(settings_.damage);
   figures["period"] = settings_.period;
   figures["clean_rest"] = restWindow();
 
-  LogCounter& log = rig_.log();
-  const int connected = log.count(kConnected);
-  const int disconnected = log.count(kDisconnected);
-  const int read_errors = log.count(kReadError);
-  mangling->set(rocker_reliability::damageReplies(settings_.damage, framingOf(rig_.transport())),
+  host_rig::LogSink& log = rig_.log();
+  const int connected = log.countContaining(kConnected);
+  const int disconnected = log.countContaining(kDisconnected);
+  const int read_errors = log.countContaining(kReadError);
+  mangling->set(joystick_sim::damageReplies(settings_.damage, framingOf(rig_.transport())),
                 settings_.period);
   nlohmann::json jogs = nlohmann::json::array();
   for (int i = 0; i < settings_.jogs; ++i) jogs.push_back(jog());
@@ -89,9 +90,9 @@ void NoisyLineBench::run(nlohmann::json& figures) {
   mangling->clear();
 
   figures["damaged_replies"] = mangling->mangledChunks();
-  figures["reopenings"] = log.count(kConnected) - connected;
-  figures["disconnect_warnings"] = log.count(kDisconnected) - disconnected;
-  figures["read_errors"] = log.count(kReadError) - read_errors;
+  figures["reopenings"] = log.countContaining(kConnected) - connected;
+  figures["disconnect_warnings"] = log.countContaining(kDisconnected) - disconnected;
+  figures["read_errors"] = log.countContaining(kReadError) - read_errors;
 }
 
 std::string NoisyLineBench::tableHead() {

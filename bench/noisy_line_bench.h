@@ -3,13 +3,13 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "bench/rocker_rig.h"
-#include "reliability/frame_damage.h"
+#include "bench/bench_rig.h"
+#include "joystick_sim/frame_damage.h"
 
 namespace velk::bench {
 
 struct NoisyLineSettings {
-  rocker_reliability::Damage damage = rocker_reliability::Damage::kBadCrc;
+  joystick_sim::Damage damage = joystick_sim::Damage::kBadCrc;
   // One reply in `period` is damaged.
   int period = 25;
   double window_s = 10.0;
@@ -34,7 +34,7 @@ struct NoisyLineSettings {
 // adds up cannot keep them from starting.
 class NoisyLineBench {
  public:
-  NoisyLineBench(RockerRig& rig, NoisyLineSettings settings);
+  NoisyLineBench(BenchRig& rig, NoisyLineSettings settings);
   void run(nlohmann::json& figures);
 
   // One Markdown table row of a run's figures, and the table's head.
@@ -45,7 +45,7 @@ class NoisyLineBench {
   nlohmann::json restWindow();
   std::string jog();
 
-  RockerRig& rig_;
+  BenchRig& rig_;
   NoisyLineSettings settings_;
 };
 

@@ -5,14 +5,16 @@
 
 #include <utility>
 
-#include "bench/wait_until.h"
+#include "host_rig/rig_timing.h"
 
 namespace velk::bench {
+
+using host_rig::timing::waitFor;
 
 PeriodicProbe::PeriodicProbe(std::function<void()> work, std::chrono::microseconds period)
     : work_(std::move(work)), period_(period) {
   thread_ = std::thread([this] { run(); });
-  waitUntil([this] { return tid_.load() != 0; }, std::chrono::seconds(5));
+  waitFor([this] { return tid_.load() != 0; }, std::chrono::seconds(5));
 }
 
 PeriodicProbe::~PeriodicProbe() {

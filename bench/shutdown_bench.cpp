@@ -20,7 +20,7 @@ double msBetween(Clock::time_point a, Clock::time_point b) {
 
 }  // namespace
 
-ShutdownBench::ShutdownBench(RockerRig& rig, ShutdownSettings settings)
+ShutdownBench::ShutdownBench(BenchRig& rig, ShutdownSettings settings)
     : rig_(rig), settings_(settings) {}
 
 void ShutdownBench::run(nlohmann::json& figures) {
@@ -57,7 +57,7 @@ void ShutdownBench::run(nlohmann::json& figures) {
   figures["stop_samples_ms"] = stop_ms;
   figures["release_samples_ms"] = release_ms;
   figures["group_pass_io_ms"] = SampleStats::of(pass_io_ms).toJson();
-  figures["cycle_ms"] = RockerRig::kCycleMs;
+  figures["cycle_ms"] = BenchRig::kCycleMs;
   figures["poll_sleep_ms"] = 10.0;
   figures["task_thread_alive_after_stop"] = task_left_after_stop;
   figures["poll_thread_alive_after_release"] = poll_left_after_release;

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <nlohmann/json.hpp>
 
-#include "bench/rocker_rig.h"
+#include "bench/bench_rig.h"
 
 namespace velk::bench {
 
@@ -21,11 +21,11 @@ struct ShutdownSettings {
 // period so that the stop falls anywhere in the poll schedule.
 class ShutdownBench {
  public:
-  ShutdownBench(RockerRig& rig, ShutdownSettings settings);
+  ShutdownBench(BenchRig& rig, ShutdownSettings settings);
   void run(nlohmann::json& figures);
 
  private:
-  RockerRig& rig_;
+  BenchRig& rig_;
   ShutdownSettings settings_;
 };
 

@@ -8,10 +8,12 @@
 #include "bench/jog_driver.h"
 #include "bench/modbus_call_log.h"
 #include "bench/sample_stats.h"
-#include "bench/wait_until.h"
+#include "host_rig/rig_timing.h"
 #include "joystick_sim/joystick_map.h"
 
 namespace velk::bench {
+
+using host_rig::timing::waitFor;
 
 using joystick_sim::JoystickMap;
 namespace {
@@ -60,12 +62,13 @@ int stopLinesIn(const std::vector<sim::RecordedCall>& commands) {
 
 }  // namespace
 
-WatchdogBench::WatchdogBench(RockerRig& rig, RigSettings rig_settings, WatchdogSettings settings)
+WatchdogBench::WatchdogBench(BenchRig& rig, BenchRigSettings rig_settings,
+                             WatchdogSettings settings)
     : rig_(rig), rig_settings_(std::move(rig_settings)), settings_(settings) {}
 
 void WatchdogBench::run(nlohmann::json& figures) {
   figures["input_timeout_ms"] = rig_.inputTimeoutMs();
-  figures["cycle_ms"] = RockerRig::kCycleMs;
+  figures["cycle_ms"] = BenchRig::kCycleMs;
   silences(figures["silent"]);
   drops(figures["dropped"]);
 }
@@ -85,8 +88,8 @@ void WatchdogBench::silences(nlohmann::json& figures) {
       continue;
     }
     std::this_thread::sleep_until(push.command + faultDelay(i, settings_.silences));
-    const int read_backs = rig_.log().count(kReadBack);
-    const int age_stops_before = rig_.log().count(kAgeStop);
+    const int read_backs = rig_.log().countContaining(kReadBack);
+    const int age_stops_before = rig_.log().countContaining(kAgeStop);
     const auto silent =
         jog.actAndAwait([&] { rig_.joystick().slave().setSilent(true); }, "stopLine");
     const LastReplies last = lastReplies(ModbusCallLog::callsOfThread(poll_tid), silent.command);
@@ -101,7 +104,7 @@ void WatchdogBench::silences(nlohmann::json& figures) {
       from_any_reply.push_back(msBetween(last.any, silent.command));
       from_silence.push_back(msBetween(silent.changed, silent.command));
     }
-    age_stops += rig_.log().count(kAgeStop) > age_stops_before ? 1 : 0;
+    age_stops += rig_.log().countContaining(kAgeStop) > age_stops_before ? 1 : 0;
     extra_stops += std::max(0, stopLinesIn(rig_.robot().commands()) - 1);
     awaitReadBack(read_backs);
   }
@@ -119,7 +122,7 @@ void WatchdogBench::silences(nlohmann::json& figures) {
 // succeeds and the bundle requires the stick to be seen centred again, at
 // its next read a group period later.
 void WatchdogBench::awaitReadBack(int read_backs_before) {
-  waitUntil([&] { return rig_.log().count(kReadBack) > read_backs_before; }, 3s, 5ms);
+  waitFor([&] { return rig_.log().countContaining(kReadBack) > read_backs_before; }, 3s, 5ms);
   std::this_thread::sleep_for(250ms);
 }
 
@@ -127,7 +130,7 @@ void WatchdogBench::drops(nlohmann::json& figures) {
   std::vector<double> from_drop;
   int failures = 0, extra_stops = 0;
   for (int i = 0; i < settings_.drops; ++i) {
-    RockerRig rig(rig_settings_);
+    BenchRig rig(rig_settings_);
     rig.bringUp();
     JogDriver jog(rig);
     const auto push = jog.push(kPushDeflection);

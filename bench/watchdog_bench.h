@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "bench/rocker_rig.h"
+#include "bench/bench_rig.h"
 
 namespace velk::bench {
 
@@ -30,7 +30,7 @@ struct WatchdogSettings {
 // the poll schedule.
 class WatchdogBench {
  public:
-  WatchdogBench(RockerRig& rig, RigSettings rig_settings, WatchdogSettings settings);
+  WatchdogBench(BenchRig& rig, BenchRigSettings rig_settings, WatchdogSettings settings);
   void run(nlohmann::json& figures);
 
  private:
@@ -38,8 +38,8 @@ class WatchdogBench {
   void drops(nlohmann::json& figures);
   void awaitReadBack(int read_backs_before);
 
-  RockerRig& rig_;
-  RigSettings rig_settings_;
+  BenchRig& rig_;
+  BenchRigSettings rig_settings_;
   WatchdogSettings settings_;
 };
 

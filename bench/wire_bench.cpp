@@ -9,11 +9,13 @@
 #include "bench/request_tally.h"
 #include "bench/sample_stats.h"
 #include "bench/simple_poller.h"
-#include "bench/wait_until.h"
 #include "bench/wire_frames.h"
+#include "host_rig/rig_timing.h"
 #include "joystick_sim/joystick_map.h"
 
 namespace velk::bench {
+
+using host_rig::timing::waitFor;
 
 using joystick_sim::JoystickMap;
 namespace {
@@ -56,14 +58,14 @@ nlohmann::json busLoad(const std::vector<joystick_sim::SlaveRequest>& requests,
 
 }  // namespace
 
-WireBench::WireBench(RockerRig& rig, WireSettings settings) : rig_(rig), settings_(settings) {}
+WireBench::WireBench(BenchRig& rig, WireSettings settings) : rig_(rig), settings_(settings) {}
 
 void WireBench::pressSpeedButton(bool light_after) {
   BenchJoystick& joystick = rig_.joystick();
   joystick.setButton(joystick_sim::Button::kSpeed, true);
   require(
-      waitUntil([&] { return joystick.slave().coil(JoystickMap::kSpeedLightCoil) == light_after; },
-                5s, 5ms),
+      waitFor([&] { return joystick.slave().coil(JoystickMap::kSpeedLightCoil) == light_after; },
+              5s, 5ms),
       "the speed light did not follow the speed button within 5 s");
   joystick.setButton(joystick_sim::Button::kSpeed, false);
   // Past the next read of the coil group, which confirms the light.

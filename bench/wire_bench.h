@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "bench/rocker_rig.h"
+#include "bench/bench_rig.h"
 
 namespace velk::bench {
 
@@ -29,7 +29,7 @@ struct WireSettings {
 //   of the line's time the bundle's frames take at 115200 baud.
 class WireBench {
  public:
-  WireBench(RockerRig& rig, WireSettings settings);
+  WireBench(BenchRig& rig, WireSettings settings);
   void run(nlohmann::json& figures);
 
  private:
@@ -38,7 +38,7 @@ class WireBench {
   nlohmann::json jogWindow();
   nlohmann::json passTimes(const PollTimeline& timeline);
 
-  RockerRig& rig_;
+  BenchRig& rig_;
   WireSettings settings_;
 };
 

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Builds an optimised tree (build-bench) and runs the benchmarks of bench/
 # over a loopback Modbus TCP slave and over Modbus RTU on a pseudo-terminal
-# pair, then writes docs/benchmarks.md from their results. Never part of the
+# pair, then renders docs/benchmarks.md from their results (bench/page: the
+# figures go to docs/benchmarks.json beside the page). Never part of the
 # test command. Latency, wire, CPU, memory and the watchdog run a second time
 # with the start option stick_rate = 50 (the watchdog with input_timeout =
 # 0.08); those results are the *-stick50.json files beside the others, which
-# this page leaves out. The default run takes about a quarter of an hour (nine
-# minutes before the second rate was added); --long makes each memory growth
-# run ten minutes instead of 45 s (about 50 minutes in all).
+# this page leaves out. The default run takes about a quarter of an hour;
+# --long makes each memory growth run ten minutes instead of 45 s.
 #
 #   scripts/bench.sh                 # all benchmarks, page in docs/benchmarks.md
 #   scripts/bench.sh --long          # the same with the ten-minute memory runs
@@ -48,7 +48,7 @@ if [ "$quick" -eq 1 ]; then
   pushes=20; window=3; cpu_window=5; growth=15; iterations=4; silences=3; drops=2
 fi
 
-bash scripts/install-deps.sh || exit 1
+bash scripts/install-deps.sh bench || exit 1
 
 build="$root/build-bench"
 jobs="$(nproc 2>/dev/null || echo 2)"
@@ -70,6 +70,8 @@ mkdir -p "$results"
 if [ -z "$output" ]; then
   if [ "$quick" -eq 1 ]; then output="$results/benchmarks.md"; else output="$root/docs/benchmarks.md"; fi
 fi
+# The figures the page is rendered from, beside it.
+figures="${output%.md}.json"
 
 if [ "$noisy" -eq 1 ]; then
   status=0
@@ -127,7 +129,7 @@ done
 
 echo "=== bench: report"
 mkdir -p "$(dirname "$output")"
-if ! "$bench" report --results "$results" --output "$output"; then
+if ! python3 bench/page/render.py --results "$results" --save-json "$figures" --output "$output"; then
   echo "bench.sh: the report could not be written" >&2
   exit 1
 fi

@@ -26,4 +26,4 @@ if ! build/tools/rocker-sim/rocker-sim --report "$out/tour.json" --svg "$out/tou
   tail -n 20 "$out/tour.log" >&2
   exit 1
 fi
-echo "The tool path is drawn in $root/$out/tour.svg; every robot call is in $out/tour.json."
+echo "The tool path is drawn in $root/$out/tour.svg; every robot command, and how often each query came, is in $out/tour.json."

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs from Debian's packages whatever the build and the tests need.
+# Installs from Debian's packages whatever the build and the tests need;
+# `install-deps.sh bench` adds what scripts/bench.sh needs besides (the
+# template engine that renders docs/benchmarks.md).
 # Runs apt-get only when something is missing, so a second run is quick.
 set -euo pipefail
 
@@ -11,6 +13,9 @@ packages=(
   dpkg-dev file  # scripts/package.sh: dpkg-shlibdeps, and CPack's check for ELF files
   lintian  # scripts/package.sh: the package check
 )
+if [ "${1:-}" = bench ]; then
+  packages+=(python3 python3-jinja2)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

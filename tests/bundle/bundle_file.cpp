@@ -5,9 +5,11 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "bundle/scratch_dir.h"
+#include "host_rig/scratch_folder.h"
 
 namespace rocker_test {
+
+using velk::host_rig::ScratchFolder;
 namespace {
 
 std::string quoted(const std::string& text) {
@@ -42,7 +44,7 @@ CommandResult runCommand(const std::string& command) {
 
 void makeBundleFile(const std::string& base, const std::string& target, const std::string& folder,
                     const std::string& manifest) {
-  ScratchDir staging;
+  ScratchFolder staging;
   const std::string entry = folder.empty() ? "manifest.json" : folder + "/manifest.json";
   std::filesystem::create_directories(std::filesystem::path(staging.file(entry)).parent_path());
   std::ofstream(staging.file(entry), std::ios::binary) << manifest;

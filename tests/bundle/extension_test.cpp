@@ -13,21 +13,21 @@
 #include <vector>
 
 #include "bundle/process_threads.h"
-#include "bundle/recording_log.h"
-#include "bundle/scratch_dir.h"
 #include "bundle_activator/rocker_extension.h"
 #include "common/log_level.h"
 #include "host/common_interface/zorv_control_extension.h"
+#include "host_rig/host_home.h"
+#include "host_rig/log_sink.h"
 #include "robot_sim/robot_codes.h"
 #include "robot_sim/simulated_robot.h"
 
 namespace {
 
-using rocker_test::RecordingLog;
 using rocker_test::threadNames;
 using rocker_test::threadsNamed;
 using rocker_test::waitForThreadCount;
 using velk::common_interface::ZorvControlExtension;
+using velk::host_rig::LogSink;
 using velk::zorv_comm::makeRockerExtension;
 using namespace std::chrono_literals;
 
@@ -47,20 +47,10 @@ bool eventually(Condition condition, std::chrono::milliseconds timeout = 5000ms)
 class ExtensionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* home = std::getenv("HOME");
-    if (home) savedHome_ = home;
-    setenv("HOME", home_.path().c_str(), 1);
     // Not in the running mode: the rocker leaves the joystick unpowered and
     // opens no connection, which keeps these tests to the extension itself.
     robot_.setRobotModeType(5);
     baseline_ = rocker_test::settledThreadCount();
-  }
-  void TearDown() override {
-    if (savedHome_.empty()) {
-      unsetenv("HOME");
-    } else {
-      setenv("HOME", savedHome_.c_str(), 1);
-    }
   }
 
   int deleteTaskCalls() const {
@@ -75,10 +65,9 @@ class ExtensionTest : public ::testing::Test {
   // The motion task asks for the robot every cycle.
   std::size_t cycles() const { return robot_.callsNamed("getRobotNames").size(); }
 
-  rocker_test::ScratchDir home_;
-  std::string savedHome_;
+  velk::host_rig::HostHome home_;
   velk::sim::SimulatedRobot robot_;
-  RecordingLog log_;
+  LogSink log_;
   int baseline_ = 0;
 };
 
@@ -88,13 +77,13 @@ TEST_F(ExtensionTest, EmptyOptionsStartTheRockerWithDefaults) {
 
   const auto entries = log_.entries();
   ASSERT_GE(entries.size(), 4u);
-  EXPECT_EQ(entries[0].text, "Start rocker. Options: \n");
-  EXPECT_EQ(entries[1].text, "Rocker  used device_info:\n/dev/ttyUSB0,115200,N,8,1");
-  EXPECT_EQ(entries[2].text,
+  EXPECT_EQ(entries[0].message, "Start rocker. Options: \n");
+  EXPECT_EQ(entries[1].message, "Rocker  used device_info:\n/dev/ttyUSB0,115200,N,8,1");
+  EXPECT_EQ(entries[2].message,
             "X:1  Y:2  Z:3  pose_speed_fast:0.1  pose_speed_slow:0.01  ori_velc:0.005  acc:1 "
             "debug:0  rotation_angle:0");
   // The age bound on the stick values comes in a line of its own.
-  EXPECT_EQ(entries[3].text, "Rocker input_timeout:0.3");
+  EXPECT_EQ(entries[3].message, "Rocker input_timeout:0.3");
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(entries[i].level, velk::kLogInfo);
     EXPECT_EQ(entries[i].file, "extension1.cpp");
@@ -124,7 +113,7 @@ TEST_F(ExtensionTest, SummaryShowsTheOptionsInUse) {
       log_.contains("Rocker input_timeout out of range, using the default 0.3 instead of: -1"));
   EXPECT_TRUE(log_.contains("Rocker input_timeout:0.3"));
 
-  RecordingLog second;
+  LogSink second;
   auto other = makeRockerExtension();
   other->start(robot_.api(), second.callback(), "debug = true\n");
   EXPECT_TRUE(
@@ -135,7 +124,7 @@ TEST_F(ExtensionTest, SummaryShowsTheOptionsInUse) {
 TEST_F(ExtensionTest, InvalidTomlRaisesAfterTheFirstMessageOnly) {
   auto extension = makeRockerExtension();
   EXPECT_THROW(extension->start(robot_.api(), log_.callback(), "cycle = = 1"), toml::syntax_error);
-  EXPECT_EQ(log_.texts(), std::vector<std::string>{"Start rocker. Options: \ncycle = = 1"});
+  EXPECT_EQ(log_.messages(), std::vector<std::string>{"Start rocker. Options: \ncycle = = 1"});
   EXPECT_EQ(threadsNamed(kTaskThread), 0);
 
   // The API handle was stored before the parse failed; destruction still
@@ -169,14 +158,14 @@ TEST_F(ExtensionTest, ExtensionNeverStartedStopsAndGoesQuietly) {
   extension->stop();
   extension.reset();
   EXPECT_EQ(deleteTaskCalls(), 0);
-  EXPECT_TRUE(log_.texts().empty());
+  EXPECT_TRUE(log_.messages().empty());
 }
 
 TEST_F(ExtensionTest, SecondStartReplacesTheThreadAndTheService) {
   auto extension = makeRockerExtension();
   extension->start(robot_.api(), log_.callback(), "");
   extension->start(robot_.api(), log_.callback(), "");
-  EXPECT_EQ(log_.count("RockerService startup."), 2);
+  EXPECT_EQ(log_.count(-1, "RockerService startup."), 2);
   const auto cyclesBefore = cycles();
   EXPECT_TRUE(eventually([&] { return cycles() >= cyclesBefore + 2; }));
   EXPECT_EQ(threadsNamed(kTaskThread), 1);
@@ -191,7 +180,7 @@ TEST_F(ExtensionTest, CycleWithoutAUsablePeriodWarnsAndRunsAtTheDefault) {
   for (const auto& e : log_.entries()) {
     warned =
         warned || (e.level == velk::kLogWarning &&
-                   e.text == "Rocker cycle out of range, using the default 0.01 instead of: 0");
+                   e.message == "Rocker cycle out of range, using the default 0.01 instead of: 0");
   }
   EXPECT_TRUE(warned);
   EXPECT_TRUE(eventually([&] { return cycles() >= 2; }));

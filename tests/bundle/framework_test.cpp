@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "bundle/bundle_file.h"
-#include "bundle/scratch_dir.h"
 #include "cppmicroservices/Any.h"
 #include "cppmicroservices/Bundle.h"
 #include "cppmicroservices/BundleContext.h"
 #include "cppmicroservices/FrameworkFactory.h"
+#include "host_rig/scratch_folder.h"
 #include "probe/greeter.h"
 
 namespace {
@@ -29,7 +29,7 @@ using cppmicroservices::Framework;
 using cppmicroservices::FrameworkEvent;
 using cppmicroservices::FrameworkFactory;
 using rocker_test::makeBundleFile;
-using rocker_test::ScratchDir;
+using velk::host_rig::ScratchFolder;
 
 const char* const kProbeManifestWithoutActivator =
     "{\n  \"bundle.symbolic_name\" : \"probe_copy\"\n}\n";
@@ -55,7 +55,7 @@ class FrameworkTest : public ::testing::Test {
 
   Framework framework_ = FrameworkFactory().NewFramework();
   BundleContext context_;
-  ScratchDir scratch_;
+  ScratchFolder scratch_;
 };
 
 TEST_F(FrameworkTest, StartedBundleOffersItsServiceWithFrameworkProperties) {

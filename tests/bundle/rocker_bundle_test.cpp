@@ -15,8 +15,6 @@
 #include <vector>
 
 #include "bundle/process_threads.h"
-#include "bundle/recording_log.h"
-#include "bundle/scratch_dir.h"
 #include "cppmicroservices/Any.h"
 #include "cppmicroservices/Bundle.h"
 #include "cppmicroservices/BundleContext.h"
@@ -24,6 +22,9 @@
 #include "cppmicroservices/FrameworkFactory.h"
 #include "cppmicroservices/ServiceReferenceBase.h"
 #include "host/common_interface/zorv_control_extension.h"
+#include "host_rig/host_home.h"
+#include "host_rig/log_sink.h"
+#include "host_rig/scratch_folder.h"
 #include "joystick_sim/simulated_joystick.h"
 #include "robot_sim/simulated_robot.h"
 
@@ -57,31 +58,9 @@ T property(const cppmicroservices::ServiceReferenceBase& ref, const std::string&
   return *typed;
 }
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  if (in) text << in.rdbuf();
-  return text.str();
-}
-
 class RockerBundleTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const char* home = std::getenv("HOME");
-    if (home) savedHome_ = home;
-    setenv("HOME", home_.path().c_str(), 1);
-    std::filesystem::create_directories(home_.file("velk_ws/extensions/rocker"));
-  }
-  void TearDown() override {
-    if (savedHome_.empty()) {
-      unsetenv("HOME");
-    } else {
-      setenv("HOME", savedHome_.c_str(), 1);
-    }
-  }
-
-  rocker_test::ScratchDir home_;
-  std::string savedHome_;
+  velk::host_rig::HostHome home_;
 };
 
 TEST_F(RockerBundleTest, RegistersTheExtensionWithItsProperties) {
@@ -129,7 +108,7 @@ TEST_F(RockerBundleTest, HostRunsTheRockerAndUnloadingLeavesNoThreadBehind) {
   SimulatedJoystick joystick(SimulatedJoystick::Transport::kTcp, std::chrono::seconds(60));
   joystick.setButton(velk::joystick_sim::Button::kPower, true);  // held
   velk::sim::SimulatedRobot robot;
-  rocker_test::RecordingLog log;
+  velk::host_rig::LogSink log;
   const int baseline = rocker_test::settledThreadCount();
   const std::string options = "cycle = 0.01\ndevice_info = \"" + joystick.deviceInfo() + "\"\n";
   {
@@ -151,9 +130,11 @@ TEST_F(RockerBundleTest, HostRunsTheRockerAndUnloadingLeavesNoThreadBehind) {
       EXPECT_TRUE(eventually([&] { return log.contains("startup rocker"); }));
       EXPECT_TRUE(log.contains("Rocker power on"));
       EXPECT_EQ(robot.toolVoltage(), 24);
-      const std::string package = home_.file("velk_ws/extensions/rocker/package.json");
-      EXPECT_TRUE(eventually(
-          [&] { return readFile(package) == "{\n    \"firmware_version\": \"1.1.3\"\n}"; }));
+      const std::string package = home_.packageFile();
+      EXPECT_TRUE(eventually([&] {
+        return velk::host_rig::ScratchFolder::read(package) ==
+               "{\n    \"firmware_version\": \"1.1.3\"\n}";
+      }));
       EXPECT_TRUE(eventually([&] { return joystick.lights().power; }));
       std::this_thread::sleep_for(200ms);
 

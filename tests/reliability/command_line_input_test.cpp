@@ -7,11 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "host/common_interface/zorv_control_extension.h"
+#include "host_rig/bundle_host.h"
 #include "reliability/child_outcome.h"
-#include "reliability/loaded_bundle.h"
 #include "reliability/rig_timing.h"
 
 namespace rocker_reliability {
+
+using velk::host_rig::BundleHost;
 namespace {
 
 enum class Answer { kNotMine, kDone, kRefused };
@@ -32,7 +35,7 @@ std::vector<std::string> actionWith(std::size_t copies, const std::string& arg) 
   return args;
 }
 
-Answer ask(LoadedBundle& rocker, std::vector<std::string> args, std::string& out_text) {
+Answer ask(BundleHost& rocker, std::vector<std::string> args, std::string& out_text) {
   std::vector<char*> argv;
   for (auto& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
@@ -67,7 +70,7 @@ TEST(CommandLineInputTest, HostileArgumentListsAreAnsweredWithoutCrashing) {
       {"repeated flag", actionWith(1000, "-v"), Answer::kDone},
       {"repeated help", actionWith(1000, "--help"), Answer::kDone},
   };
-  LoadedBundle rocker(ROCKER_BUNDLE_PATH);
+  BundleHost rocker(ROCKER_BUNDLE_PATH);
   for (const auto& c : cases) {
     std::string out;
     const Answer answer = ask(rocker, c.args, out);
@@ -96,7 +99,7 @@ TEST(CommandLineInputTest, HugeArgumentsAreRefusedWithoutCrashing) {
   for (const auto& c : cases) {
     const ChildOutcome outcome = ChildOutcome::of(
         [&] {
-          LoadedBundle rocker(ROCKER_BUNDLE_PATH);
+          BundleHost rocker(ROCKER_BUNDLE_PATH);
           std::string out;
           const Answer answer = ask(rocker, c.args, out);
           if (!out.empty()) return 9;
@@ -117,7 +120,7 @@ TEST(CommandLineInputTest, HugeArgumentsAreRefusedWithoutCrashing) {
 }
 
 TEST(CommandLineInputTest, NoArgumentsAtAllAreNotTheCommandsToAnswer) {
-  LoadedBundle rocker(ROCKER_BUNDLE_PATH);
+  BundleHost rocker(ROCKER_BUNDLE_PATH);
   char* none[] = {nullptr};
   std::ostringstream out;
   EXPECT_EQ(rocker.extension().parseCmdLine(0, none, out), 1);

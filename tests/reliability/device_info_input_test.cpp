@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "bundle/scratch_dir.h"
 #include "communication/modbus_wrapper/device_parameters.h"
 #include "communication/modbus_wrapper/modbus_wrapper_impl.h"
+#include "host_rig/scratch_folder.h"
 #include "reliability/rig_timing.h"
 #include "support/log_capture.h"
 
@@ -38,7 +38,7 @@ std::string deviceNameOf(const std::string& info) {
 }
 
 TEST(DeviceInfoInputTest, HostileStringsAreRefusedOnceOrGiveDevicesThatDoNotConnect) {
-  rocker_test::ScratchDir dir;
+  velk::host_rig::ScratchFolder dir;
   const std::string plain_file = dir.file("not-a-serial-line");
   std::ofstream(plain_file) << "untouched";
   // Refused texts name this one: no device may be made under its name.

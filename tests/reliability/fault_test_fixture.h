@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <string>
 
+#include "host_rig/rocker_rig.h"
 #include "reliability/rig_timing.h"
-#include "reliability/rocker_rig.h"
 
 namespace rocker_reliability {
 
@@ -32,7 +32,7 @@ class FaultTestFixture : public ::testing::Test {
 
   static void report(const std::string& figure, Clock::duration d);
 
-  RockerRig rig_;
+  velk::host_rig::RockerRig rig_{ROCKER_BUNDLE_PATH};
 };
 
 }  // namespace rocker_reliability

@@ -18,21 +18,27 @@
 
 #include "common/log_level.h"
 #include "communication/modbus_dev/modbus_device.h"
+#include "joystick_sim/frame_damage.h"
+#include "joystick_sim/mangling_tcp_proxy.h"
 #include "joystick_sim/pty_pair.h"
 #include "joystick_sim/rtu_slave.h"
+#include "joystick_sim/serial_line_tap.h"
 #include "joystick_sim/tcp_slave.h"
 #include "modbus_dev/device_test_kit.h"
-#include "reliability/frame_damage.h"
-#include "reliability/mangling_tcp_proxy.h"
 #include "reliability/rig_timing.h"
-#include "reliability/serial_line_tap.h"
 #include "support/log_capture.h"
 
 namespace rocker_reliability {
 namespace {
 
+using velk::joystick_sim::allDamages;
+using velk::joystick_sim::Damage;
+using velk::joystick_sim::Framing;
+using velk::joystick_sim::ManglingTcpProxy;
 using velk::joystick_sim::PtyPair;
+using velk::joystick_sim::ReplyMangling;
 using velk::joystick_sim::RtuSlave;
+using velk::joystick_sim::SerialLineTap;
 using velk::joystick_sim::TcpSlave;
 using velk::test::LogCapture;
 using velk::zorv_control::AddressType;

@@ -9,16 +9,18 @@
 #include <string>
 #include <thread>
 
+#include "host_rig/bundle_host.h"
 #include "joystick_sim/pty_pair.h"
 #include "joystick_sim/rtu_slave.h"
 #include "joystick_sim/tcp_slave.h"
-#include "reliability/loaded_bundle.h"
 #include "reliability/process_usage.h"
 #include "reliability/rig_timing.h"
 #include "robot_sim/simulated_robot.h"
 #include "support/log_capture.h"
 
 namespace rocker_reliability {
+
+using velk::host_rig::BundleHost;
 namespace {
 
 // Sanitizer builds run the same rounds, fewer of them.
@@ -43,7 +45,7 @@ class LifecycleTest : public ::testing::Test {
  protected:
   void round(const std::string& device_info, bool wait_for_connection, Shutdowns& shutdowns) {
     velk::test::LogCapture log;
-    LoadedBundle rocker(ROCKER_BUNDLE_PATH);
+    BundleHost rocker(ROCKER_BUNDLE_PATH);
     rocker.start(robot_.api(), log.callback(), "device_info = \"" + device_info + "\"\n");
     if (wait_for_connection) {
       ASSERT_TRUE(

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "bundle/scratch_dir.h"
+#include "host_rig/scratch_folder.h"
 #include "reliability/child_outcome.h"
 #include "reliability/rig_timing.h"
 #include "rocker/rocker_service/rocker_service.h"
@@ -81,7 +81,7 @@ class PackageFileInputTest : public ::testing::Test {
     return log_.countContaining("Failed to open config file for writing: " + path_);
   }
 
-  rocker_test::ScratchDir dir_;
+  velk::host_rig::ScratchFolder dir_;
   std::string path_ = dir_.file("package.json");
   velk::test::LogCapture log_;
 };

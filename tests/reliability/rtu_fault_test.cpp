@@ -9,18 +9,20 @@
 #include <string>
 #include <thread>
 
+#include "host_rig/rocker_rig.h"
 #include "joystick_sim/pty_pair.h"
 #include "joystick_sim/rtu_slave.h"
+#include "joystick_sim/serial_line_tap.h"
 #include "reliability/fault_test_fixture.h"
 #include "reliability/rig_timing.h"
-#include "reliability/rocker_rig.h"
-#include "reliability/serial_line_tap.h"
 
 namespace rocker_reliability {
 namespace {
 
 using velk::joystick_sim::PtyPair;
+using velk::joystick_sim::ReplyMangling;
 using velk::joystick_sim::RtuSlave;
+using velk::joystick_sim::SerialLineTap;
 
 constexpr auto kLossBound = 500ms;
 // The default input_timeout; a silent joystick's values are that old a group

@@ -9,13 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "host_rig/bundle_host.h"
 #include "reliability/child_outcome.h"
-#include "reliability/loaded_bundle.h"
 #include "reliability/rig_timing.h"
 #include "robot_sim/simulated_robot.h"
 #include "support/log_capture.h"
 
 namespace rocker_reliability {
+
+using velk::host_rig::BundleHost;
 namespace {
 
 constexpr int kAccepted = 0;
@@ -33,7 +35,7 @@ const char* const kDefaultSummary =
 int startWith(const std::string& options, velk::test::LogCapture& log) {
   velk::sim::SimulatedRobot robot;
   robot.setRobotModeType(5);
-  LoadedBundle rocker(ROCKER_BUNDLE_PATH);
+  BundleHost rocker(ROCKER_BUNDLE_PATH);
   try {
     rocker.start(robot.api(), log.callback(), options);
   } catch (const std::exception&) {

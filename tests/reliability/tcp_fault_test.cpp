@@ -13,18 +13,20 @@
 #include <string>
 #include <thread>
 
+#include "host_rig/rocker_rig.h"
 #include "joystick_sim/joystick_map.h"
+#include "joystick_sim/mangling_tcp_proxy.h"
 #include "joystick_sim/tcp_slave.h"
 #include "reliability/fault_test_fixture.h"
-#include "reliability/mangling_tcp_proxy.h"
 #include "reliability/rig_timing.h"
-#include "reliability/rocker_rig.h"
 #include "robot_sim/robot_codes.h"
 
 namespace rocker_reliability {
 namespace {
 
 using velk::joystick_sim::JoystickMap;
+using velk::joystick_sim::ManglingTcpProxy;
+using velk::joystick_sim::ReplyMangling;
 using velk::joystick_sim::TcpSlave;
 
 constexpr auto kLossBound = 500ms;

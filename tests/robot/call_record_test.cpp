@@ -117,12 +117,15 @@ TEST_F(CallRecordTest, BoundedRecordKeepsTheNewestAndCountsTheDropped) {
   EXPECT_EQ(0u, robot_.droppedCalls());
 }
 
-TEST_F(CallRecordTest, QueriesCanBeLeftOutForLongRuns) {
+TEST_F(CallRecordTest, QueriesCanBeLeftOutForLongRunsAndAreCountedByName) {
   robot_.setRecordQueries(false);
   auto robot = robotInterface();
   robot->getRobotState()->getToolPose();
+  robot->getRobotState()->getToolPose();
   robot->getMotionControl()->stopLine(4.0, 4.0);
   EXPECT_EQ(std::vector<std::string>{"stopLine"}, namesOf(robot_.calls()));
+  EXPECT_EQ(robot_.queryCounts().at("getToolPose"), 2u);
+  EXPECT_EQ(robot_.queryCounts().count("stopLine"), 0u);
 }
 
 TEST_F(CallRecordTest, CommandingThreadAndReadingThreadShareTheRobot) {

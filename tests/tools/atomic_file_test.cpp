@@ -1,5 +1,5 @@
 // Report files are written whole or not at all.
-#include "rocker-sim/atomic_file.h"
+#include "rocker-sim/report/atomic_file.h"
 
 #include <gtest/gtest.h>
 

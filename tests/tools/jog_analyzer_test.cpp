@@ -1,13 +1,13 @@
 // Reading jogs out of a run: which command opens and closes each, and why
 // it stopped, from the bundle's own words or the fault in force.
-#include "rocker-sim/jog_analyzer.h"
+#include "rocker-sim/report/jog_analyzer.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "rocker-sim/stop_cause_finder.h"
+#include "rocker-sim/report/stop_cause_finder.h"
 
 namespace {
 

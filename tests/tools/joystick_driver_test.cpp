@@ -1,6 +1,6 @@
 // The hand and the cable: stick ramps, held presses, and faults that end
 // one by one, as the joystick and the run record see them.
-#include "rocker-sim/joystick_driver.h"
+#include "rocker-sim/run/joystick_driver.h"
 
 #include <gtest/gtest.h>
 

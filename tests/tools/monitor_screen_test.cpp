@@ -1,14 +1,14 @@
 // What the monitor says about the device from one look at the registry: the
 // device line, stale values, signals still waiting for their first read, and
 // the lines a pipe gets for each change.
-#include "rocker-sim/monitor_screen.h"
+#include "rocker-sim/monitor/monitor_screen.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "rocker-sim/monitor_reading.h"
+#include "rocker-sim/monitor/monitor_reading.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // Scenario files: what a well-formed one turns into, and how a wrong one
 // is reported (file, line, what is wrong).
-#include "rocker-sim/scenario_parser.h"
+#include "rocker-sim/scenario/scenario_parser.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "rocker-sim/input_error.h"
+#include "rocker-sim/command_line/input_error.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 // --device-info.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -55,10 +56,15 @@ TEST_F(RockerSimArguments, RefusesUnknownOptionsStrayArgumentsAndClashingChoices
                 {"--monitor runs no bundle"});
 }
 
-TEST_F(RockerSimArguments, RefusesAMissingBundle) {
+// A bundle built for the other framework would crash the host once loaded.
+TEST_F(RockerSimArguments, RefusesAMissingBundleAndOneBuiltForTheOtherFramework) {
   expectRefused(
       run({"--bundle", space_.file("librocker.so"), "--report", space_.file("report.json")}),
       {"bundle not found", "librocker.so"});
+  const auto other =
+      run({"--bundle", ROCKER_OTHER_FRAMEWORK_BUNDLE, "--report", space_.file("report.json")});
+  expectRefused(other, {std::string("framework ") + ROCKER_OTHER_FRAMEWORK + " ("});
+  EXPECT_EQ(std::count(other.err.begin(), other.err.end(), '\n'), 1) << other.err;
 }
 
 TEST_F(RockerSimArguments, NamesFileAndLineOfABadScenario) {

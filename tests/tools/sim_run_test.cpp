@@ -177,6 +177,10 @@ TEST(RockerSimOverTcp, PushAlongXMovesTheToolAlongBaseXAndSlowModeScalesTheSpeed
   bool slow_light = false;
   for (const auto& sample : run.report["lights"]) slow_light |= sample["speed_light"].get<bool>();
   EXPECT_TRUE(slow_light);
+  // The per-cycle queries are counted, the commands kept in full.
+  EXPECT_GT(run.report["robot_queries"]["getRobotNames"].get<int>(), 100);
+  for (const auto& call : run.report["robot_calls"]) EXPECT_EQ(call["kind"], "command");
+  EXPECT_EQ(run.report["robot_calls_dropped"], 0);
 }
 
 TEST(RockerSimOverTcp, RotationOptionTurnsAPushAlongXIntoBaseY) {

@@ -1,7 +1,7 @@
 // The start options text: an options file is handed over as written and
 // has the last word; the scenario's options and device_info fill in only
 // what it leaves out, as valid TOML of the types the extension takes.
-#include "rocker-sim/start_options.h"
+#include "rocker-sim/command_line/start_options.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <toml.hpp>
 
-#include "rocker-sim/input_error.h"
+#include "rocker-sim/command_line/input_error.h"
 #include "tools/sim_workspace.h"
 
 namespace {

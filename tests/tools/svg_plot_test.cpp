@@ -1,7 +1,7 @@
 // The drawing stays readable when jogs retrace each other and start where
 // others start: labels never overlap or leave their view, and every jog's
 // line and start dot stay in sight.
-#include "rocker-sim/svg_plot.h"
+#include "rocker-sim/report/svg_plot.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "rocker-sim/label_placer.h"
+#include "rocker-sim/report/label_placer.h"
 
 namespace {
 

@@ -2,12 +2,12 @@
 // way the control system loads it, with a simulated joystick and robot.
 #include <iostream>
 
-#include "rocker-sim/command_line.h"
-#include "rocker-sim/device_info_check.h"
-#include "rocker-sim/input_error.h"
-#include "rocker-sim/interactive_session.h"
-#include "rocker-sim/monitor_session.h"
-#include "rocker-sim/simulator.h"
+#include "rocker-sim/command_line/command_line.h"
+#include "rocker-sim/command_line/device_info_check.h"
+#include "rocker-sim/command_line/input_error.h"
+#include "rocker-sim/monitor/monitor_session.h"
+#include "rocker-sim/run/interactive_session.h"
+#include "rocker-sim/run/simulator.h"
 
 int main(int argc, char** argv) {
   using velk::rocker_sim::Simulator;

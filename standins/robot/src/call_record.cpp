@@ -4,7 +4,10 @@ namespace velk::sim {
 
 void CallRecord::add(RecordedCall call) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (call.kind == CallKind::kQuery && !record_queries_) return;
+  if (call.kind == CallKind::kQuery) {
+    ++query_counts_[call.name];
+    if (!record_queries_) return;
+  }
   if (capacity_ == 0) {
     ++dropped_;
     return;
@@ -43,6 +46,7 @@ void CallRecord::clear() {
   std::lock_guard<std::mutex> lock(mutex_);
   calls_.clear();
   dropped_ = 0;
+  query_counts_.clear();
 }
 
 void CallRecord::setCapacity(std::size_t capacity) {
@@ -59,6 +63,11 @@ std::size_t CallRecord::capacity() const {
 void CallRecord::setRecordQueries(bool record) {
   std::lock_guard<std::mutex> lock(mutex_);
   record_queries_ = record;
+}
+
+std::map<std::string, std::size_t> CallRecord::queryCounts() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return query_counts_;
 }
 
 void CallRecord::trimTo(std::size_t capacity) {

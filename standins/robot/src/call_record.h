@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -18,7 +19,7 @@ namespace velk::sim {
 // entries are held, each new one pushes out the oldest and counts it as
 // dropped. Queries can be left out altogether, which keeps the commands of a
 // long run (the bundle asks the robot's state every cycle, but commands only
-// now and then).
+// now and then); they are counted by name either way.
 class CallRecord {
  public:
   static constexpr std::size_t kDefaultCapacity = 20000;
@@ -37,6 +38,8 @@ class CallRecord {
   void setCapacity(std::size_t capacity);
   std::size_t capacity() const;
   void setRecordQueries(bool record);
+  // Queries by name, recorded or not, since the last clear().
+  std::map<std::string, std::size_t> queryCounts() const;
 
  private:
   void trimTo(std::size_t capacity);
@@ -46,6 +49,7 @@ class CallRecord {
   std::size_t capacity_ = kDefaultCapacity;
   std::size_t dropped_ = 0;
   bool record_queries_ = true;
+  std::map<std::string, std::size_t> query_counts_;
 };
 
 }  // namespace velk::sim

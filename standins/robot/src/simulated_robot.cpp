@@ -131,4 +131,8 @@ void SimulatedRobot::setRecordQueries(bool record) {
   backend_->callRecord().setRecordQueries(record);
 }
 
+std::map<std::string, std::size_t> SimulatedRobot::queryCounts() const {
+  return backend_->callRecord().queryCounts();
+}
+
 }  // namespace velk::sim

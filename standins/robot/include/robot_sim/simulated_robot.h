@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -64,7 +65,8 @@ namespace velk::sim {
 // record holds at most callRecordCapacity() entries; beyond that the oldest
 // are dropped and counted (droppedCalls()). setRecordQueries(false) keeps
 // only the commands (speedLine, stopLine, setToolVoltageOutputDomain,
-// deleteTask), for long runs.
+// deleteTask), for long runs; every query is counted by name all the same
+// (queryCounts()).
 //
 // Thread-safe: all members may be called from any thread while the API is in
 // use on others. Handles from api() keep the robot alive after this object
@@ -125,6 +127,8 @@ class SimulatedRobot {
   void setCallRecordCapacity(std::size_t capacity);
   std::size_t callRecordCapacity() const;
   void setRecordQueries(bool record);
+  // How many queries of each name came since the start, recorded or not.
+  std::map<std::string, std::size_t> queryCounts() const;
 
  private:
   std::shared_ptr<common_interface::HostBackend> backend_;
