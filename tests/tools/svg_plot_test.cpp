@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <regex>
 #include <set>
 #include <string>
@@ -75,6 +76,18 @@ TEST(SvgPlot, RetracedLinesWidenAndDotsOnOneSpotBecomeRings) {
   }
   EXPECT_EQ(radii, (std::set<std::string>{"4", "6.5"})) << svg;
   EXPECT_NE(svg.find(">2</tspan><tspan fill=\"#2ca02c\">, 3</tspan>"), std::string::npos) << svg;
+
+  // Where a jog ends, the tool's x and y axes: a quarter turn about z makes
+  // the x axis point up the top view and the y axis to the left.
+  std::vector<Jog> turned = {jog(1, 0, 1, 0.4, 0.45)};
+  turned[0].end_pose[5] = std::acos(-1.0) / 2;
+  const std::string turned_svg = SvgPlot::render(record, turned);
+  const std::regex tick(
+      "<line x1=\"([0-9.e-]+)\" y1=\"([0-9.e-]+)\" x2=\"([0-9.e-]+)\" y2=\"([0-9.e-]+)\"");
+  std::smatch first;
+  ASSERT_TRUE(std::regex_search(turned_svg, first, tick)) << turned_svg;
+  EXPECT_NEAR(std::stod(first[3]), std::stod(first[1]), 1e-6) << "x axis: no sideways part";
+  EXPECT_LT(std::stod(first[4]), std::stod(first[2]) - 10) << "x axis: up the top view";
 }
 
 }  // namespace

@@ -24,6 +24,7 @@ constexpr double kTogether = 3.0;
 constexpr double kDotRadius = 4.0;
 constexpr double kRingStep = 2.5;  // px a dot grows for each later dot on it
 constexpr double kSquare = 11.0;   // px, wider than a dot
+constexpr double kTick = 22.0;     // px, of the orientation line at a rest
 const char* const kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd",
                                 "#ff7f0e", "#17becf", "#8c564b", "#e377c2"};
 
@@ -197,8 +198,10 @@ std::string SvgPlot::panel(const Panel& p, const Bounds& b, const RunRecord& rec
   const Marks starts = marksAt(p, b, jogs, true);
   // Squares are outlines: over the dots, a jog that starts where the last
   // one came to rest shows both.
+  const Marks ends = marksAt(p, b, jogs, false);
   out << startDots(starts, placer);
-  out << endSquares(marksAt(p, b, jogs, false), starts, placer);
+  out << endSquares(ends, starts, placer);
+  out << orientationTicks(p, ends, jogs, placer);
   out << startLabels(starts, jogs, placer);
   return out.str();
 }
@@ -271,6 +274,44 @@ std::string SvgPlot::endSquares(const Marks& ends, const Marks& starts, LabelPla
   return out.str();
 }
 
+// Two lines from where each jog came to rest, along the tool's x axis
+// (solid) and y axis (dashed) as the panel sees them, shorter the more they
+// point out of the panel: how the jog left the tool oriented.
+std::string SvgPlot::orientationTicks(const Panel& p, const Marks& ends,
+                                      const std::vector<Jog>& jogs, LabelPlacer& placer) {
+  std::ostringstream out;
+  for (std::size_t i = 0; i < ends.size() && i < jogs.size(); ++i) {
+    const std::vector<double>& pose = jogs[i].end_pose;
+    if (!ends[i] || pose.size() < 6) continue;
+    const double cx = std::cos(pose[3]), sx = std::sin(pose[3]);
+    const double cy = std::cos(pose[4]), sy = std::sin(pose[4]);
+    const double cz = std::cos(pose[5]), sz = std::sin(pose[5]);
+    // The first two columns of Rz(rz) * Ry(ry) * Rx(rx).
+    const double axes[2][3] = {{cz * cy, sz * cy, -sy},
+                               {cz * sy * sx - sz * cx, sz * sy * sx + cz * cx, cy * sx}};
+    for (int a = 0; a < 2; ++a) {
+      const auto [x, y] = *ends[i];
+      double dx = kTick * axes[a][0];
+      double dy = -kTick * axes[a][static_cast<std::size_t>(p.vertical)];
+      if (std::hypot(dx, dy) < 2.0) continue;  // pointing out of the panel
+      // Shortened where it would leave the drawing area.
+      double fit = 1.0;
+      if (x + dx > p.left + kPlot) fit = std::min(fit, (p.left + kPlot - x) / dx);
+      if (x + dx < p.left) fit = std::min(fit, (p.left - x) / dx);
+      if (y + dy > kTop + kPlot) fit = std::min(fit, (kTop + kPlot - y) / dy);
+      if (y + dy < kTop) fit = std::min(fit, (kTop - y) / dy);
+      dx *= fit;
+      dy *= fit;
+      out << "<line x1=\"" << x << "\" y1=\"" << y << "\" x2=\"" << x + dx << "\" y2=\"" << y + dy
+          << "\" stroke=\"" << colourOf(i) << "\" stroke-width=\"1.5\""
+          << (a == 1 ? " stroke-dasharray=\"3,2\"" : "") << " class=\"orientation\"/>\n";
+      placer.keepClear({std::min(x, x + dx) - 1, std::min(y, y + dy) - 1, std::max(x, x + dx) + 1,
+                        std::max(y, y + dy) + 1});
+    }
+  }
+  return out.str();
+}
+
 double SvgPlot::dotRadius(const Marks& starts, std::size_t i) {
   int later = 0;
   for (std::size_t k = i + 1; k < starts.size(); ++k) later += near(starts[i], starts[k]) ? 1 : 0;
@@ -318,7 +359,8 @@ std::string SvgPlot::startLabels(const Marks& starts, const std::vector<Jog>& jo
 
 std::vector<std::string> SvgPlot::legendLines(const std::vector<Jog>& jogs) {
   std::vector<std::string> lines = {
-      "dot: jog starts (rings: several start there), square: tool at rest; grey: the whole path"};
+      "dot: jog starts (rings: several start there), square: tool at rest, lines from it: the "
+      "tool's x axis (solid) and y axis (dashed) there; grey: the whole path"};
   for (const Jog& jog : jogs) {
     std::ostringstream speed;
     for (std::size_t k = 0; k < 3 && k < jog.speed.size(); ++k) {

@@ -52,6 +52,8 @@ class SvgPlot {
                        bool at_start);
   static std::string endSquares(const Marks& ends, const Marks& starts, LabelPlacer& placer);
   // A start dot grows into a ring around each later dot on its spot.
+  static std::string orientationTicks(const Panel& panel, const Marks& ends,
+                                      const std::vector<Jog>& jogs, LabelPlacer& placer);
   static double dotRadius(const Marks& starts, std::size_t i);
   static std::string startDots(const Marks& starts, LabelPlacer& placer);
   static std::string startLabels(const Marks& starts, const std::vector<Jog>& jogs,
