@@ -231,18 +231,20 @@ TEST(RockerSimOverTcp, SixAxisScenarioTurnsTheToolAsScripted) {
   EXPECT_GT(turn(3)[0], 0.05) << "the tilt turned it about x until reversed";
 }
 
+// The push a second after jogging is on, once the stick has been read
+// centred since.
 const std::string kDropDuringJog = R"(
 [[step]]
-at = 0.5
+at = 1.0
 stick = { x = 500 }
 wait = "moving"
 timeout = 5.0
 [[step]]
-at = 0.9
+at = 1.4
 fault = "drop"
 duration = 1.0
 [[step]]
-at = 1.2
+at = 1.7
 stick = "centre"
 )";
 
@@ -256,24 +258,27 @@ TEST(RockerSimOverTcp, DroppedConnectionDuringAJogStopsTheRobotWithinHalfASecond
 
 TEST(RockerSimOverRtu, PushAlongXMovesTheToolAndAnUnpluggedLineStopsTheNextJog) {
   SimWorkspace space;
+  // The first push a second after jogging is on: the stick must have been
+  // read centred since, which a slow (sanitized, loaded) machine may take a
+  // while to do over RTU.
   const SimRun run = runSim(space, R"(
 [[step]]
-at = 0.5
+at = 1.0
 stick = { x = 500 }
 [[step]]
-at = 1.3
+at = 1.8
 stick = "centre"
 [[step]]
-at = 1.8
+at = 2.3
 stick = { x = 500 }
 wait = "moving"
 timeout = 5.0
 [[step]]
-at = 2.2
+at = 2.7
 fault = "drop"
 duration = 1.0
 [[step]]
-at = 2.5
+at = 3.0
 stick = "centre"
 )",
                             {"--joystick", "rtu"});
