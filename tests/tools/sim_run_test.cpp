@@ -142,21 +142,23 @@ void expectDropStopsTheJog(const json& report, const json& jog) {
   EXPECT_NE(jog["fault"].get<std::string>().find("drop"), std::string::npos);
 }
 
+// The first push almost a second after jogging is on, once the stick has
+// been read centred since, also on a slow (sanitized, loaded) machine.
 const std::string kPushThenSlowPush = R"(
 [[step]]
-at = 0.5
+at = 1.0
 stick = { x = 500 }
-[[step]]
-at = 1.5
-stick = "centre"
 [[step]]
 at = 2.0
+stick = "centre"
+[[step]]
+at = 2.5
 press = "speed"
 [[step]]
-at = 2.6
+at = 3.1
 stick = { x = 500 }
 [[step]]
-at = 3.4
+at = 3.9
 stick = "centre"
 )";
 
@@ -188,10 +190,10 @@ TEST(RockerSimOverTcp, RotationOptionTurnsAPushAlongXIntoBaseY) {
   const std::string options = space.write("options.toml", "rotation = 1.5707963267948966\n");
   const SimRun run = runSim(space, R"(
 [[step]]
-at = 0.5
+at = 1.0
 stick = { x = 500 }
 [[step]]
-at = 1.3
+at = 1.8
 stick = "centre"
 )",
                             {"--options", options});
