@@ -54,7 +54,7 @@ JogVerdict JogDecision::decide(const JogFrame& frame) {
 // The stop tests in order of precedence: the first that fires logs its
 // line and decides the cause.
 bool JogDecision::releaseSeen(const JogFrame& frame, JogVerdict& verdict) {
-  if (anyLinearAxisAbove(frame, &JogDecision::drop, kReleaseThreshold)) {
+  if (anyWatchedAxisAbove(frame, &JogDecision::drop, kReleaseThreshold)) {
     if (immediateStopSeen(frame, verdict)) return true;
     countDrop(frame);
   }
@@ -63,7 +63,7 @@ bool JogDecision::releaseSeen(const JogFrame& frame, JogVerdict& verdict) {
 }
 
 bool JogDecision::immediateStopSeen(const JogFrame& frame, JogVerdict& verdict) {
-  const char* axis = firstLinearAxisAbove(frame, &JogDecision::drop, kImmediateStopThreshold);
+  const char* axis = firstWatchedAxisAbove(frame, &JogDecision::drop, kImmediateStopThreshold);
   if (axis == nullptr) return false;
   VELK_LOG(log_, kLogInfo) << "摇杆反方向变化大于" << kImmediateStopThreshold << " 直接停止"
                            << " get_x " << StickChecks::magnitudeOf(frame.previous, Table::kX)
@@ -135,7 +135,7 @@ bool JogDecision::linearReversalSeen(const JogFrame& frame, JogVerdict& verdict)
 // A release that comes to rest just off the centre: no drop above 15 and
 // not every axis inside +-9, yet no watched axis is deflected any more.
 bool JogDecision::nearCentreSeen(const JogFrame& frame, JogVerdict& verdict) {
-  if (anyLinearAxisAbove(frame, &JogDecision::magnitude, kNearCentreLimit)) return false;
+  if (anyWatchedAxisAbove(frame, &JogDecision::magnitude, kNearCentreLimit)) return false;
   VELK_LOG(log_, kLogInfo) << "摇杆回到中心附近检测停止"
                            << " get_x " << StickChecks::magnitudeOf(frame.current, Table::kX)
                            << " get_y: " << StickChecks::magnitudeOf(frame.current, Table::kY)
@@ -154,7 +154,7 @@ void JogDecision::stop(JogVerdict& verdict, JogStopCause cause, std::string deta
 
 // True when a push was seen that may not arm yet.
 bool JogDecision::detectPush(const JogFrame& frame) {
-  if (moving_ || armed_ || !anyLinearAxisAbove(frame, &JogDecision::growth, kPushThreshold)) {
+  if (moving_ || armed_ || !anyWatchedAxisAbove(frame, &JogDecision::growth, kPushThreshold)) {
     return false;
   }
   if (!frame.centre_seen) return true;
@@ -164,8 +164,8 @@ bool JogDecision::detectPush(const JogFrame& frame) {
 
 void JogDecision::checkStart(const JogFrame& frame) {
   if (!armed_ || moving_) return;
-  if (!anyLinearAxisAbove(frame, &JogDecision::magnitude, kDeflectionThreshold)) return;
-  if (!StickChecks::steady(frame.current, frame.previous, kSignalCount, kSteadinessLimit, log_)) {
+  if (!anyWatchedAxisAbove(frame, &JogDecision::magnitude, kDeflectionThreshold)) return;
+  if (!StickChecks::steady(frame.current, frame.previous, Table::kCount, kSteadinessLimit, log_)) {
     return;
   }
   VELK_LOG(log_, kLogDebug) << "摇杆加速参数变化值:"
@@ -179,15 +179,15 @@ void JogDecision::checkStart(const JogFrame& frame) {
   motion_request_.value = true;
 }
 
-bool JogDecision::anyLinearAxisAbove(const JogFrame& frame,
-                                     int (*measure)(const JogFrame&, const char*),
-                                     int threshold) const {
-  return firstLinearAxisAbove(frame, measure, threshold) != nullptr;
+bool JogDecision::anyWatchedAxisAbove(const JogFrame& frame,
+                                      int (*measure)(const JogFrame&, const char*),
+                                      int threshold) const {
+  return firstWatchedAxisAbove(frame, measure, threshold) != nullptr;
 }
 
-const char* JogDecision::firstLinearAxisAbove(const JogFrame& frame,
-                                              int (*measure)(const JogFrame&, const char*),
-                                              int threshold) const {
+const char* JogDecision::firstWatchedAxisAbove(const JogFrame& frame,
+                                               int (*measure)(const JogFrame&, const char*),
+                                               int threshold) const {
   for (std::size_t i = 0; i < watched_axes_; ++i) {
     const char* axis = Table::axes()[i];
     if (measure(frame, axis) > threshold) return axis;

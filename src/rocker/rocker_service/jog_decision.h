@@ -55,7 +55,6 @@ class JogDecision {
   // within half the deflection threshold: a real stick at rest is not
   // exactly 0, and noise about the centre of an idle axis must not stop.
   static constexpr int kNearCentreLimit = kDeflectionThreshold / 2;
-  static constexpr std::size_t kSignalCount = 16;
   // Jogs closer together than this make the arm clatter; the next start is
   // held back by the delay.
   static constexpr int64_t kMinimumPauseMs = 200;
@@ -100,11 +99,11 @@ class JogDecision {
   static int drop(const JogFrame& frame, const char* axis);
   static int magnitude(const JogFrame& frame, const char* axis);
   // Over the watched axes, in the order x, y, z (rx, ry, rz).
-  bool anyLinearAxisAbove(const JogFrame& frame, int (*measure)(const JogFrame&, const char*),
-                          int threshold) const;
-  const char* firstLinearAxisAbove(const JogFrame& frame,
-                                   int (*measure)(const JogFrame&, const char*),
-                                   int threshold) const;
+  bool anyWatchedAxisAbove(const JogFrame& frame, int (*measure)(const JogFrame&, const char*),
+                           int threshold) const;
+  const char* firstWatchedAxisAbove(const JogFrame& frame,
+                                    int (*measure)(const JogFrame&, const char*),
+                                    int threshold) const;
 
   LogCallback log_;
   RockerClock clock_;
