@@ -60,7 +60,8 @@ void IndicatorLight::blinkPaused() {
   const int step = paused_blink_step_.load();
   const uint16_t wanted =
       step <= kPausedOnLastStep ? IndicatorCode::kStopped : IndicatorCode::kReadError;
-  if (registry_->modbusGetSignalStatus(RockerSignalTable::kIndicator) != wanted) {
+  if (registry_->modbusGetSignalStatus(RockerSignalTable::stored(RockerSignalTable::kIndicator)) !=
+      wanted) {
     registry_->modbusSetOutputSignal(RockerSignalTable::kIndicator, wanted);
   }
   paused_blink_step_.store(step + 1 > kPausedLastStep ? 0 : step + 1);

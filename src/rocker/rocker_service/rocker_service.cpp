@@ -226,7 +226,7 @@ void RockerService::resetValues() {
 void RockerService::getRockerData() {
   // The values the last cycle took are what the next push is measured
   // against, if the decision could act on them.
-  if (stick_fresh_) push_reference_ = current_values_;
+  if (stick_fresh_) copyValues(current_values_, push_reference_);
   stick_fresh_ = false;
   firmware_read_clean_ = false;
   if (!enabled_.value) return;
@@ -264,8 +264,10 @@ void RockerService::getRockerData() {
       stick_fresh_, sample,
       StickChecks::centred(current_values_, JogDecision::kCentreAxes, JogDecision::kCentreLimit));
   dumpValuesIfMoved();
-  firmware_version_word_ = static_cast<uint16_t>(current_values_[Table::kFirmwareVersion]);
-  hardware_version_word_ = static_cast<uint16_t>(current_values_[Table::kHardwareVersion]);
+  firmware_version_word_ =
+      static_cast<uint16_t>(current_values_[Table::stored(Table::kFirmwareVersion)]);
+  hardware_version_word_ =
+      static_cast<uint16_t>(current_values_[Table::stored(Table::kHardwareVersion)]);
   firmware_read_clean_ = !read_error && sample.wasRead(Table::kFirmwareVersion);
   recordPendingFirmwareVersion();
   if (!applyIndicatorRules()) return;
@@ -309,7 +311,7 @@ void RockerService::beginReadError() {
   if (watchdog_.inputTimeout() <= 0) endActiveJog(JogStopCause::kStaleInput);
   // This cycle's values are not taken; the decision must not see the last
   // change once more as if it were new.
-  previous_values_ = current_values_;
+  copyValues(current_values_, previous_values_);
 }
 
 void RockerService::endReadError(const std::vector<std::string>& names,
@@ -330,6 +332,22 @@ void RockerService::recordPendingFirmwareVersion() {
   if (!firmware_record_pending_ || !firmware_read_clean_) return;
   firmware_record_pending_ = false;
   updateConfig(VersionWord(firmware_version_word_).fullText());
+}
+
+// Both maps hold the same names in every cycle but the first: the values
+// are copied node by node, so no name is built again. A plain assignment
+// would allocate each name longer than a string's inline buffer.
+void RockerService::copyValues(const ValueMap& from, ValueMap& to) {
+  const bool same_names =
+      from.size() == to.size() &&
+      std::equal(from.begin(), from.end(), to.begin(),
+                 [](const auto& a, const auto& b) { return a.first == b.first; });
+  if (!same_names) {
+    to = from;
+    return;
+  }
+  auto target = to.begin();
+  for (const auto& entry : from) (target++)->second = entry.second;
 }
 
 void RockerService::storeValues(const std::vector<std::string>& names,

@@ -149,6 +149,7 @@ class RockerService {
   void beginReadError();
   void endReadError(const std::vector<std::string>& names, const std::vector<int>& values);
   void recordPendingFirmwareVersion();
+  static void copyValues(const ValueMap& from, ValueMap& to);
   void storeValues(const std::vector<std::string>& names, const std::vector<int>& values);
   void dumpValuesIfMoved();
   // False when the indicator rule that applied ends the data step.

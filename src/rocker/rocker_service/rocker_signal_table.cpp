@@ -1,5 +1,7 @@
 #include "rocker/rocker_service/rocker_signal_table.h"
 
+#include <cstring>
+
 namespace velk::zorv_comm {
 
 using zorv_control::AddressType;
@@ -41,6 +43,19 @@ const std::array<const char*, 6>& RockerSignalTable::axes() {
 const std::array<const char*, 3>& RockerSignalTable::linearAxes() {
   static const std::array<const char*, 3> kLinear = {kX, kY, kZ};
   return kLinear;
+}
+
+const std::string& RockerSignalTable::stored(const char* name) {
+  static const std::array<std::string, kCount> kNames = [] {
+    std::array<std::string, kCount> names;
+    for (std::size_t i = 0; i < kCount; ++i) names[i] = entries()[i].name;
+    return names;
+  }();
+  for (const std::string& stored_name : kNames) {
+    if (std::strcmp(stored_name.c_str(), name) == 0) return stored_name;
+  }
+  static const std::string kNoSignal;
+  return kNoSignal;
 }
 
 }  // namespace velk::zorv_comm

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 
 #include "communication/modbus_dev/address_type.h"
 
@@ -43,6 +44,10 @@ class RockerSignalTable {
   static const std::array<const char*, 6>& axes();
   // x, y, z: the axes that carry the jog's translation.
   static const std::array<const char*, 3>& linearAxes();
+  // A signal's name as a string built once. A lookup by a name longer than
+  // a string's inline buffer would otherwise allocate it in every cycle.
+  // A name not in the table gives the empty string.
+  static const std::string& stored(const char* name);
 };
 
 }  // namespace velk::zorv_comm
