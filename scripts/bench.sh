@@ -5,8 +5,8 @@
 # figures go to docs/benchmarks.json beside the page). Never part of the
 # test command. Latency, wire, CPU, memory and the watchdog run a second time
 # with the start option stick_rate = 50 (the watchdog with input_timeout =
-# 0.08); those results are the *-stick50.json files beside the others, which
-# this page leaves out. The default run takes about a quarter of an hour;
+# 0.08); those results are the *-stick50.json files beside the others, shown
+# on the page as "stick_rate 50". The default run takes about a quarter of an hour;
 # --long makes each memory growth run ten minutes instead of 45 s.
 #
 #   scripts/bench.sh                 # all benchmarks, page in docs/benchmarks.md

@@ -18,6 +18,9 @@ import sys
 import jinja2
 
 TRANSPORTS = ("tcp", "rtu")
+# Runs with stick_rate = 50 are shown as transports of their own.
+FAST_TRANSPORTS = ("tcp50", "rtu50")
+DEFAULT_STICK_RATE = 10
 
 
 def load_results(folder):
@@ -26,12 +29,14 @@ def load_results(folder):
         result = json.loads(path.read_text())
         if not (isinstance(result, dict) and result.get("bench") and result.get("transport")):
             continue
-        # The page shows the default stick rate; runs at another rate stay
-        # in their JSON files.
-        if result.get("stick_rate", 10) != 10:
-            continue
         results.append(result)
     return results
+
+
+def variant(result):
+    """The transport a result is shown under: "tcp", or "tcp50" at 50 Hz."""
+    rate = result.get("stick_rate", DEFAULT_STICK_RATE)
+    return result["transport"] + ("" if rate == DEFAULT_STICK_RATE else str(rate))
 
 
 def child(value, *keys):
@@ -71,7 +76,7 @@ def stats(value, digits=1):
 
 
 def render(results, template_path):
-    by_key = {(r["bench"], r["transport"]): r for r in results}
+    by_key = {(r["bench"], variant(r)): r for r in results}
     if not by_key:
         raise ValueError("no results")
 
@@ -88,6 +93,7 @@ def render(results, template_path):
     environment.globals.update(
         results=[by_key[key] for key in sorted(by_key)],
         transports=TRANSPORTS,
+        fast_transports=FAST_TRANSPORTS,
         figures=figures,
         child=child,
         text=text,
