@@ -9,6 +9,7 @@
 #include "bench/jog_driver.h"
 #include "bench/modbus_call_log.h"
 #include "bench/poll_timeline.h"
+#include "robot_sim/simulated_robot.h"
 
 namespace velk::bench {
 namespace {
@@ -77,6 +78,12 @@ nlohmann::json series(const std::vector<double>& minutes, const std::vector<doub
           {"climbs", climbs(values)}};
 }
 
+std::size_t totalQueries(const sim::SimulatedRobot& robot) {
+  std::size_t total = 0;
+  for (const auto& [name, count] : robot.queryCounts()) total += count;
+  return total;
+}
+
 }  // namespace
 
 MemoryBench::MemoryBench(BenchRig& rig, MemorySettings settings) : rig_(rig), settings_(settings) {}
@@ -117,10 +124,14 @@ nlohmann::json MemoryBench::allocationWindow(double seconds) {
   ModbusCallLog::clear();
   const AllocationTotals task_before = AllocationCounter::forThread(task);
   const AllocationTotals poll_before = AllocationCounter::forThread(poll);
+  // The host API calls made in the window, so that their allocations can be
+  // told from the bundle's whatever the number of cycles that ran.
+  const std::size_t queries_before = totalQueries(rig_.robot());
   const auto from = Clock::now();
   std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
   const AllocationTotals task_after = AllocationCounter::forThread(task);
   const AllocationTotals poll_after = AllocationCounter::forThread(poll);
+  const std::size_t queries_after = totalQueries(rig_.robot());
   const auto to = Clock::now();
 
   const double wall_ms = std::chrono::duration<double, std::milli>(to - from).count();
@@ -139,6 +150,7 @@ nlohmann::json MemoryBench::allocationWindow(double seconds) {
   return {{"seconds", wall_ms / 1000.0},
           {"task_allocations_per_cycle", allocations(task_before, task_after) / cycles},
           {"task_bytes_per_cycle", bytes(task_before, task_after) / cycles},
+          {"host_queries_per_cycle", static_cast<double>(queries_after - queries_before) / cycles},
           {"poll_allocations_per_pass",
            passes > 0 ? allocations(poll_before, poll_after) / passes : 0.0},
           {"poll_allocations_per_group_period",

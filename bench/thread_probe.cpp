@@ -56,9 +56,18 @@ ThreadSample ThreadProbe::sample(int tid) {
   std::ifstream status(taskFile(tid, "status"));
   std::stringstream text;
   text << status.rdbuf();
-  sample.voluntary = statusField(text.str(), "\nvoluntary_ctxt_switches:");
-  sample.involuntary = statusField(text.str(), "\nnonvoluntary_ctxt_switches:");
-  sample.alive = true;
+  const std::string fields = text.str();
+  sample.voluntary = statusField(fields, "\nvoluntary_ctxt_switches:");
+  sample.involuntary = statusField(fields, "\nnonvoluntary_ctxt_switches:");
+  // A thread that has ended and been joined can still show in /proc for a
+  // moment, as a zombie or dead, until the kernel has released it.
+  const std::string state_key = "\nState:";
+  const auto state_at = fields.find(state_key);
+  const auto code_at = state_at == std::string::npos
+                           ? std::string::npos
+                           : fields.find_first_not_of(" \t", state_at + state_key.size());
+  const char code = code_at == std::string::npos ? '?' : fields[code_at];
+  sample.alive = code != 'Z' && code != 'X';
   return sample;
 }
 

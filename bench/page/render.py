@@ -67,6 +67,9 @@ def f(value, digits=1):
     """Fixed-point with `digits` decimals; an en dash for what was not measured."""
     if value is None or math.isnan(value):
         return "–"
+    # No "-0.0" for a difference that rounds to nothing.
+    if round(value, digits) == 0:
+        value = 0.0
     return f"{value:.{digits}f}"
 
 
