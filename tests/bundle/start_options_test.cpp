@@ -4,9 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 #include <cstdlib>
+#include <fstream>
+#include <iomanip>
+#include <map>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <toml.hpp>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 #include "bundle_activator/package_file_path.h"
@@ -15,20 +23,28 @@ namespace {
 
 using velk::zorv_comm::StartOptions;
 
-TEST(StartOptionsTest, EmptyTextGivesAllDefaults) {
-  const StartOptions o = StartOptions::parse("");
-  EXPECT_EQ(o.periodMicroseconds(), 10000u);
-  EXPECT_EQ(o.device_info, "/dev/ttyUSB0,115200,N,8,1");
-  EXPECT_EQ(o.tool_x, 1);
-  EXPECT_EQ(o.tool_y, 2);
-  EXPECT_EQ(o.tool_z, 3);
-  EXPECT_DOUBLE_EQ(o.ori_velc, 0.005);
-  EXPECT_DOUBLE_EQ(o.acc, 1.0);
-  EXPECT_EQ(o.debug, 0);
-  EXPECT_DOUBLE_EQ(o.rotation, 0.0);
-  EXPECT_DOUBLE_EQ(o.pose_speed_fast, 0.1);
-  EXPECT_DOUBLE_EQ(o.pose_speed_slow, 0.01);
-  EXPECT_DOUBLE_EQ(o.input_timeout, 0.3);
+// A missing key, one of another TOML type and one below the top level all
+// give the default.
+TEST(StartOptionsTest, KeysMissingOrOfAnotherTypeGiveTheDefaultSilently) {
+  for (const char* text :
+       {"", "[rocker]\ncycle = 0.5\ntool_x = 3\n",
+        "cycle = 1\ntool_x = 1.0\ntool_y = \"3\"\ndebug = true\ndevice_info = 5\nacc = \"2\"\n"
+        "rotation = 45\npose_speed_fast = [0.3]\ninput_timeout = 1\n"}) {
+    SCOPED_TRACE(text);
+    const StartOptions o = StartOptions::parse(text);
+    EXPECT_EQ(o.periodMicroseconds(), 10000u);
+    EXPECT_EQ(o.device_info, "/dev/ttyUSB0,115200,N,8,1");
+    EXPECT_EQ(o.tool_x, 1);
+    EXPECT_EQ(o.tool_y, 2);
+    EXPECT_EQ(o.tool_z, 3);
+    EXPECT_DOUBLE_EQ(o.ori_velc, 0.005);
+    EXPECT_DOUBLE_EQ(o.acc, 1.0);
+    EXPECT_EQ(o.debug, 0);
+    EXPECT_DOUBLE_EQ(o.rotation, 0.0);
+    EXPECT_DOUBLE_EQ(o.pose_speed_fast, 0.1);
+    EXPECT_DOUBLE_EQ(o.pose_speed_slow, 0.01);
+    EXPECT_DOUBLE_EQ(o.input_timeout, 0.3);
+  }
 }
 
 TEST(StartOptionsTest, ValuesOfTheirExactTypeAreTaken) {
@@ -49,27 +65,6 @@ TEST(StartOptionsTest, ValuesOfTheirExactTypeAreTaken) {
   EXPECT_DOUBLE_EQ(o.pose_speed_slow, 0.02);
   EXPECT_DOUBLE_EQ(o.input_timeout, 0.0);
   EXPECT_TRUE(o.inputTimeoutIsUsable()) << "0 switches the age check off";
-}
-
-TEST(StartOptionsTest, ValuesOfAnotherTypeGiveTheDefaultSilently) {
-  const StartOptions o = StartOptions::parse(
-      "cycle = 1\ntool_x = 1.0\ntool_y = \"3\"\ndebug = true\ndevice_info = 5\nacc = \"2\"\n"
-      "rotation = 45\npose_speed_fast = [0.3]\ninput_timeout = 1\n");
-  EXPECT_EQ(o.periodMicroseconds(), 10000u);
-  EXPECT_EQ(o.tool_x, 1);
-  EXPECT_EQ(o.tool_y, 2);
-  EXPECT_EQ(o.debug, 0);
-  EXPECT_EQ(o.device_info, "/dev/ttyUSB0,115200,N,8,1");
-  EXPECT_DOUBLE_EQ(o.acc, 1.0);
-  EXPECT_DOUBLE_EQ(o.rotation, 0.0);
-  EXPECT_DOUBLE_EQ(o.pose_speed_fast, 0.1);
-  EXPECT_DOUBLE_EQ(o.input_timeout, 0.3);
-}
-
-TEST(StartOptionsTest, OnlyTopLevelKeysCount) {
-  const StartOptions o = StartOptions::parse("[rocker]\ncycle = 0.5\ntool_x = 3\n");
-  EXPECT_EQ(o.periodMicroseconds(), 10000u);
-  EXPECT_EQ(o.tool_x, 1);
 }
 
 TEST(StartOptionsTest, IntegersKeepTheirLow32Bits) {
@@ -189,6 +184,105 @@ TEST(StartOptionsTest, ScreenRefusesDeepNestingAndBrokenUtf8AsSyntaxErrors) {
       EXPECT_NE(std::string(e.what()).find("config"), std::string::npos) << e.what();
     }
   }
+}
+
+// The options table of README.md, one row per key: type, unit, allowed
+// values and default, as written there (backticks dropped, "−" as "-").
+struct ReadmeRow {
+  std::string type, unit, allowed, fallback;
+};
+
+std::vector<std::string> split(const std::string& text, const std::string& by) {
+  std::vector<std::string> parts;
+  for (std::size_t begin = 0;;) {
+    const std::size_t end = text.find(by, begin);
+    parts.push_back(text.substr(begin, end - begin));
+    if (end == std::string::npos) return parts;
+    begin = end + by.size();
+  }
+}
+
+std::string cell(std::string text) {
+  text = std::regex_replace(text, std::regex("`|^ +| +$"), "");
+  return std::regex_replace(text, std::regex("\xe2\x88\x92"), "-");
+}
+
+std::map<std::string, ReadmeRow> readmeOptions() {
+  std::ifstream in(ROCKER_README);
+  std::string line;
+  while (std::getline(in, line) && line != "## Start options") {
+  }
+  std::map<std::string, ReadmeRow> rows;
+  while (std::getline(in, line) && (rows.empty() || line.rfind("| `", 0) == 0)) {
+    if (line.rfind("| `", 0) != 0) continue;
+    const std::vector<std::string> cells = split(line, "|");
+    const std::vector<std::string> keys = split(cell(cells.at(1)), ", ");
+    const std::vector<std::string> defaults = split(cell(cells.at(5)), ", ");
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      rows[keys[i]] = {cell(cells.at(2)), cell(cells.at(3)), cell(cells.at(4)),
+                       keys.size() == defaults.size() ? defaults[i] : cell(cells.at(5))};
+    }
+  }
+  return rows;
+}
+
+// 0.000001, 0.1, 32767; multiples of pi as "2π".
+std::string decimal(double value) {
+  const double turns = value / M_PI;
+  if (value != 0 && turns == std::round(turns)) return std::to_string(int(turns)) + "π";
+  std::ostringstream text;
+  text << std::fixed << std::setprecision(9) << value;
+  std::string digits = text.str();
+  digits.erase(digits.find_last_not_of('0') + 1);
+  if (digits.back() == '.') digits.pop_back();
+  return digits;
+}
+
+std::string allowed(const StartOptions::Key& key) {
+  std::string choices;
+  for (double choice : key.choices) choices += (choices.empty() ? "" : " or ") + decimal(choice);
+  if (!choices.empty()) return choices;
+  if (key.low == -HUGE_VAL && key.high == HUGE_VAL) return "any";
+  if (key.high == HUGE_VAL) {
+    return key.low_excluded ? "above " + decimal(key.low) : decimal(key.low) + " or more";
+  }
+  return decimal(key.low) + " .. " + decimal(key.high);
+}
+
+std::string fallback(const StartOptions::Key& key) {
+  const StartOptions defaults;
+  return std::visit(
+      [&](auto member) -> std::string {
+        const auto& value = defaults.*member;
+        if constexpr (std::is_same_v<std::decay_t<decltype(value)>, std::string>) {
+          return value;
+        } else if constexpr (std::is_floating_point_v<std::decay_t<decltype(value)>>) {
+          const std::string text = decimal(value);
+          return text.find('.') == std::string::npos ? text + ".0" : text;
+        } else {
+          return std::to_string(value);
+        }
+      },
+      key.member);
+}
+
+TEST(StartOptionsTest, TheReadmeTableListsEveryOptionAsTheCodeTakesIt) {
+  std::map<std::string, ReadmeRow> readme = readmeOptions();
+  ASSERT_FALSE(readme.empty()) << "no options table in " << ROCKER_README;
+  const std::map<toml::value_t, std::string> types = {{toml::value_t::floating, "float"},
+                                                      {toml::value_t::integer, "integer"},
+                                                      {toml::value_t::string, "string"}};
+  for (const StartOptions::Key& key : StartOptions::keys()) {
+    SCOPED_TRACE(key.name);
+    ASSERT_EQ(readme.count(key.name), 1u) << "missing from README.md";
+    const ReadmeRow& row = readme.at(key.name);
+    EXPECT_EQ(row.type, types.at(key.type));
+    EXPECT_EQ(row.unit, key.unit);
+    EXPECT_EQ(row.allowed, allowed(key));
+    EXPECT_EQ(row.fallback, fallback(key));
+    readme.erase(key.name);
+  }
+  for (const auto& [name, row] : readme) ADD_FAILURE() << "README.md names no option: " << name;
 }
 
 class PackageFilePathTest : public ::testing::Test {
