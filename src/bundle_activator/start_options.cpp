@@ -34,6 +34,7 @@ constexpr double kTwoPi = 2 * 3.14159265358979323846;
 const std::vector<StartOptions::Key>& StartOptions::keys() {
   using toml::value_t;
   using O = StartOptions;
+  static const std::vector<double> jogAxisCounts = {3, 6};
   static const std::vector<Key> all = {
       // The stop reacts a cycle late: a longer one lets the robot run on.
       {"cycle", value_t::floating, &O::cycle, "s", "period of the rocker cycle", 1e-6, kMaxCycle},
@@ -59,15 +60,8 @@ const std::vector<StartOptions::Key>& StartOptions::keys() {
        "the largest Cartesian speed a jog commands", 0, HUGE_VAL, true},
       {"stick_limit", value_t::integer, &O::stick_limit, "stick units",
        "a stick value of larger magnitude is implausible", 1, INT16_MAX},
-      {"jog_axes",
-       value_t::integer,
-       &O::jog_axes,
-       "",
-       "3: the stick translates the tool; 6: it turns it as well",
-       3,
-       6,
-       false,
-       {3, 6}},
+      {"jog_axes", value_t::integer, &O::jog_axes, "",
+       "3: the stick translates the tool; 6: turns it too", 3, 6, false, jogAxisCounts},
       {"max_angular_speed", value_t::floating, &O::max_angular_speed, "rad/s",
        "the largest angular speed a six-axis jog commands", 0, HUGE_VAL, true},
       {"stick_rate", value_t::integer, &O::stick_rate, "Hz",

@@ -229,7 +229,8 @@ std::map<std::string, ReadmeRow> readmeOptions() {
 // 0.000001, 0.1, 32767; multiples of pi as "2π".
 std::string decimal(double value) {
   const double turns = value / M_PI;
-  if (value != 0 && turns == std::round(turns)) return std::to_string(int(turns)) + "π";
+  if (value != 0 && turns == std::round(turns))
+    return std::to_string(static_cast<int>(turns)) + "π";
   std::ostringstream text;
   text << std::fixed << std::setprecision(9) << value;
   std::string digits = text.str();
