@@ -14,7 +14,8 @@ namespace {
 using joystick_sim::JoystickMap;
 using test::JoystickBench;
 
-// The rig's settings (the start options' defaults) with another input_timeout.
+// The rig's settings (the start options' defaults) again, with another
+// input_timeout; like any configure(), it puts the fast pose speed in use.
 void setInputTimeout(JoystickBench& bench, double seconds) {
   RockerSettings settings;
   settings.input_timeout = seconds;
