@@ -100,9 +100,9 @@ void Extension1::logSummary(const StartOptions& o) const {
   VELK_LOG(log_, velk::kLogInfo) << "Rocker max_speed:" << o.max_speed
                                  << " stick_limit:" << o.stick_limit
                                  << " stick_rate:" << o.stick_rate;
-  if (o.jog_axes != 6) return;
+  if (!o.turnsTool()) return;
   VELK_LOG(log_, velk::kLogInfo) << "Rocker jog_axes:6 max_angular_speed:" << o.max_angular_speed;
-  if (o.ori_velc == StartOptions::kDefaultOriVelc) {
+  if (o.ori_velc == velk::zorv_comm::RockerSettings().ori_velc) {
     VELK_LOG(log_, velk::kLogWarning)
         << "Rocker jog_axes is 6 with ori_velc at its default " << o.ori_velc
         << " rad/s: the tool will turn very slowly (about 0.3 degrees a second at full "
@@ -115,16 +115,8 @@ void Extension1::logSummary(const StartOptions& o) const {
 // motion task holds the only reference to it.
 void Extension1::startRockerService(const StartOptions& o, const std::string& packagePath) {
   auto service = std::make_shared<RockerService>(api_, log_, o.device_info);
-  service->setDebug(o.debug != 0);
-  service->setProperty(o.pose_speed_fast, o.pose_speed_slow, o.ori_velc, o.acc, o.rotation);
-  service->setAxis(o.tool_x, o.tool_y, o.tool_z);
+  service->configure(o);
   service->setConfigPath(packagePath);
-  service->setInputTimeout(o.input_timeout);
-  service->setMaxSpeed(o.max_speed);
-  service->setStickLimit(o.stick_limit);
-  service->setJogAxes(o.jog_axes);
-  service->setStickRate(o.stick_rate);
-  service->setMaxAngularSpeed(o.max_angular_speed);
   service_ = service;
   std::function<void()> motionTask = [service] {
     service->updateRockerData();

@@ -33,26 +33,39 @@ constexpr double kTwoPi = 2 * 3.14159265358979323846;
 
 const std::vector<StartOptions::Key>& StartOptions::keys() {
   using toml::value_t;
+  using O = StartOptions;
+  static const std::vector<double> jogAxisCounts = {3, 6};
   static const std::vector<Key> all = {
       // The stop reacts a cycle late: a longer one lets the robot run on.
-      {"cycle", value_t::floating, &StartOptions::cycle, 1e-6, kMaxCycle},
-      {"device_info", value_t::string, &StartOptions::device_info},
-      {"tool_x", value_t::integer, &StartOptions::tool_x},
-      {"tool_y", value_t::integer, &StartOptions::tool_y},
-      {"tool_z", value_t::integer, &StartOptions::tool_z},
-      {"ori_velc", value_t::floating, &StartOptions::ori_velc, 0, HUGE_VAL, true},
-      {"acc", value_t::floating, &StartOptions::acc, 0, HUGE_VAL, true},
-      {"debug", value_t::integer, &StartOptions::debug},
+      {"cycle", value_t::floating, &O::cycle, "s", "period of the rocker cycle", 1e-6, kMaxCycle},
+      {"device_info", value_t::string, &O::device_info, "", "the joystick's Modbus connection"},
+      {"tool_x", value_t::integer, &O::tool_x, "", "stick axis of the first jog component"},
+      {"tool_y", value_t::integer, &O::tool_y, "", "stick axis of the second jog component"},
+      {"tool_z", value_t::integer, &O::tool_z, "", "stick axis of the third jog component"},
+      {"ori_velc", value_t::floating, &O::ori_velc, "rad/s",
+       "angular speed at full deflection, fast mode, six axes", 0, HUGE_VAL, true},
+      {"acc", value_t::floating, &O::acc, "m/s²", "acceleration of the speed command", 0, HUGE_VAL,
+       true},
+      {"debug", value_t::integer, &O::debug, "", "non-zero logs the stick values as they change"},
       // Radians: 90 is almost certainly meant as degrees.
-      {"rotation", value_t::floating, &StartOptions::rotation, -kTwoPi, kTwoPi},
-      {"pose_speed_fast", value_t::floating, &StartOptions::pose_speed_fast, 0, HUGE_VAL, true},
-      {"pose_speed_slow", value_t::floating, &StartOptions::pose_speed_slow, 0, HUGE_VAL, true},
-      {"input_timeout", value_t::floating, &StartOptions::input_timeout, 0},
-      {"max_speed", value_t::floating, &StartOptions::max_speed, 0, HUGE_VAL, true},
-      {"stick_limit", value_t::integer, &StartOptions::stick_limit, 1, INT16_MAX},
-      {"jog_axes", value_t::integer, &StartOptions::jog_axes, 3, 6, false, {3, 6}},
-      {"max_angular_speed", value_t::floating, &StartOptions::max_angular_speed, 0, HUGE_VAL, true},
-      {"stick_rate", value_t::integer, &StartOptions::stick_rate, 10, 50},
+      {"rotation", value_t::floating, &O::rotation, "rad",
+       "rotation of the joystick about the tool's z axis", -kTwoPi, kTwoPi},
+      {"pose_speed_fast", value_t::floating, &O::pose_speed_fast, "m/s",
+       "jog speed at full deflection, fast mode", 0, HUGE_VAL, true},
+      {"pose_speed_slow", value_t::floating, &O::pose_speed_slow, "m/s",
+       "jog speed at full deflection, slow mode", 0, HUGE_VAL, true},
+      {"input_timeout", value_t::floating, &O::input_timeout, "s",
+       "how old the stick values may be to jog on; 0: no check", 0},
+      {"max_speed", value_t::floating, &O::max_speed, "m/s",
+       "the largest Cartesian speed a jog commands", 0, HUGE_VAL, true},
+      {"stick_limit", value_t::integer, &O::stick_limit, "stick units",
+       "a stick value of larger magnitude is implausible", 1, INT16_MAX},
+      {"jog_axes", value_t::integer, &O::jog_axes, "",
+       "3: the stick translates the tool; 6: turns it too", 3, 6, false, jogAxisCounts},
+      {"max_angular_speed", value_t::floating, &O::max_angular_speed, "rad/s",
+       "the largest angular speed a six-axis jog commands", 0, HUGE_VAL, true},
+      {"stick_rate", value_t::integer, &O::stick_rate, "Hz",
+       "how often the six stick axes are read", 10, 50},
   };
   return all;
 }

@@ -6,21 +6,26 @@
 #include <variant>
 #include <vector>
 
-#include "rocker/rocker_service/input_watchdog.h"
-#include "rocker/rocker_service/jog_command.h"
+#include "rocker/rocker_service/rocker_settings.h"
 
 namespace velk::zorv_comm {
 
 // The extension's start options, read from the TOML text the host passes to
-// start(). A key counts only with exactly its TOML type; anything else gives
-// the default without a message. Integers keep their low 32 bits.
-struct StartOptions {
-  // One start option: its key, the one TOML type it is taken with, and the
-  // member it sets, whose initialiser below is its default.
+// start(): the rocker service's settings, and the cycle and device_info the
+// extension keeps for itself. A key counts only with exactly its TOML type;
+// anything else gives the default without a message. Integers keep their
+// low 32 bits.
+struct StartOptions : RockerSettings {
+  // One start option: its key, the one TOML type it is taken with, the
+  // member it sets (whose initialiser is its default), its unit, what it
+  // sets, and the values it may take.
   struct Key {
     const char* name;
     toml::value_t type;
     std::variant<double StartOptions::*, int StartOptions::*, std::string StartOptions::*> member;
+    // Empty for a count, a code or a text.
+    const char* unit;
+    const char* meaning;
     // The values a number may take: finite, from low (excluded when
     // low_excluded) up to high.
     double low = -HUGE_VAL;
@@ -31,49 +36,16 @@ struct StartOptions {
 
     bool allows(double value) const;
   };
-  // Every key the extension reads, in the order it reads them.
+  // Every start option, in the order the extension reads them: the one
+  // place an option is declared.
   static const std::vector<Key>& keys();
   // Nothing for a key the extension does not read.
   static const Key* find(const std::string& name);
 
   static constexpr double kDefaultCycle = 0.01;
-  // The service's own defaults: the same without the options.
-  static constexpr double kDefaultInputTimeout = zorv_comm::InputWatchdog::kDefaultInputTimeout;
-  static constexpr double kDefaultMaxSpeed = zorv_comm::JogCommand::kDefaultMaxSpeed;
-  static constexpr int kDefaultStickLimit = zorv_comm::InputWatchdog::kDefaultStickLimit;
-  static constexpr double kDefaultOriVelc = 0.005;
-  static constexpr double kDefaultMaxAngularSpeed = zorv_comm::JogCommand::kDefaultMaxAngularSpeed;
 
   double cycle = kDefaultCycle;
   std::string device_info = "/dev/ttyUSB0,115200,N,8,1";
-  int tool_x = 1;
-  int tool_y = 2;
-  int tool_z = 3;
-  double ori_velc = kDefaultOriVelc;
-  double acc = 1.0;
-  int debug = 0;
-  double rotation = 0.0;
-  double pose_speed_fast = 0.1;
-  double pose_speed_slow = 0.01;
-  // Seconds the six stick values may be old for a jog to start or go on;
-  // an active jog stops once they are older. 0 switches the check off. A
-  // joystick whose values are always older (a very slow slave or line)
-  // cannot jog.
-  double input_timeout = kDefaultInputTimeout;
-  // The largest Cartesian speed a jog may command, m/s: a larger one is
-  // scaled down, keeping its direction. The default is the reduced speed
-  // manual jogging is held to by industrial robot safety rules.
-  double max_speed = kDefaultMaxSpeed;
-  // A stick value whose magnitude exceeds this is implausible (a railed or
-  // broken axis): nothing starts on it and a jog ends.
-  int stick_limit = kDefaultStickLimit;
-  // 3: a jog translates the tool; 6: the rotation axes turn it as well.
-  int jog_axes = 3;
-  // The largest angular speed a six-axis jog may command, rad/s.
-  double max_angular_speed = kDefaultMaxAngularSpeed;
-  // How often the six stick axes are read, Hz; everything else is read at
-  // 10 Hz.
-  int stick_rate = 10;
 
   // Top-level keys of the text the extension does not read, until screened.
   std::vector<std::string> unknown_keys;

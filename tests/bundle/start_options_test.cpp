@@ -3,10 +3,20 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
+#include <fstream>
+#include <iomanip>
+#include <map>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <toml.hpp>
+#include <type_traits>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "bundle_activator/package_file_path.h"
@@ -15,20 +25,28 @@ namespace {
 
 using velk::zorv_comm::StartOptions;
 
-TEST(StartOptionsTest, EmptyTextGivesAllDefaults) {
-  const StartOptions o = StartOptions::parse("");
-  EXPECT_EQ(o.periodMicroseconds(), 10000u);
-  EXPECT_EQ(o.device_info, "/dev/ttyUSB0,115200,N,8,1");
-  EXPECT_EQ(o.tool_x, 1);
-  EXPECT_EQ(o.tool_y, 2);
-  EXPECT_EQ(o.tool_z, 3);
-  EXPECT_DOUBLE_EQ(o.ori_velc, 0.005);
-  EXPECT_DOUBLE_EQ(o.acc, 1.0);
-  EXPECT_EQ(o.debug, 0);
-  EXPECT_DOUBLE_EQ(o.rotation, 0.0);
-  EXPECT_DOUBLE_EQ(o.pose_speed_fast, 0.1);
-  EXPECT_DOUBLE_EQ(o.pose_speed_slow, 0.01);
-  EXPECT_DOUBLE_EQ(o.input_timeout, 0.3);
+// A missing key, one of another TOML type and one below the top level all
+// give the default.
+TEST(StartOptionsTest, KeysMissingOrOfAnotherTypeGiveTheDefaultSilently) {
+  for (const char* text :
+       {"", "[rocker]\ncycle = 0.5\ntool_x = 3\n",
+        "cycle = 1\ntool_x = 1.0\ntool_y = \"3\"\ndebug = true\ndevice_info = 5\nacc = \"2\"\n"
+        "rotation = 45\npose_speed_fast = [0.3]\ninput_timeout = 1\n"}) {
+    SCOPED_TRACE(text);
+    const StartOptions o = StartOptions::parse(text);
+    EXPECT_EQ(o.periodMicroseconds(), 10000u);
+    EXPECT_EQ(o.device_info, "/dev/ttyUSB0,115200,N,8,1");
+    EXPECT_EQ(o.tool_x, 1);
+    EXPECT_EQ(o.tool_y, 2);
+    EXPECT_EQ(o.tool_z, 3);
+    EXPECT_DOUBLE_EQ(o.ori_velc, 0.005);
+    EXPECT_DOUBLE_EQ(o.acc, 1.0);
+    EXPECT_EQ(o.debug, 0);
+    EXPECT_DOUBLE_EQ(o.rotation, 0.0);
+    EXPECT_DOUBLE_EQ(o.pose_speed_fast, 0.1);
+    EXPECT_DOUBLE_EQ(o.pose_speed_slow, 0.01);
+    EXPECT_DOUBLE_EQ(o.input_timeout, 0.3);
+  }
 }
 
 TEST(StartOptionsTest, ValuesOfTheirExactTypeAreTaken) {
@@ -51,27 +69,6 @@ TEST(StartOptionsTest, ValuesOfTheirExactTypeAreTaken) {
   EXPECT_TRUE(o.inputTimeoutIsUsable()) << "0 switches the age check off";
 }
 
-TEST(StartOptionsTest, ValuesOfAnotherTypeGiveTheDefaultSilently) {
-  const StartOptions o = StartOptions::parse(
-      "cycle = 1\ntool_x = 1.0\ntool_y = \"3\"\ndebug = true\ndevice_info = 5\nacc = \"2\"\n"
-      "rotation = 45\npose_speed_fast = [0.3]\ninput_timeout = 1\n");
-  EXPECT_EQ(o.periodMicroseconds(), 10000u);
-  EXPECT_EQ(o.tool_x, 1);
-  EXPECT_EQ(o.tool_y, 2);
-  EXPECT_EQ(o.debug, 0);
-  EXPECT_EQ(o.device_info, "/dev/ttyUSB0,115200,N,8,1");
-  EXPECT_DOUBLE_EQ(o.acc, 1.0);
-  EXPECT_DOUBLE_EQ(o.rotation, 0.0);
-  EXPECT_DOUBLE_EQ(o.pose_speed_fast, 0.1);
-  EXPECT_DOUBLE_EQ(o.input_timeout, 0.3);
-}
-
-TEST(StartOptionsTest, OnlyTopLevelKeysCount) {
-  const StartOptions o = StartOptions::parse("[rocker]\ncycle = 0.5\ntool_x = 3\n");
-  EXPECT_EQ(o.periodMicroseconds(), 10000u);
-  EXPECT_EQ(o.tool_x, 1);
-}
-
 TEST(StartOptionsTest, IntegersKeepTheirLow32Bits) {
   const StartOptions o = StartOptions::parse(
       "tool_x = 4294967298\ntool_y = 2147483648\ntool_z = -1\ndebug = 4294967296\n");
@@ -81,19 +78,18 @@ TEST(StartOptionsTest, IntegersKeepTheirLow32Bits) {
   EXPECT_EQ(o.debug, 0);
 }
 
-TEST(StartOptionsTest, PeriodIsTruncatedNotRounded) {
-  EXPECT_EQ(StartOptions::parse("cycle = 0.004").periodMicroseconds(), 4000u);
-  EXPECT_EQ(StartOptions::parse("cycle = 0.00397").periodMicroseconds(), 3969u);
-  EXPECT_EQ(StartOptions::parse("cycle = 0.0123456789").periodMicroseconds(), 12345u);
-  EXPECT_EQ(StartOptions::parse("cycle = 0.000001").periodMicroseconds(), 1u);
-}
-
-TEST(StartOptionsTest, CyclesWithoutAUsablePeriodFallBackToTheDefault) {
-  for (const char* text : {"cycle = 0.0", "cycle = -0.01", "cycle = 1e-7", "cycle = inf",
-                           "cycle = -inf", "cycle = nan", "cycle = 5000.0"}) {
+// The period is truncated, not rounded; one the task thread cannot run with
+// gives the default.
+TEST(StartOptionsTest, PeriodIsTruncatedOrTheDefault) {
+  const std::pair<const char*, unsigned int> rows[] = {
+      {"cycle = 0.004", 4000}, {"cycle = 0.00397", 3969}, {"cycle = 0.0123456789", 12345},
+      {"cycle = 0.000001", 1}, {"cycle = 0.0", 10000},    {"cycle = -0.01", 10000},
+      {"cycle = 1e-7", 10000}, {"cycle = inf", 10000},    {"cycle = -inf", 10000},
+      {"cycle = nan", 10000},  {"cycle = 5000.0", 10000}};
+  for (const auto& [text, period] : rows) {
     const StartOptions o = StartOptions::parse(text);
-    EXPECT_FALSE(o.cycleIsUsable()) << text;
-    EXPECT_EQ(o.periodMicroseconds(), 10000u) << text;
+    EXPECT_EQ(o.cycleIsUsable(), period != 10000u) << text;
+    EXPECT_EQ(o.periodMicroseconds(), period) << text;
   }
   EXPECT_TRUE(StartOptions::parse("cycle = 4000.0").cycleIsUsable());
   // An age bound that would stop every jog, or none, is no bound.
@@ -189,6 +185,100 @@ TEST(StartOptionsTest, ScreenRefusesDeepNestingAndBrokenUtf8AsSyntaxErrors) {
       EXPECT_NE(std::string(e.what()).find("config"), std::string::npos) << e.what();
     }
   }
+}
+
+// A start option as README.md's table shows it: type, unit, allowed values
+// and default.
+using Row = std::array<std::string, 4>;
+
+std::vector<std::string> split(const std::string& text, const std::string& by) {
+  std::vector<std::string> parts;
+  for (std::size_t begin = 0;;) {
+    const std::size_t end = text.find(by, begin);
+    parts.push_back(text.substr(begin, end - begin));
+    if (end == std::string::npos) return parts;
+    begin = end + by.size();
+  }
+}
+
+// The rows of README.md's table by key, backticks dropped and "−" read as
+// "-"; a row of several keys gives each its own default.
+std::map<std::string, Row> readmeOptions() {
+  std::ifstream in(ROCKER_README);
+  std::string line;
+  while (std::getline(in, line) && line != "## Start options") {
+  }
+  std::map<std::string, Row> rows;
+  while (std::getline(in, line) && (rows.empty() || line.rfind("| `", 0) == 0)) {
+    if (line.rfind("| `", 0) != 0) continue;
+    line = std::regex_replace(line, std::regex("`"), "");
+    line = std::regex_replace(line, std::regex(" *\\| *"), "|");
+    line = std::regex_replace(line, std::regex("\xe2\x88\x92"), "-");
+    const std::vector<std::string> cells = split(line, "|");
+    const std::vector<std::string> keys = split(cells.at(1), ", ");
+    const std::vector<std::string> defaults = split(cells.at(5), ", ");
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      rows[keys[i]] = {cells.at(2), cells.at(3), cells.at(4),
+                       keys.size() == defaults.size() ? defaults[i] : cells.at(5)};
+    }
+  }
+  return rows;
+}
+
+// 0.000001, 0.1, 32767; multiples of pi as "2π".
+std::string decimal(double value) {
+  const double turns = value / M_PI;
+  if (value != 0 && turns == std::round(turns)) {
+    return std::to_string(static_cast<int>(turns)) + "π";
+  }
+  std::ostringstream text;
+  text << std::fixed << std::setprecision(9) << value;
+  std::string digits = text.str();
+  digits.erase(digits.find_last_not_of('0') + 1);
+  if (digits.back() == '.') digits.pop_back();
+  return digits;
+}
+
+std::string allowed(const StartOptions::Key& key) {
+  std::string choices;
+  for (double choice : key.choices) choices += (choices.empty() ? "" : " or ") + decimal(choice);
+  if (!choices.empty()) return choices;
+  if (key.low == -HUGE_VAL && key.high == HUGE_VAL) return "any";
+  if (key.high == HUGE_VAL) {
+    return key.low_excluded ? "above " + decimal(key.low) : decimal(key.low) + " or more";
+  }
+  return decimal(key.low) + " .. " + decimal(key.high);
+}
+
+// Floats as TOML writes them: 1.0, not 1.
+std::string fallback(const StartOptions::Key& key) {
+  const StartOptions defaults;
+  return std::visit(
+      [&](auto member) -> std::string {
+        const auto& value = defaults.*member;
+        if constexpr (std::is_same_v<std::decay_t<decltype(value)>, std::string>) {
+          return value;
+        } else if constexpr (std::is_floating_point_v<std::decay_t<decltype(value)>>) {
+          const std::string text = decimal(value);
+          return text.find('.') == std::string::npos ? text + ".0" : text;
+        } else {
+          return std::to_string(value);
+        }
+      },
+      key.member);
+}
+
+TEST(StartOptionsTest, TheReadmeTableListsEveryOptionAsTheCodeTakesIt) {
+  std::map<std::string, Row> readme = readmeOptions();
+  ASSERT_FALSE(readme.empty()) << "no options table in " << ROCKER_README;
+  for (const StartOptions::Key& key : StartOptions::keys()) {
+    const char* type = key.type == toml::value_t::floating  ? "float"
+                       : key.type == toml::value_t::integer ? "integer"
+                                                            : "string";
+    EXPECT_EQ(readme[key.name], (Row{type, key.unit, allowed(key), fallback(key)})) << key.name;
+    readme.erase(key.name);
+  }
+  for (const auto& [name, row] : readme) ADD_FAILURE() << "README.md names no option: " << name;
 }
 
 class PackageFilePathTest : public ::testing::Test {

@@ -200,7 +200,9 @@ TEST(JogCommandTest, SixAxesTurnTheToolAboutTheJoysticksFrame) {
     sim::SimulatedRobot robot;
     JogCommand command(log.callback());
     command.setAxis(c.axes[0], c.axes[1], c.axes[2]);
-    command.setJogAxes(6);
+    RockerSettings six_axes;
+    six_axes.jog_axes = 6;
+    command.configure(six_axes);
     command.setOrientationSpeed(0.3, 0.1);
     const auto speed =
         command.speedFor(*robot.api()->getMath(), c.tool, stick(c.stick), c.pose_speed);

@@ -22,8 +22,10 @@ Axes x(int value) { return {value, 0, 0, 0, 0, 0}; }
 // The decision fed one fresh frame per cycle, the values shifted the way
 // the service's data step shifts them.
 struct DecisionDriver {
-  explicit DecisionDriver(std::size_t watched_axes = 3) : decision(log.callback(), clock.clock()) {
-    decision.setWatchedAxes(watched_axes);
+  explicit DecisionDriver(std::size_t jog_axes = 3) : decision(log.callback(), clock.clock()) {
+    RockerSettings settings;
+    settings.jog_axes = static_cast<int>(jog_axes);
+    decision.configure(settings);
     for (const auto& entry : RockerSignalTable::entries()) current[entry.name] = 0;
     previous = reference = current;
     clock.advanceMs(1000);

@@ -14,6 +14,14 @@ namespace {
 using joystick_sim::JoystickMap;
 using test::JoystickBench;
 
+// The rig's settings (the start options' defaults) again, with another
+// input_timeout; like any configure(), it puts the fast pose speed in use.
+void setInputTimeout(JoystickBench& bench, double seconds) {
+  RockerSettings settings;
+  settings.input_timeout = seconds;
+  bench.rig.service.configure(settings);
+}
+
 class JoystickDataTest : public ::testing::Test {
  protected:
   int logged(int level, const std::string& message) const {
@@ -199,13 +207,13 @@ TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
       case Way::kStaleValues:
         // Wide enough that a slow machine still sees the first failed read
         // inside it.
-        bench.rig.service.setInputTimeout(0.6);
+        setInputTimeout(bench, 0.6);
         bench.slave.answerAllWithException(4);
         ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
         bench.cycle();
         EXPECT_EQ(bench.rig.count("stopLine"), stops) << "one failed read is no reason yet";
         // The last values read are at least a poll period old.
-        bench.rig.service.setInputTimeout(0.001);
+        setInputTimeout(bench, 0.001);
         break;
       case Way::kConnectionLost:
         bench.slave.dropClients();
@@ -259,7 +267,7 @@ TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
     // Conditions back, the stick still pushed: nothing starts again, not
     // even on a nudge, until the stick has been centred.
     const int held_back = bench.rig.log.countContaining("Rocker start held back");
-    bench.rig.service.setInputTimeout(RockerService::kDefaultInputTimeout);
+    setInputTimeout(bench, RockerSettings().input_timeout);
     bench.slave.clearFaults();
     robot.failCall("getStatus", 0);
     robot.setRobotModeType(sim::kRobotModeRunning);
@@ -390,12 +398,12 @@ TEST(JoystickJogStartTest, NoStartOnUndeliveredValuesOrAStickAlreadyDeflected) {
                                      400);  // pushed while it cannot be read
         bench.cycle();
         // Unread for longer than its values count as current (input_timeout).
-        bench.rig.service.setInputTimeout(0.001);
+        setInputTimeout(bench, 0.001);
         bench.slave.clearFaults();
         ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.healthy(); }));
         bench.setStickX(400);
         bench.cycle();
-        bench.rig.service.setInputTimeout(RockerService::kDefaultInputTimeout);
+        setInputTimeout(bench, RockerSettings().input_timeout);
         break;
       case Event::kPushDuringGlitch:
         bench.powerOn();

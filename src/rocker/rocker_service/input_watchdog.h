@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "common/log_callback.h"
+#include "rocker/rocker_service/rocker_settings.h"
 #include "rocker/rocker_service/stick_checks.h"
 #include "rocker/rocker_service/stick_sample.h"
 
@@ -20,15 +21,10 @@ class InputWatchdog {
   using Clock = StickSample::Clock;
   using Now = std::function<Clock::time_point()>;
 
-  // Seconds the stick values may be old, until setInputTimeout says
-  // otherwise.
-  static constexpr double kDefaultInputTimeout = 0.3;
   // After this many cycles in a row with a read error jogging is switched off.
   static constexpr int kReadErrorLimit = 100;
 
   InputWatchdog(LogCallback log, Now now);
-
-  static constexpr int kDefaultStickLimit = 2000;
 
   // 0 switches the age check off.
   void setInputTimeout(double seconds) { input_timeout_s_ = seconds; }
@@ -74,7 +70,7 @@ class InputWatchdog {
 
   LogCallback log_;
   Now now_;
-  double input_timeout_s_ = kDefaultInputTimeout;
+  double input_timeout_s_ = RockerSettings().input_timeout;
   int error_cycles_ = 0;
   bool old_values_reported_ = false;
   Clock::time_point read_error_since_;
@@ -82,7 +78,7 @@ class InputWatchdog {
   // Only values read after this moment can show the stick centred.
   Clock::time_point centre_required_since_;
   bool hold_back_logged_ = false;
-  int stick_limit_ = kDefaultStickLimit;
+  int stick_limit_ = RockerSettings().stick_limit;
   bool implausible_reported_ = false;
 };
 

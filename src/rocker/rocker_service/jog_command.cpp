@@ -31,6 +31,12 @@ void JogCommand::setAxis(int x, int y, int z) {
   axis_z_ = z;
 }
 
+void JogCommand::configure(const RockerSettings& settings) {
+  six_axes_ = settings.turnsTool();
+  max_speed_ = settings.max_speed;
+  max_angular_speed_ = settings.max_angular_speed;
+}
+
 std::optional<std::vector<double>> JogCommand::speedFor(common_interface::Math& math,
                                                         const std::vector<double>& tool_pose,
                                                         const StickChecks::ValueMap& stick,

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/log_callback.h"
+#include "rocker/rocker_service/rocker_settings.h"
 #include "rocker/rocker_service/stick_checks.h"
 
 namespace velk::common_interface {
@@ -26,15 +27,10 @@ class JogCommand {
 
   // Which stick axis, with which sign, feeds each jog component.
   void setAxis(int x, int y, int z);
-  static constexpr double kDefaultMaxSpeed = 0.25;
-  static constexpr double kDefaultMaxAngularSpeed = 0.5;
-
-  // The largest Cartesian speed a jog may command, m/s.
-  void setMaxSpeed(double speed) { max_speed_ = speed; }
-  // The largest angular speed a six-axis jog may command, rad/s.
-  void setMaxAngularSpeed(double speed) { max_angular_speed_ = speed; }
-  // 3: the stick translates the tool; 6: rx, ry and rz turn it as well.
-  void setJogAxes(int axes) { six_axes_ = axes == 6; }
+  // Whether the stick turns the tool as well, and the largest speeds a
+  // command may have; until then a jog translates only, within the
+  // default bounds.
+  void configure(const RockerSettings& settings);
   // The angular speed at full deflection in the fast mode, and the fast
   // pose speed it goes with: a slower pose speed slows the turn in the same
   // ratio.
@@ -73,8 +69,8 @@ class JogCommand {
   int axis_y_ = 0;
   int axis_z_ = 0;
   double rotation_angle_ = 0;
-  double max_speed_ = kDefaultMaxSpeed;
-  double max_angular_speed_ = kDefaultMaxAngularSpeed;
+  double max_speed_ = RockerSettings().max_speed;
+  double max_angular_speed_ = RockerSettings().max_angular_speed;
   bool six_axes_ = false;
   double ori_velc_ = 0;
   double pose_speed_fast_ = 0;

@@ -8,6 +8,7 @@
 #include "rocker/rocker_service/change_detector.h"
 #include "rocker/rocker_service/jog_stop_cause.h"
 #include "rocker/rocker_service/rocker_clock.h"
+#include "rocker/rocker_service/rocker_settings.h"
 #include "rocker/rocker_service/stick_checks.h"
 
 namespace velk::zorv_comm {
@@ -75,9 +76,10 @@ class JogDecision {
   // any case.
   bool endJog();
   void disarm() { armed_ = false; }
-  // 3: the push, start and release tests watch x, y and z (the rotation
-  // axes count only for steadiness and the centre); 6: all six axes.
-  void setWatchedAxes(std::size_t count) { watched_axes_ = count == 6 ? 6 : 3; }
+  // The axes the push, start and release tests watch: x, y and z (the
+  // rotation axes count only for steadiness and the centre), or all six
+  // when the stick turns the tool as well.
+  void configure(const RockerSettings& settings) { watched_axes_ = settings.jogAxisCount(); }
 
   bool moving() const { return moving_; }
   bool armed() const { return armed_; }

@@ -143,18 +143,17 @@ void RockerService::setConfigPath(const std::string& path) {
   if (&path != &config_path_) config_path_ = path;
 }
 
-void RockerService::setInputTimeout(double seconds) { watchdog_.setInputTimeout(seconds); }
-
-void RockerService::setMaxSpeed(double speed) { command_.setMaxSpeed(speed); }
-
-void RockerService::setStickLimit(int limit) { watchdog_.setStickLimit(limit); }
-
-void RockerService::setJogAxes(int axes) {
-  decision_.setWatchedAxes(axes == 6 ? 6 : 3);
-  command_.setJogAxes(axes);
+void RockerService::configure(const RockerSettings& settings) {
+  setDebug(settings.debug != 0);
+  setProperty(settings.pose_speed_fast, settings.pose_speed_slow, settings.ori_velc, settings.acc,
+              settings.rotation);
+  setAxis(settings.tool_x, settings.tool_y, settings.tool_z);
+  command_.configure(settings);
+  decision_.configure(settings);
+  watchdog_.setInputTimeout(settings.input_timeout);
+  watchdog_.setStickLimit(settings.stick_limit);
+  stick_rate_ = settings.stick_rate;
 }
-
-void RockerService::setMaxAngularSpeed(double speed) { command_.setMaxAngularSpeed(speed); }
 
 bool RockerService::updateConfig(const std::string& version) {
   return PackageFile(log_, config_path_).recordFirmwareVersion(version);

@@ -16,6 +16,7 @@
 #include "rocker/rocker_service/jog_command.h"
 #include "rocker/rocker_service/jog_decision.h"
 #include "rocker/rocker_service/rocker_clock.h"
+#include "rocker/rocker_service/rocker_settings.h"
 #include "rocker/rocker_service/stick_checks.h"
 #include "rocker/rocker_service/stick_sample.h"
 
@@ -48,9 +49,6 @@ class RockerService {
   using ValueMap = StickChecks::ValueMap;
 
   static constexpr const char* kVersion = "0.3.0";
-  // Seconds the stick values may be old for a jog to start or go on, until
-  // setInputTimeout says otherwise.
-  static constexpr double kDefaultInputTimeout = InputWatchdog::kDefaultInputTimeout;
 
   RockerService(std::shared_ptr<common_interface::ZorvApi> api, LogCallback log,
                 std::string device_info);
@@ -76,23 +74,9 @@ class RockerService {
   // pick z.
   void setAxis(int x, int y, int z);
   void setConfigPath(const std::string& path);
-  // How old the six stick values may be for a jog to start or go on, in
-  // seconds; 0 switches that check off. A slave so slow that its values are
-  // always older than this cannot jog at all.
-  void setInputTimeout(double seconds);
-  // The largest Cartesian speed a jog may command, m/s.
-  void setMaxSpeed(double speed);
-  // Stick values of a larger magnitude are implausible: nothing starts on
-  // them, a jog ends, and the stick must be seen centred again.
-  void setStickLimit(int limit);
-  // 3: the stick translates the tool; 6: rx, ry and rz turn it as well, at
-  // ori_velc (rad/s at full deflection, scaled with the speed mode).
-  void setJogAxes(int axes);
-  // The largest angular speed a six-axis jog may command, rad/s.
-  void setMaxAngularSpeed(double speed);
-  // How often the six stick axes are read, Hz, from their next
-  // registration; the other signals stay at the registry's 10 Hz.
-  void setStickRate(int hertz) { stick_rate_ = hertz; }
+  // Everything the start options set: what setDebug, setProperty and setAxis
+  // set (and log), and each part's own settings.
+  void configure(const RockerSettings& settings);
   // Records the firmware version in the package file; true when the file
   // holds it afterwards.
   bool updateConfig(const std::string& version);

@@ -49,7 +49,7 @@ MonitorReading JoystickMonitor::read() {
   const auto now = MonitorReading::Clock::now();
   reading.t = std::chrono::duration<double>(now - started_).count();
   reading.taken_at = now;
-  reading.input_timeout = zorv_comm::StartOptions::kDefaultInputTimeout;
+  reading.input_timeout = zorv_comm::RockerSettings().input_timeout;
   MonitorReading::Clock::time_point newest;
   for (std::size_t i = 0;
        i < names.size() && i < values.size() && i < errors.size() && i < read_times.size(); ++i) {
