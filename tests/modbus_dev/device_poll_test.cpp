@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <map>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -57,23 +57,23 @@ class JoystickPolling : public ::testing::Test, public testkit::ScriptedDevice {
     link.set(AddressType::Coil, 1, 1);
     // Not yet read, so kept out of the groups until probed.
     for (const TableRow& row : kJoystick) {
-      signals.push_back(attach(row.name, row.type, row.address, ModbusSignal::kNotYetRead));
+      signals[row.name] = attach(row.name, row.type, row.address, ModbusSignal::kNotYetRead);
     }
   }
 
-  ModbusSignal& signal(const std::string& name) {
-    for (auto& s : signals) {
-      if (s->name == name) return *s;
-    }
-    throw std::out_of_range(name);
-  }
+  ModbusSignal& signal(const std::string& name) { return *signals.at(name); }
 
-  std::vector<std::unique_ptr<ModbusSignal>> signals;
+  std::map<std::string, std::unique_ptr<ModbusSignal>> signals;
 };
 
 TEST_F(JoystickPolling, OneSecondProbesOnceThenReadsThreeGroupsAtTenHertz) {
   signal("set_indicator_light").setOutput(3);
-  pollPasses(device, 100);
+  pollPasses(device, 9);
+  EXPECT_EQ(link.requestCount(), 0);
+  pollPass(device);  // the retry countdown of 0.1 s runs out: one probe each
+  EXPECT_EQ(signal("get_x").error_state, 0);
+  EXPECT_EQ(signal("get_x").value, 0);  // a probe does not store what it read
+  pollPasses(device, 90);
 
   for (const TableRow& row : kJoystick) {
     EXPECT_EQ(signal(row.name).error_state, 0) << row.name;

@@ -9,29 +9,10 @@ uint16_t ScriptedLink::get(AddressType type, int address) const {
   return found == tables_.end() ? 0 : found->second;
 }
 
-void ScriptedLink::rejectAddress(int address, int result, int function) {
-  rules_.emplace(address, std::make_pair(function, result));
-}
-
-void ScriptedLink::answerNext(const std::vector<int>& results, bool damaged) {
-  for (int result : results) answers_.emplace_back(result, damaged);
-}
-
 int ScriptedLink::requestCount(int function, int address, int count) const {
   return static_cast<int>(std::count_if(requests_.begin(), requests_.end(), [&](const auto& r) {
     return r.function == function && r.address == address && r.count == count;
   }));
-}
-
-void ScriptedLink::clearLog() {
-  requests_.clear();
-  raw_requests_.clear();
-}
-
-int ScriptedLink::connect() {
-  connected_ = true;
-  in_doubt_ = false;
-  return kModbusOk;
 }
 
 int ScriptedLink::sendRawRequest(const uint8_t* request, int length) {
@@ -49,21 +30,20 @@ int ScriptedLink::write(int function, AddressType type, int addr, uint16_t value
 int ScriptedLink::answer(const joystick_sim::SlaveRequest& request, int span) {
   if (!connected_) return kModbusNotConnected;
   if (span > 0) requests_.push_back(request);
-  std::pair<int, bool> next{kModbusOk, false};
+  int result = kModbusOk;
   for (auto rule = rules_.lower_bound(request.address);
        rule != rules_.end() && rule->first < request.address + span; ++rule) {
     if (rule->second.first == 0 || rule->second.first == request.function) {
-      next.first = rule->second.second;
+      result = rule->second.second;
       break;
     }
   }
   if (!answers_.empty()) {
-    next = answers_.front();
+    result = answers_.front();
     answers_.pop_front();
   }
-  in_doubt_ = next.second;
-  if (next.first == kModbusNotConnected) connected_ = false;
-  return next.first;
+  if (result == kModbusNotConnected) connected_ = false;
+  return result;
 }
 
 }  // namespace velk::zorv_control::testkit

@@ -29,48 +29,54 @@ class ScriptedLink : public ModbusLink {
   uint16_t get(AddressType type, int address) const;
   // Requests of `function` (0: any) whose span covers `address` get
   // `result` instead of an answer.
-  void rejectAddress(int address, int result, int function = 0);
+  void rejectAddress(int address, int result, int function = 0) {
+    rules_.emplace(address, std::make_pair(function, result));
+  }
   // The next requests get these results, in order, before any rule;
-  // kModbusNotConnected loses the connection. `damaged`: the replies were
-  // damaged, and the link is in doubt after them.
-  void answerNext(const std::vector<int>& results, bool damaged = false);
+  // kModbusNotConnected loses the connection.
+  void answerNext(const std::vector<int>& results) {
+    answers_.insert(answers_.end(), results.begin(), results.end());
+  }
 
   int requestCount() const { return static_cast<int>(requests_.size()); }
   int requestCount(int function, int address, int count) const;
   const std::vector<std::vector<uint8_t>>& rawRequests() const { return raw_requests_; }
-  void clearLog();
+  void clearLog() {
+    requests_.clear();
+    raw_requests_.clear();
+  }
 
   const LinkSettings& settings() const override { return settings_; }
   bool isConnected() const override { return connected_.load(); }
   std::string connectionProblem() const override { return {}; }
   void setDebugMode(bool) override {}
-  int connect() override;
+  int connect() override {
+    connected_ = true;
+    return kModbusOk;
+  }
   int reconnect() override { return connect(); }
   void close() override { connected_ = false; }
   int connectTcp(const char*, int, int, int) override { return connect(); }
   int connectRtu(const char*, int, char, int, int, int, int) override { return connect(); }
-  int readBits(int addr, int nb, uint8_t* dest) override {
-    return read(1, AddressType::Coil, addr, nb, dest);
+  int readBits(int a, int n, uint8_t* d) override { return read(1, AddressType::Coil, a, n, d); }
+  int readInputBits(int a, int n, uint8_t* d) override {
+    return read(2, AddressType::DiscreteInput, a, n, d);
   }
-  int readInputBits(int addr, int nb, uint8_t* dest) override {
-    return read(2, AddressType::DiscreteInput, addr, nb, dest);
+  int readRegisters(int a, int n, uint16_t* d) override {
+    return read(3, AddressType::HoldingRegister, a, n, d);
   }
-  int readRegisters(int addr, int nb, uint16_t* dest) override {
-    return read(3, AddressType::HoldingRegister, addr, nb, dest);
+  int readInputRegisters(int a, int n, uint16_t* d) override {
+    return read(4, AddressType::InputRegister, a, n, d);
   }
-  int readInputRegisters(int addr, int nb, uint16_t* dest) override {
-    return read(4, AddressType::InputRegister, addr, nb, dest);
-  }
-  int writeBit(int addr, int value) override {
-    return write(5, AddressType::Coil, addr, value != 0 ? 1 : 0);
-  }
-  int writeRegister(int addr, int value) override {
-    return write(6, AddressType::HoldingRegister, addr, static_cast<uint16_t>(value));
+  int writeBit(int a, int value) override { return write(5, AddressType::Coil, a, value != 0); }
+  int writeRegister(int a, int value) override {
+    return write(6, AddressType::HoldingRegister, a, static_cast<uint16_t>(value));
   }
   int sendRawRequest(const uint8_t* request, int length) override;
-  // No libmodbus call fails here, so errno says nothing.
+  // No libmodbus call fails here, so errno says nothing, and no reply is
+  // ever damaged or late: the drain and its retry are the wire tests'.
   int checkErrno() override { return kModbusOk; }
-  bool lastReplyInDoubt() const override { return in_doubt_; }
+  bool lastReplyInDoubt() const override { return false; }
 
  private:
   template <typename T>
@@ -87,10 +93,9 @@ class ScriptedLink : public ModbusLink {
 
   LinkSettings settings_;
   std::atomic<bool> connected_{true};
-  bool in_doubt_ = false;
   std::map<std::pair<AddressType, int>, uint16_t> tables_;
   std::multimap<int, std::pair<int, int>> rules_;  // address: function, result
-  std::deque<std::pair<int, bool>> answers_;       // result, damaged
+  std::deque<int> answers_;
   std::vector<joystick_sim::SlaveRequest> requests_;
   std::vector<std::vector<uint8_t>> raw_requests_;
 };
