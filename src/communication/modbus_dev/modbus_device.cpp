@@ -88,7 +88,7 @@ int ModbusDevice::getPort() const { return link_->settings().port; }
 
 void ModbusDevice::setDebugMode(bool debug) { link_->setDebugMode(debug); }
 
-// ------------------------------------------------------- the link's share
+// ------------------------------------------------ handed through to the link
 
 int ModbusDevice::connect() { return link_->connect(); }
 

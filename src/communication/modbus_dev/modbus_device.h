@@ -84,8 +84,8 @@ class ModbusDevice {
 
   // Connection, through the link.
   int connect();
-  // Called on every pass while disconnected; every 102nd call attempts
-  // connect().
+  // Called on every pass while disconnected; the link attempts connect()
+  // now and then (the product's link on every 102nd call).
   int reconnect();
   void close();
   int connectTcp(const char* host, int port, int slave, int response_timeout_ms);
@@ -103,7 +103,7 @@ class ModbusDevice {
   int readInputRegisters(int addr, int nb, uint16_t* dest);
   int writeBit(int addr, int value);
   int writeRegister(int addr, int value);
-  // Sends one raw request (unit, function, data; libmodbus adds the framing)
+  // Sends one raw request (unit, function, data; the link adds the framing)
   // and consumes its reply, so that a later request does not meet it.
   int sendRawRequest(const uint8_t* request, int length);
   // Maps the calling thread's errno after a failed libmodbus call to a result
