@@ -5,6 +5,8 @@
 
 #include "communication/modbus_dev/modbus_device.h"
 #include "communication/modbus_dev/modbus_signal.h"
+#include "modbus_dev/scripted_link.h"
+#include "support/log_capture.h"
 
 namespace velk::zorv_control::testkit {
 
@@ -34,5 +36,20 @@ inline void pollPass(ModbusDevice& device) {
 inline void pollPasses(ModbusDevice& device, int count) {
   for (int i = 0; i < count; ++i) pollPass(device);
 }
+
+// A connected device on a scripted link; `link` is the test's hold on the
+// link the device owns.
+struct ScriptedDevice {
+  std::unique_ptr<ModbusSignal> attach(const std::string& name, AddressType type, int address,
+                                       int32_t error_state = 0) {
+    auto signal = makeSignal(name, type, address, error_state);
+    device.addSignal(signal.get());
+    return signal;
+  }
+
+  velk::test::LogCapture log;
+  ScriptedLink& link = *new ScriptedLink;
+  ModbusDevice device{log.callback(), std::unique_ptr<ModbusLink>(&link)};
+};
 
 }  // namespace velk::zorv_control::testkit

@@ -1,16 +1,13 @@
 #include "communication/modbus_dev/modbus_device.h"
 
-#include <modbus/modbus.h>
-#include <poll.h>
-
 #include <array>
-#include <cerrno>
 #include <climits>
 #include <utility>
 
 #include "common/co_aware_lock_guard.h"
 #include "common/log.h"
 #include "common/log_level.h"
+#include "communication/modbus_dev/libmodbus_link.h"
 #include "communication/modbus_dev/modbus_result.h"
 
 namespace velk::zorv_control {
@@ -22,41 +19,6 @@ namespace {
 constexpr double kDueThreshold = 1e-6;
 constexpr double kRetryPeriod = 0.1;
 constexpr int kHighestAddress = 0xFFFF;
-// Unit, function code and the largest PDU data libmodbus accepts.
-constexpr int kMinRawLength = 2;
-constexpr int kMaxRawLength = MODBUS_MAX_PDU_LENGTH + 1;
-// Draining a transport after a stale reply: how long it must stay quiet, and
-// how many bursts are thrown away at most (a slave that never stops talking
-// must not hold the poll thread). A slave with Nagle's algorithm on holds
-// its next small reply until the previous one is acknowledged, and Linux
-// delays that acknowledgement by up to 40 ms: the window must be longer.
-constexpr int kQuietMs = 50;
-constexpr int kMaxDrainRounds = 10;
-
-// A reply came, but not a sound answer to the request: damaged on the line
-// (check sum), from another unit, of another function, length or
-// transaction, or an exception libmodbus cannot read (EMBUNKEXC is declared
-// for that, though 3.1.6 never sets it). The link itself is fine, and a
-// damaged frame says nothing about the next one.
-bool isBadReply(int error) {
-  switch (error) {
-    case EMBBADDATA:
-    case EMBBADCRC:
-    case EMBBADSLAVE:
-    case EMBBADEXC:
-    case EMBUNKEXC:
-      return true;
-    default:
-      return false;
-  }
-}
-
-// libmodbus fails some calls without setting errno (a host that is not a
-// numeric IPv4 address, for one); "Success" would be a strange reason.
-std::string failureReason(int error) {
-  if (error == 0) return "refused by libmodbus without a reason (is the host a numeric address?)";
-  return modbus_strerror(error);
-}
 
 bool hasProtocolAddress(int address) { return address >= 0 && address <= kHighestAddress; }
 
@@ -88,31 +50,27 @@ bool coveredByFasterGroup(const ModbusDevice::GroupMap& groups, int frequency, i
 
 }  // namespace
 
-ModbusDevice::ModbusDevice() = default;
+ModbusDevice::ModbusDevice()
+    : link_(std::make_unique<LibmodbusLink>(LogCallback{}, LinkSettings{})) {}
 
 ModbusDevice::ModbusDevice(LogCallback log, const std::string& host, int port, int slave,
                            int response_timeout_ms)
-    : log_(std::move(log)),
-      tcp_(true),
-      host_(host),
-      port_(port),
-      slave_(slave),
-      response_timeout_ms_(response_timeout_ms) {}
+    : ModbusDevice(log, std::make_unique<LibmodbusLink>(
+                            log, LinkSettings::overTcp(host, port, slave, response_timeout_ms))) {}
 
 ModbusDevice::ModbusDevice(LogCallback log, const std::string& serial_path, int baud, char parity,
                            int data_bits, int stop_bits, int slave, int response_timeout_ms)
-    : log_(std::move(log)),
-      serial_path_(serial_path),
-      baud_(baud),
-      parity_(parity),
-      data_bits_(data_bits),
-      stop_bits_(stop_bits),
-      slave_(slave),
-      response_timeout_ms_(response_timeout_ms) {}
+    : ModbusDevice(log,
+                   std::make_unique<LibmodbusLink>(
+                       log, LinkSettings::overSerialLine(serial_path, baud, parity, data_bits,
+                                                         stop_bits, slave, response_timeout_ms))) {}
+
+ModbusDevice::ModbusDevice(LogCallback log, std::unique_ptr<ModbusLink> link)
+    : log_(std::move(log)), link_(std::move(link)) {}
 
 ModbusDevice::~ModbusDevice() { close(); }
 
-bool ModbusDevice::isConnected() const { return connected_.load(); }
+bool ModbusDevice::isConnected() const { return link_->isConnected(); }
 
 bool ModbusDevice::hasSignals() const {
   common::CoAwareLockGuard lock(signal_mutex_);
@@ -124,281 +82,63 @@ bool ModbusDevice::hasRawRequests() const {
   return !raw_requests_.empty();
 }
 
-std::string ModbusDevice::getIP() const { return host_; }
+std::string ModbusDevice::getIP() const { return link_->settings().host; }
 
-int ModbusDevice::getPort() const { return port_; }
+int ModbusDevice::getPort() const { return link_->settings().port; }
 
-void ModbusDevice::setDebugMode(bool debug) { debug_.store(debug); }
+void ModbusDevice::setDebugMode(bool debug) { link_->setDebugMode(debug); }
 
-// ---------------------------------------------------------------- connection
+// ------------------------------------------------ handed through to the link
 
-int ModbusDevice::connect() {
-  const int result = tcp_ ? connectTcp(host_.c_str(), port_, slave_, response_timeout_ms_)
-                          : connectRtu(serial_path_.c_str(), baud_, parity_, data_bits_, stop_bits_,
-                                       slave_, response_timeout_ms_);
-  if (result != 0) return result;
-  logConnected();
-  return 0;
-}
+int ModbusDevice::connect() { return link_->connect(); }
 
-void ModbusDevice::logConnected() {
-  if (tcp_) {
-    VELK_LOG(log_, kLogInfo) << "Connected to Modbus Slave " << host_ << ":" << port_
-                             << " slave_number: " << slave_;
-  } else {
-    VELK_LOGF(log_, kLogInfo,
-              "Connected to Modbus Slave {}:baud({}) parity({}) bits({}) stop_bit({}) "
-              "slave_number: {}  ",
-              serial_path_, baud_, parity_, data_bits_, stop_bits_, slave_);
-  }
-}
+int ModbusDevice::reconnect() { return link_->reconnect(); }
 
-int ModbusDevice::reconnect() {
-  if (reconnect_count_ > 100) {
-    reconnect_count_ = 0;
-    return connect();
-  }
-  ++reconnect_count_;
-  return 0;
-}
+void ModbusDevice::close() { link_->close(); }
 
 int ModbusDevice::connectTcp(const char* host, int port, int slave, int response_timeout_ms) {
-  close();
-  // libmodbus takes a null host as "any address", which a master must not dial.
-  errno = host != nullptr ? 0 : EINVAL;
-  modbus_t* context = host != nullptr ? modbus_new_tcp(host, port) : nullptr;
-  if (context == nullptr) {
-    failConnect("create modbus new tcp failed !", failureReason(errno));
-    return kModbusNoContext;
-  }
-  return openContext(context, slave, response_timeout_ms);
+  return link_->connectTcp(host, port, slave, response_timeout_ms);
 }
 
 int ModbusDevice::connectRtu(const char* serial_path, int baud, char parity, int data_bits,
                              int stop_bits, int slave, int response_timeout_ms) {
-  close();
-  errno = serial_path != nullptr ? 0 : EINVAL;
-  modbus_t* context = serial_path != nullptr
-                          ? modbus_new_rtu(serial_path, baud, parity, data_bits, stop_bits)
-                          : nullptr;
-  if (context == nullptr) {
-    failConnect("create modbus new rtu failed !", failureReason(errno));
-    return kModbusNoContext;
-  }
-  return openContext(context, slave, response_timeout_ms);
+  return link_->connectRtu(serial_path, baud, parity, data_bits, stop_bits, slave,
+                           response_timeout_ms);
 }
 
-int ModbusDevice::openContext(modbus_t* context, int slave, int response_timeout_ms) {
-  errno = 0;
-  if (modbus_set_slave(context, slave) == -1) {
-    const std::string reason =
-        "slave number " + std::to_string(slave) + ": " + failureReason(errno);
-    modbus_free(context);
-    failConnect(nullptr, reason);
-    return kModbusNoContext;
-  }
-  errno = 0;
-  if (modbus_connect(context) == -1) {
-    const std::string reason = failureReason(errno);
-    modbus_free(context);
-    connected_ = false;
-    failConnect(nullptr, reason);
-    return kModbusNoContext;
-  }
-  modbus_set_response_timeout(context, static_cast<uint32_t>(response_timeout_ms / 1000),
-                              static_cast<uint32_t>((response_timeout_ms % 1000) * 1000));
-  modbus_set_debug(context, debug_.load() ? 1 : 0);
-  // Whatever the transport already holds belongs to an earlier exchange.
-  modbus_flush(context);
-  replies_stale_ = false;
-  context_ = context;
-  connected_ = true;
-  setConnectionProblem("");
-  return 0;
-}
-
-void ModbusDevice::failConnect(const char* creation_error, const std::string& reason) {
-  // Attempts repeat about once a second; the same failure said each time
-  // would bury everything else in the log. The connected message says when
-  // it is over.
-  if (connectionProblem() == reason) return;
-  setConnectionProblem(reason);
-  if (creation_error != nullptr) VELK_LOG(log_, kLogError) << creation_error;
-  VELK_LOG(log_, kLogWarning) << "Cannot connect to Modbus slave " << deviceLabel() << ": "
-                              << reason;
-}
-
-std::string ModbusDevice::deviceLabel() const {
-  return tcp_ ? host_ + ":" + std::to_string(port_) : serial_path_;
-}
-
-std::string ModbusDevice::connectionProblem() const {
-  std::lock_guard<std::mutex> lock(problem_mutex_);
-  return connection_problem_;
-}
-
-void ModbusDevice::setConnectionProblem(const std::string& reason) {
-  std::lock_guard<std::mutex> lock(problem_mutex_);
-  connection_problem_ = reason;
-}
-
-void ModbusDevice::close() {
-  if (context_ == nullptr) return;
-  if (tcp_) {
-    VELK_LOGF(log_, kLogInfo, "Modbus device {}:{} closed. ", host_, port_);
-  } else {
-    VELK_LOGF(log_, kLogInfo, "Modbus device {} closed. ", serial_path_);
-  }
-  modbus_close(context_);
-  modbus_free(context_);
-  context_ = nullptr;
-  connected_ = false;
-}
-
-// ---------------------------------------------------------- single requests
+std::string ModbusDevice::connectionProblem() const { return link_->connectionProblem(); }
 
 int ModbusDevice::readBits(int addr, int nb, uint8_t* dest) {
-  return runRead(nb, dest, [&] { return modbus_read_bits(context_, addr, nb, dest); });
+  return link_->readBits(addr, nb, dest);
 }
 
 int ModbusDevice::readInputBits(int addr, int nb, uint8_t* dest) {
-  return runRead(nb, dest, [&] { return modbus_read_input_bits(context_, addr, nb, dest); });
+  return link_->readInputBits(addr, nb, dest);
 }
 
 int ModbusDevice::readRegisters(int addr, int nb, uint16_t* dest) {
-  return runRead(nb, dest, [&] { return modbus_read_registers(context_, addr, nb, dest); });
+  return link_->readRegisters(addr, nb, dest);
 }
 
 int ModbusDevice::readInputRegisters(int addr, int nb, uint16_t* dest) {
-  return runRead(nb, dest, [&] { return modbus_read_input_registers(context_, addr, nb, dest); });
+  return link_->readInputRegisters(addr, nb, dest);
 }
 
-int ModbusDevice::writeBit(int addr, int value) {
-  return runWrite([&] { return modbus_write_bit(context_, addr, value != 0 ? 1 : 0); });
+int ModbusDevice::writeBit(int addr, int value) { return link_->writeBit(addr, value); }
+
+int ModbusDevice::writeRegister(int addr, int value) { return link_->writeRegister(addr, value); }
+
+int ModbusDevice::sendRawRequest(const uint8_t* request, int length) {
+  return link_->sendRawRequest(request, length);
 }
 
-int ModbusDevice::writeRegister(int addr, int value) {
-  return runWrite(
-      [&] { return modbus_write_register(context_, addr, static_cast<uint16_t>(value)); });
-}
-
-template <typename Call>
-int ModbusDevice::runRead(int nb, const void* dest, const Call& call) {
-  if (context_ == nullptr) {
-    VELK_LOG(log_, kLogError) << "modbus no init !";
-    return kModbusNoContext;
-  }
-  if (nb <= 0) return 0;
-  if (dest == nullptr) {
-    VELK_LOGF(log_, kLogError, "Modbus read of {} items has no destination buffer ", nb);
-    return kModbusNoContext;
-  }
-  return runConnected(call);
-}
-
-template <typename Call>
-int ModbusDevice::runWrite(const Call& call) {
-  if (context_ == nullptr) {
-    VELK_LOG(log_, kLogError) << "modbus no init !";
-    return kModbusNoContext;
-  }
-  return runConnected(call);
-}
-
-template <typename Call>
-int ModbusDevice::runConnected(const Call& call) {
-  if (!connected_) return kModbusNotConnected;
-  if (replies_stale_) discardStaleReplies();
-  if (call() != -1) return 0;
-  return checkErrno();
-}
-
-void ModbusDevice::discardStaleReplies() {
-  // libmodbus leaves a reply that came after its time-out where the next
-  // request reads it as its own: over TCP every later transaction is then
-  // one answer behind; on a serial line the value of another address is
-  // taken. Throw away what has come and whatever is still arriving, until
-  // the transport stays quiet for a moment.
-  replies_stale_ = false;
-  const int fd = modbus_get_socket(context_);
-  for (int round = 0; round < kMaxDrainRounds; ++round) {
-    modbus_flush(context_);
-    if (fd < 0) return;
-    pollfd waiting{fd, POLLIN, 0};
-    if (::poll(&waiting, 1, kQuietMs) <= 0) return;
-  }
-}
-
-int ModbusDevice::checkErrno() {
-  const int error = errno;
-  if (isBadReply(error)) {
-    // The rest of the frame, or the real answer, may still be on its way.
-    replies_stale_ = true;
-    return kModbusBadValueOrReply;
-  }
-  switch (error) {
-    case 0:
-      return kModbusOk;
-    case EMBXILFUN:
-      return kModbusIllegalFunction;
-    case EMBXILADD:
-      return kModbusIllegalAddress;
-    case EMBXILVAL:
-      return kModbusBadValueOrReply;
-    case EMBXSFAIL:
-      return kModbusSlaveFailure;
-    case EMBXACK:
-      return kModbusAcknowledge;
-    case EMBXSBUSY:
-      return kModbusBusyOrTimeout;
-    case ETIMEDOUT:
-      replies_stale_ = true;
-      return kModbusBusyOrTimeout;
-    case EMBMDATA:
-      return kModbusTooManyData;
-    case EIO:
-      connected_ = false;
-      return kModbusNotConnected;
-    default:
-      VELK_LOGF(log_, kLogWarning, "Unkown errno({}): {}. Assume modbus unit disconnected", error,
-                modbus_strerror(error));
-      connected_ = false;
-      return kModbusNotConnected;
-  }
-}
+int ModbusDevice::checkErrno() { return link_->checkErrno(); }
 
 // ------------------------------------------------------------- raw requests
 
 int ModbusDevice::addRawRequest(const std::vector<uint8_t>& request) {
   common::CoAwareLockGuard lock(raw_mutex_);
   raw_requests_.push_back(request);
-  return 0;
-}
-
-int ModbusDevice::sendRawRequest(const uint8_t* request, int length) {
-  if (context_ == nullptr) {
-    VELK_LOG(log_, kLogError) << "modbus no init !";
-    return kModbusNoContext;
-  }
-  // libmodbus would refuse these with EINVAL, which reads like a broken link;
-  // a malformed request says nothing about the connection.
-  if (request == nullptr || length < kMinRawLength || length > kMaxRawLength) {
-    VELK_LOGF(log_, kLogError, "Raw Modbus request of {} bytes refused, it must hold {} to {} ",
-              length, kMinRawLength, kMaxRawLength);
-    return kModbusNoContext;
-  }
-  if (replies_stale_) discardStaleReplies();
-  if (modbus_send_raw_request(context_, request, length) == -1) return checkErrno();
-  return consumeRawReply(request[0]);
-}
-
-int ModbusDevice::consumeRawReply(uint8_t unit) {
-  // An RTU broadcast gets no answer. Every other answer is read here: left in
-  // the transport, it would be taken for the reply to the next request, and
-  // every request after that would read the answer of the one before.
-  if (!tcp_ && unit == MODBUS_BROADCAST_ADDRESS) return 0;
-  std::array<uint8_t, MODBUS_TCP_MAX_ADU_LENGTH> reply{};
-  if (modbus_receive_confirmation(context_, reply.data()) == -1) return checkErrno();
   return 0;
 }
 
@@ -425,14 +165,14 @@ void ModbusDevice::sendQueuedRawRequests() {
     sendRawRequest(request.data(), length);
     // Sending the rest into a dead link would only lose them; they go out
     // after the reconnect instead.
-    if (!connected_) break;
+    if (!link_->isConnected()) break;
   }
 }
 
 // ------------------------------------------------------------------- writes
 
 int ModbusDevice::writeAllSignals(double /*elapsed*/) {
-  if (!connected_) {
+  if (!link_->isConnected()) {
     markAllSignals(kModbusNotConnected);
     return kModbusNoContext;
   }
@@ -596,7 +336,7 @@ void ModbusDevice::groupReset(GroupMap& groups) { groups.clear(); }
 // -------------------------------------------------------------------- reads
 
 int ModbusDevice::readAllSignals(double elapsed) {
-  if (!connected_) {
+  if (!link_->isConnected()) {
     markAllSignals(kModbusBadValueOrReply);
     return kModbusNoContext;
   }
@@ -629,15 +369,15 @@ int ModbusDevice::readGroups(GroupMap& groups, std::function<int(int, int, T*)> 
     int result = kModbusTooManyData;
     if (count <= static_cast<int>(N)) {
       result = read(group.start, count, buffer.data());
-      // A damaged reply (a bad reply with replies_stale_ set; without it, 3
-      // is the exception illegal data value) is tried once more before the
+      // A damaged reply (a bad reply with the link in doubt; without that,
+      // 3 is the exception illegal data value) is tried once more before the
       // whole run goes into error to be probed signal by signal: a damaged
       // frame is rarely followed by another, and one request is cheaper than
       // a probe per signal. An exception is the slave's considered answer, a
       // lost connection is gone, and a time-out tried again would hold the
       // poll thread for a second response time-out when the slave has gone
       // quiet: none of them is tried again.
-      if (result == kModbusBadValueOrReply && replies_stale_) {
+      if (result == kModbusBadValueOrReply && link_->lastReplyInDoubt()) {
         result = read(group.start, count, buffer.data());
       }
     }

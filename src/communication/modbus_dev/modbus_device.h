@@ -7,30 +7,28 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "common/log_callback.h"
 #include "communication/modbus_dev/address_type.h"
+#include "communication/modbus_dev/modbus_link.h"
 #include "communication/modbus_dev/modbus_result.h"
 #include "communication/modbus_dev/modbus_signal.h"
 
-typedef struct _modbus modbus_t;
-
 namespace velk::zorv_control {
 
-// One Modbus slave reached over one libmodbus context (TCP or RTU), the
-// signals attached to it, the read groups that fetch them in batches, and a
-// queue of raw requests.
+// One Modbus slave as the registry sees it: the signals attached to it, the
+// read groups that fetch them in batches, the poll passes that read, probe,
+// regroup and write them on their schedule, and a queue of raw requests.
+// The wire to the slave (connection, requests, errno mapping, time-outs) is
+// its link's; the device reaches the slave only through it.
 //
 // Every operation that talks to the slave returns a ModbusResult code
-// (modbus_result.h). libmodbus 3.1 raises "too many data" for a request
-// larger than a reply can carry; a reply with more data than asked comes
-// back as a bad reply.
-//
-// A failed connection attempt logs one Warning with the reason, and again
-// only when the reason changes; connectionProblem() tells it meanwhile.
+// (modbus_result.h); the connection and single-request operations here are
+// the link's, handed through.
 //
 // Signal addresses must lie in 0..65535: libmodbus would send only the low
 // 16 bits, i.e. another address. A signal outside that range is logged, set
@@ -44,7 +42,7 @@ namespace velk::zorv_control {
 // getPort. Locks: group lock before signal-map lock, always. The caller side
 // takes them co-aware (a periodic task yields instead of blocking its
 // thread); the poll side blocks. The raw-request queue has a lock of its own
-// that is never held across I/O. The connected flag is atomic.
+// that is never held across I/O.
 class ModbusDevice {
  public:
   // A run of contiguous addresses of one address space, read with a single
@@ -67,8 +65,10 @@ class ModbusDevice {
                int response_timeout_ms);
   ModbusDevice(LogCallback log, const std::string& serial_path, int baud, char parity,
                int data_bits, int stop_bits, int slave, int response_timeout_ms);
-  // Closes the context (logging that it did); the attached signals stay
-  // alive, the registry owns them. Nothing is sent to the slave.
+  // A device that reaches its slave through `link`.
+  ModbusDevice(LogCallback log, std::unique_ptr<ModbusLink> link);
+  // Closes the link (logging that it did); the attached signals stay alive,
+  // the registry owns them. Nothing is sent to the slave.
   ~ModbusDevice();
 
   ModbusDevice(const ModbusDevice&) = delete;
@@ -82,9 +82,10 @@ class ModbusDevice {
   // Takes effect at the next connect.
   void setDebugMode(bool debug);
 
-  // Connection.
+  // Connection, through the link.
   int connect();
-  // Counts calls; every 102nd call while disconnected attempts connect().
+  // Called on every pass while disconnected; the link attempts connect()
+  // now and then (the product's link on every 102nd call).
   int reconnect();
   void close();
   int connectTcp(const char* host, int port, int slave, int response_timeout_ms);
@@ -94,14 +95,15 @@ class ModbusDevice {
   // it; empty before the first attempt and while connected. Any thread.
   std::string connectionProblem() const;
 
-  // Single requests. Bit reads fill one byte (0 or 1) per bit.
+  // Single requests, through the link. Bit reads fill one byte (0 or 1) per
+  // bit.
   int readBits(int addr, int nb, uint8_t* dest);
   int readInputBits(int addr, int nb, uint8_t* dest);
   int readRegisters(int addr, int nb, uint16_t* dest);
   int readInputRegisters(int addr, int nb, uint16_t* dest);
   int writeBit(int addr, int value);
   int writeRegister(int addr, int value);
-  // Sends one raw request (unit, function, data; libmodbus adds the framing)
+  // Sends one raw request (unit, function, data; the link adds the framing)
   // and consumes its reply, so that a later request does not meet it.
   int sendRawRequest(const uint8_t* request, int length);
   // Maps the calling thread's errno after a failed libmodbus call to a result
@@ -152,47 +154,11 @@ class ModbusDevice {
   void sendQueuedRawRequests();
   bool popRawRequest(std::vector<uint8_t>& request);
   std::size_t rawRequestCount() const;
-  int consumeRawReply(uint8_t unit);
-  // `call` makes the libmodbus request. A template, not a std::function:
-  // the requests' captures are too large for std::function's own storage,
-  // and the poll thread should not allocate for every request.
-  template <typename Call>
-  int runRead(int nb, const void* dest, const Call& call);
-  template <typename Call>
-  int runWrite(const Call& call);
-  template <typename Call>
-  int runConnected(const Call& call);
-  void discardStaleReplies();
-  int openContext(modbus_t* context, int slave, int response_timeout_ms);
-  // creation_error: the message for a context libmodbus would not create.
-  void failConnect(const char* creation_error, const std::string& reason);
-  void setConnectionProblem(const std::string& reason);
-  std::string deviceLabel() const;
-  void logConnected();
 
   LogCallback log_;
-  modbus_t* context_ = nullptr;
-  std::atomic<bool> connected_{false};
-  // Set after a time-out or a reply that was not ours: a late answer may be
-  // in the transport, and must be gone before the next request goes out.
-  // Touched only by the thread doing the I/O, like context_.
-  bool replies_stale_ = false;
+  std::unique_ptr<ModbusLink> link_;
   std::atomic<bool> regroup_{false};
   double retry_countdown_ = 0.1;
-  bool tcp_ = false;
-  std::atomic<bool> debug_{false};
-  std::string host_;
-  int port_ = 0;
-  int reconnect_count_ = 0;
-  std::string serial_path_;
-  int baud_ = 0;
-  char parity_ = 'N';
-  int data_bits_ = 0;
-  int stop_bits_ = 0;
-  int slave_ = 0;
-  int response_timeout_ms_ = 0;
-  mutable std::mutex problem_mutex_;
-  std::string connection_problem_;
   mutable std::mutex signal_mutex_;
   std::map<std::string, ModbusSignal*> signals_;
   mutable std::mutex raw_mutex_;
