@@ -6,8 +6,8 @@
 #include <variant>
 #include <vector>
 
-#include "rocker/rocker_service/input_watchdog.h"
 #include "rocker/rocker_service/jog_command.h"
+#include "rocker/rocker_service/stick_input.h"
 
 namespace velk::zorv_comm {
 
@@ -38,9 +38,9 @@ struct StartOptions {
 
   static constexpr double kDefaultCycle = 0.01;
   // The service's own defaults: the same without the options.
-  static constexpr double kDefaultInputTimeout = zorv_comm::InputWatchdog::kDefaultInputTimeout;
+  static constexpr double kDefaultInputTimeout = zorv_comm::StickInput::kDefaultInputTimeout;
   static constexpr double kDefaultMaxSpeed = zorv_comm::JogCommand::kDefaultMaxSpeed;
-  static constexpr int kDefaultStickLimit = zorv_comm::InputWatchdog::kDefaultStickLimit;
+  static constexpr int kDefaultStickLimit = zorv_comm::StickInput::kDefaultStickLimit;
   static constexpr double kDefaultOriVelc = 0.005;
   static constexpr double kDefaultMaxAngularSpeed = zorv_comm::JogCommand::kDefaultMaxAngularSpeed;
 
