@@ -10,15 +10,15 @@
 #include "joystick_sim/tcp_slave.h"
 #include "robot_sim/simulated_robot.h"
 #include "rocker/rocker_service/rocker_service.h"
-#include "rocker_service/joystick_bench.h"
 #include "rocker_service/scratch_folder.h"
+#include "rocker_service/service_joystick_rig.h"
 #include "support/log_capture.h"
 
 namespace velk::zorv_comm {
 namespace {
 
 using std::chrono::milliseconds;
-using test::JoystickBench;
+using test::ServiceJoystickRig;
 
 // The whole road of a push as the host runs it: the service as built at
 // start, its cycle on a periodic thread every 10 ms, its own registry and
@@ -45,13 +45,15 @@ TEST(RockerEndToEndTest, StickJogsTheRobotAndALostJoystickStopsIt) {
   thread.start(0);
 
   slave.setCoil(joystick_sim::JoystickMap::kPowerButtonCoil, true);
-  ASSERT_TRUE(JoystickBench::waitFor([&] { return log.count(kLogInfo, "startup rocker") == 1; }));
+  ASSERT_TRUE(
+      ServiceJoystickRig::waitFor([&] { return log.count(kLogInfo, "startup rocker") == 1; }));
   // Read centred once after jogging was switched on (a reply has reached the
   // service once the next read arrives), then pushed.
   const int reads = slave.requestCount(MODBUS_FC_READ_INPUT_REGISTERS);
   ASSERT_TRUE(slave.waitForRequests(MODBUS_FC_READ_INPUT_REGISTERS, reads + 2, milliseconds(5000)));
   slave.setInputRegister(joystick_sim::JoystickMap::kFirstAxisRegister, 400);
-  ASSERT_TRUE(JoystickBench::waitFor([&] { return robot.callsNamed("speedLine").size() == 1; }));
+  ASSERT_TRUE(
+      ServiceJoystickRig::waitFor([&] { return robot.callsNamed("speedLine").size() == 1; }));
   const auto speed = robot.callsNamed("speedLine")[0].args;
   EXPECT_NEAR(speed[0], 0.04, 1e-9) << "x of the stick is x of the base";
   EXPECT_EQ(speed[1], 0.0);
@@ -59,13 +61,71 @@ TEST(RockerEndToEndTest, StickJogsTheRobotAndALostJoystickStopsIt) {
 
   const auto dropped = std::chrono::steady_clock::now();
   slave.dropClients();
-  ASSERT_TRUE(JoystickBench::waitFor([&] { return robot.callsNamed("stopLine").size() == 1; }));
+  ASSERT_TRUE(
+      ServiceJoystickRig::waitFor([&] { return robot.callsNamed("stopLine").size() == 1; }));
   const auto stop = robot.callsNamed("stopLine")[0];
   EXPECT_LT(stop.steady_time - dropped, milliseconds(500));
   EXPECT_EQ(stop.args, (std::vector<double>{4.0, 4.0}));
   thread.stop();
   thread.join();
   EXPECT_EQ(robot.callsNamed("speedLine").size(), 1u);
+}
+
+// The lights as the joystick shows them: what the service queues reaches
+// the slave through the poll thread's writes.
+TEST(RockerEndToEndTest, LightsReachTheJoystick) {
+  using Map = joystick_sim::JoystickMap;
+  ServiceJoystickRig bench;
+  auto& slave = bench.slave;
+  const auto shows = [&slave](int code) {
+    return ServiceJoystickRig::waitFor(
+        [&] { return slave.holdingRegister(Map::kIndicatorRegister) == code; });
+  };
+  bench.powerOn();
+  const struct {
+    int safety, status;
+    bool freedrive;
+    int state, code;
+  } rows[] = {{2, 6, false, 2, 3}, {1, 0, false, 3, 2}, {1, 6, true, 4, 4}, {1, 6, false, 5, 1}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.state);
+    bench.rig.robot.setSafetyModeType(row.safety);
+    bench.rig.robot.setRuntimeStatus(row.status);
+    bench.rig.robot.setFreedriveEnabled(row.freedrive);
+    bench.rig.cycle();
+    EXPECT_EQ(bench.rig.service.indicatorState(), row.state);
+    EXPECT_TRUE(shows(row.code));
+  }
+  bench.rig.robot.setRuntimeStatus(sim::kRuntimePaused);
+  bench.rig.cycle();
+  EXPECT_EQ(bench.rig.service.indicatorState(), 6);
+  EXPECT_TRUE(ServiceJoystickRig::waitFor([&] {
+    const int code = slave.holdingRegister(Map::kIndicatorRegister);
+    return code == 2 || code == 0;  // either half of the blink
+  }));
+  bench.rig.robot.setRuntimeStatus(sim::kRuntimeIdle);
+
+  const auto press = [&bench](int address, const char* name) {
+    bench.setCoil(address, true, name);
+    bench.rig.cycle();
+    bench.setCoil(address, false, name);
+    bench.rig.cycle();
+  };
+  for (int i = 0; i < 3 && !bench.rig.service.rockerOn(); ++i)
+    press(Map::kPowerButtonCoil, "get_button_0");
+  ASSERT_TRUE(bench.rig.service.rockerOn());
+  EXPECT_TRUE(ServiceJoystickRig::waitFor([&] { return slave.coil(Map::kPowerLightCoil); }));
+  press(Map::kSpeedButtonCoil, "get_button_1");
+  EXPECT_TRUE(ServiceJoystickRig::waitFor([&] { return slave.coil(Map::kSpeedLightCoil); }));
+  press(Map::kSpeedButtonCoil, "get_button_1");
+  EXPECT_TRUE(ServiceJoystickRig::waitFor([&] { return !slave.coil(Map::kSpeedLightCoil); }));
+
+  // Switched off after too many unreadable cycles, the light says so.
+  slave.rejectAddress(Map::kPowerButtonCoil, 4, 1);  // reading the coils fails; writing does not
+  ASSERT_TRUE(ServiceJoystickRig::waitFor([&] { return bench.failing(); }));
+  for (int i = 0; i <= 101 && bench.rig.service.rockerOn(); ++i) bench.rig.cycle();
+  EXPECT_FALSE(bench.rig.service.rockerOn());
+  EXPECT_TRUE(ServiceJoystickRig::waitFor([&] { return !slave.coil(Map::kPowerLightCoil); }));
 }
 
 }  // namespace
