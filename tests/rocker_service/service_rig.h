@@ -19,8 +19,7 @@ namespace velk::test {
 // slave behind it, whose reads the registry stamps on the steady clock).
 struct ServiceRig {
   enum class Feed { kSnapshots, kRegistry };
-  // The motion task's period.
-  static constexpr long kPeriodMs = 10;
+  static constexpr long kPeriodMs = 10;  // the motion task's
 
   explicit ServiceRig(const std::string& device_info = "127.0.0.1,1", Feed feed = Feed::kSnapshots)
       : registry(std::make_shared<zorv_control::ModbusWrapperImpl>(log.callback())),
@@ -30,7 +29,6 @@ struct ServiceRig {
     service.setAxis(1, 2, 3);
   }
 
-  // One period of the motion task.
   void cycle() {
     service.updateRockerData();
     service.motion();
@@ -56,7 +54,7 @@ struct ServiceRig {
   }
   zorv_comm::RockerService::SnapshotSource sourceFor(Feed feed) {
     if (feed == Feed::kRegistry) return nullptr;
-    return [this](zorv_control::SignalSnapshot& snapshot) { joystick.fill(snapshot); };
+    return [this](zorv_control::SignalSnapshot& s) { joystick.fill(s); };
   }
 };
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -20,7 +19,6 @@ namespace velk::test {
 class SnapshotJoystick {
  public:
   using Clock = std::chrono::steady_clock;
-  using Axes = std::array<int, 6>;  // x, y, z, rx, ry, rz
 
   explicit SnapshotJoystick(std::function<Clock::time_point()> now) : now_(std::move(now)) {
     for (const auto& entry : zorv_comm::RockerSignalTable::entries()) {
@@ -30,11 +28,6 @@ class SnapshotJoystick {
 
   // Signed values are sent as the joystick's two's complement.
   void set(const char* name, int value) { signals_.at(name).value = static_cast<uint16_t>(value); }
-  void setStick(const Axes& axes) {
-    for (std::size_t i = 0; i < axes.size(); ++i) {
-      set(zorv_comm::RockerSignalTable::axes()[i], axes[i]);
-    }
-  }
   void setStickX(int x) { set(zorv_comm::RockerSignalTable::kX, x); }
   void press(const char* button, bool pressed) { set(button, pressed ? 1 : 0); }
   // 0 heals; a negative state is a lost connection, 2 a signal never read.
@@ -50,13 +43,10 @@ class SnapshotJoystick {
   }
   // No replies: nothing is read, no error is seen yet.
   void setSilent(bool silent) { silent_ = silent; }
-  // The snapshot lacks a signal, as when the table is being changed.
-  void setShort(bool short_table) { short_ = short_table; }
 
   void fill(zorv_control::SignalSnapshot& snapshot) {
     snapshot = {};
     for (auto& [name, signal] : signals_) {
-      if (short_ && name == zorv_comm::RockerSignalTable::kX) continue;
       if (signal.error == 0 && !silent_ && !signal.unread) {
         signal.read = now_();
         signal.reported = signal.value;
@@ -80,7 +70,6 @@ class SnapshotJoystick {
   std::function<Clock::time_point()> now_;
   std::map<std::string, Signal> signals_;  // byte-wise name order, as the registry's
   bool silent_ = false;
-  bool short_ = false;
 };
 
 }  // namespace velk::test
