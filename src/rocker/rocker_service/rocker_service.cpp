@@ -20,7 +20,6 @@
 #include "rocker/rocker_service/package_file.h"
 #include "rocker/rocker_service/robot_codes.h"
 #include "rocker/rocker_service/rocker_signal_table.h"
-#include "rocker/rocker_service/version_word.h"
 
 namespace velk::zorv_comm {
 
@@ -44,13 +43,6 @@ constexpr const char* kShutdownFailed = "Rocker stop failed at shutdown: ";
 constexpr double kSpeedCommandTime = 100.0;
 constexpr double kStopDeceleration = 4.0;
 
-// A version register's word, looked up by the name built once: a name this
-// long would otherwise be allocated in every cycle.
-uint16_t wordOf(const StickChecks::ValueMap& values, const char* name) {
-  const auto found = values.find(Table::stored(name));
-  return found == values.end() ? 0 : static_cast<uint16_t>(found->second);
-}
-
 }  // namespace
 
 RockerService::RockerService(std::shared_ptr<common_interface::ZorvApi> api, LogCallback log,
@@ -62,9 +54,7 @@ RockerService::RockerService(std::shared_ptr<common_interface::ZorvApi> api, Log
                              std::string device_info,
                              std::shared_ptr<zorv_control::ModbusWrapperImpl> registry,
                              RockerClock clock, SnapshotSource snapshots)
-    : firmware_version_word_(0),
-      hardware_version_word_(0),
-      rocker_on_(false),
+    : rocker_on_(false),
       speed_mode_(0),
       debug_(false),
       device_info_(std::move(device_info)),
@@ -81,8 +71,7 @@ RockerService::RockerService(std::shared_ptr<common_interface::ZorvApi> api, Log
       command_(log_),
       stop_pending_(false),
       stick_rate_(kRegistryRate),
-      snapshots_(std::move(snapshots)),
-      firmware_record_pending_(false) {
+      snapshots_(std::move(snapshots)) {
   for (const auto& entry : Table::entries()) signal_names_.emplace_back(entry.name);
   VELK_LOG(log_, kLogInfo) << "RockerService Version:" << kVersion;
   VELK_LOG(log_, kLogInfo) << "RockerService startup.";
@@ -234,9 +223,8 @@ void RockerService::getRockerData() {
   actOn(reading);
   if (!reading.taken) return;
   dumpValuesIfMoved();
-  firmware_version_word_ = wordOf(input_.current(), Table::kFirmwareVersion);
-  hardware_version_word_ = wordOf(input_.current(), Table::kHardwareVersion);
-  recordPendingFirmwareVersion(reading.firmware_read_clean);
+  version_.take(input_.current());
+  recordFirmwareVersion(reading.firmware_read_clean);
   if (!applyIndicatorRules()) return;
   handlePowerButton();
   handleSpeedButton();
@@ -262,12 +250,8 @@ void RockerService::switchOffUnreadable() {
   endActiveJog(JogStopCause::kSwitchedOff);
 }
 
-// A version word read in error, or never read, would record 0.0.0 over the
-// joystick's real version.
-void RockerService::recordPendingFirmwareVersion(bool read_clean) {
-  if (!firmware_record_pending_ || !read_clean) return;
-  firmware_record_pending_ = false;
-  updateConfig(VersionWord(firmware_version_word_).fullText());
+void RockerService::recordFirmwareVersion(bool read_clean) {
+  if (version_.recordDue(read_clean)) updateConfig(version_.firmwareText());
 }
 
 void RockerService::dumpValuesIfMoved() {
@@ -307,13 +291,11 @@ void RockerService::handlePowerButton() {
 void RockerService::switchRockerOn() {
   setOutput(Table::kPowerLight, 1);
   VELK_LOG(log_, kLogInfo) << "startup rocker";
-  const std::string firmware = VersionWord(firmware_version_word_).fullText();
-  const VersionWord hardware(hardware_version_word_);
-  VELK_LOG(log_, kLogInfo) << "rocker version: " << kVersion << " firmware version: " << firmware
-                           << " hardware version: " << hardware.majorNumber() << ":"
-                           << hardware.minorNumber();
-  firmware_record_pending_ = true;
-  recordPendingFirmwareVersion(input_.reading().firmware_read_clean);
+  VELK_LOG(log_, kLogInfo) << "rocker version: " << kVersion
+                           << " firmware version: " << version_.firmwareText()
+                           << " hardware version: " << version_.hardwareText();
+  version_.wantRecord();
+  recordFirmwareVersion(input_.reading().firmware_read_clean);
   input_.requireCentre();
   stopIfNotSteady();
 }

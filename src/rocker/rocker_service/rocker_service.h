@@ -15,6 +15,7 @@
 #include "rocker/rocker_service/indicator_light.h"
 #include "rocker/rocker_service/jog_command.h"
 #include "rocker/rocker_service/jog_decision.h"
+#include "rocker/rocker_service/joystick_version.h"
 #include "rocker/rocker_service/rocker_clock.h"
 #include "rocker/rocker_service/stick_checks.h"
 #include "rocker/rocker_service/stick_input.h"
@@ -31,7 +32,13 @@ class ModbusWrapperImpl;
 namespace velk::zorv_comm {
 
 // Turns the hand-held six-axis joystick (the "rocker", a Modbus slave) into
-// Cartesian jog motion of the robot.
+// Cartesian jog motion of the robot. It owns the joystick's power and
+// registration, jogging on and off and the speed mode with their buttons
+// and lights, what is done with each cycle's StickReading (the switch-off,
+// ending a jog, the read error's light and lines) and the host commands of
+// a jog. How far the input is trusted is StickInput's, when a jog starts
+// or stops JogDecision's, its speed JogCommand's, the indicator
+// IndicatorLight's and the version words JoystickVersion's.
 //
 // Once per period the motion task calls updateRockerData() and then
 // motion(): the first powers and registers the joystick while the robot is
@@ -145,7 +152,7 @@ class RockerService {
   // error's light and lines.
   void actOn(const StickReading& reading);
   void switchOffUnreadable();
-  void recordPendingFirmwareVersion(bool read_clean);
+  void recordFirmwareVersion(bool read_clean);
   void dumpValuesIfMoved();
   // False when the indicator rule that applied ends the data step.
   bool applyIndicatorRules();
@@ -168,8 +175,6 @@ class RockerService {
   // off): a jog must never outlive the joystick that started it.
   void endActiveJog(JogStopCause cause);
 
-  uint16_t firmware_version_word_;
-  uint16_t hardware_version_word_;
   std::shared_ptr<zorv_control::ModbusWrapperImpl> registry_;
   ChangeDetector enabled_;
   ChangeDetector power_button_;
@@ -202,9 +207,7 @@ class RockerService {
   SnapshotSource snapshots_;
   // The registry's signals as this cycle took them.
   zorv_control::SignalSnapshot snapshot_;
-  // Jogging was switched on; the firmware version still waits for a clean
-  // read to be recorded.
-  bool firmware_record_pending_;
+  JoystickVersion version_;
 };
 
 }  // namespace velk::zorv_comm
