@@ -21,7 +21,9 @@ struct ServiceRig {
   enum class Feed { kSnapshots, kRegistry };
   static constexpr long kPeriodMs = 10;  // the motion task's
 
-  explicit ServiceRig(const std::string& device_info = "127.0.0.1,1", Feed feed = Feed::kSnapshots)
+  // By default on a serial line that is not there: nothing is ever read.
+  explicit ServiceRig(const std::string& device_info = "/dev/null-joystick,115200,N,8,1",
+                      Feed feed = Feed::kSnapshots)
       : registry(std::make_shared<zorv_control::ModbusWrapperImpl>(log.callback())),
         service(robot.api(), log.callback(), device_info, registry, clockFor(feed),
                 sourceFor(feed)) {
