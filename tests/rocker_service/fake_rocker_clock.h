@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <ctime>
 #include <vector>
 
@@ -7,9 +8,10 @@
 
 namespace velk::test {
 
-// A wall clock that moves only when told to. Sleeps are recorded and move
-// it on by their length, so a test sees the start delay without waiting.
-// For one thread: the service's task and the test take turns.
+// A wall clock and a monotonic clock that move together, only when told to.
+// Sleeps are recorded and move them on by their length, so a test sees the
+// start delay without waiting. For one thread: the service's task and the
+// test take turns.
 class FakeRockerClock {
  public:
   zorv_comm::RockerClock clock() {
@@ -19,13 +21,16 @@ class FakeRockerClock {
       sleeps_.push_back(microseconds);
       advanceMicroseconds(microseconds);
     };
+    clock.monotonic = [this] { return monotonic_; };
     return clock;
   }
+  std::chrono::steady_clock::time_point monotonic() const { return monotonic_; }
   void advanceMs(long milliseconds) { advanceMicroseconds(milliseconds * 1000); }
   const std::vector<unsigned int>& sleeps() const { return sleeps_; }
 
  private:
   void advanceMicroseconds(long microseconds) {
+    monotonic_ += std::chrono::microseconds(microseconds);
     const long nanoseconds = now_.tv_nsec + (microseconds % 1000000) * 1000;
     now_.tv_sec += microseconds / 1000000 + nanoseconds / 1000000000;
     now_.tv_nsec = nanoseconds % 1000000000;
@@ -33,6 +38,9 @@ class FakeRockerClock {
 
   // Just below a second boundary, so differences that cross it are covered.
   timespec now_{1700000000, 900000000};
+  // Well past the epoch, which stands for "never read".
+  std::chrono::steady_clock::time_point monotonic_ =
+      std::chrono::steady_clock::time_point() + std::chrono::hours(1);
   std::vector<unsigned int> sleeps_;
 };
 

@@ -1,156 +1,155 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 
 #include "common/log_level.h"
 #include "joystick_sim/joystick_map.h"
-#include "rocker_service/joystick_bench.h"
+#include "rocker/rocker_service/rocker_signal_table.h"
 #include "rocker_service/scratch_folder.h"
+#include "rocker_service/service_rig.h"
 
 namespace velk::zorv_comm {
 namespace {
 
 using joystick_sim::JoystickMap;
-using test::JoystickBench;
+using Table = RockerSignalTable;
 
-// The rig's settings (the start options' defaults) again, with another
-// input_timeout; like any configure(), it puts the fast pose speed in use.
-void setInputTimeout(JoystickBench& bench, double seconds) {
+// The start options' defaults again, with another input_timeout; like any
+// configure(), it puts the fast pose speed in use.
+void setInputTimeout(RockerService& service, double seconds) {
   RockerSettings settings;
   settings.input_timeout = seconds;
-  bench.rig.service.configure(settings);
+  service.configure(settings);
 }
 
-class JoystickDataTest : public ::testing::Test {
- protected:
-  int logged(int level, const std::string& message) const {
-    return bench_.rig.log.count(level, message);
+// The service's data step and what it does with it, fed snapshots on the
+// rig's stepped clock, one period per cycle.
+struct FedService {
+  int logged(int level, const std::string& message) const { return rig.log.count(level, message); }
+  void cycle() { rig.cycle(); }
+  // The registration cycle, then the first data step.
+  void powerOn() {
+    cycle();
+    cycle();
   }
-  std::vector<double> voltages() const {
-    std::vector<double> values;
-    for (const auto& call : bench_.rig.calls("setToolVoltageOutputDomain")) {
-      values.push_back(call.args.at(0));
+  void press(const char* button) {
+    joystick.press(button, false);
+    cycle();  // a press is a rising edge: the button must be seen up first
+    joystick.press(button, true);
+    cycle();
+  }
+  // Jogging switched on with the power button, and the stick read centred
+  // since then, as a jog needs.
+  void switchOn() {
+    if (!rig.service.rockerOn()) {
+      press(Table::kPowerButton);
+      // The cycle that shows a new robot state on the indicator ends
+      // before the buttons.
+      for (int i = 0; i < 2 && !rig.service.rockerOn(); ++i) cycle();
+      ASSERT_TRUE(rig.service.rockerOn());
+      joystick.press(Table::kPowerButton, false);
     }
-    return values;
+    cycle();
+  }
+  void stickX(std::initializer_list<int> xs) {
+    for (int x : xs) {
+      joystick.setStickX(x);
+      cycle();
+    }
+  }
+  // A push that settles: the jog starts with the second cycle.
+  void jogAt(int x) {
+    stickX({x - 10, x});
+    ASSERT_EQ(rig.count("speedLine"), 1u);
+  }
+  void failAll(int error) { joystick.setAllErrors(error); }
+  // The coils only: the stick stays readable.
+  void failButtons(int error) {
+    joystick.setError(Table::kPowerButton, error);
+    joystick.setError(Table::kSpeedButton, error);
   }
 
-  JoystickBench bench_;
+  test::ServiceRig rig;
+  test::SnapshotJoystick& joystick = rig.joystick;
 };
 
+class JoystickDataTest : public ::testing::Test, protected FedService {};
+
 TEST_F(JoystickDataTest, PowersAndRegistersInModeEightOnly) {
-  bench_.cycle();
+  const auto voltages = [this] {
+    std::vector<double> values;
+    for (const auto& call : rig.calls("setToolVoltageOutputDomain")) values.push_back(call.args[0]);
+    return values;
+  };
+  cycle();
   EXPECT_EQ(voltages(), (std::vector<double>{0, 24}));
   EXPECT_EQ(logged(kLogInfo, "Rocker power on"), 1);
-  EXPECT_EQ(bench_.rig.registry->modbusGetSignalNames().size(), 16u);
+  EXPECT_EQ(rig.registry->modbusGetSignalNames().size(), 16u);
   EXPECT_EQ(logged(kLogError, "Get rocker modbus data error!"), 0) << "no data step yet";
 
-  bench_.rig.robot.setRobotModeType(5);
-  bench_.cycle();
-  EXPECT_TRUE(bench_.rig.service.currentValues().empty());
-  EXPECT_TRUE(bench_.rig.service.previousValues().empty());
-  EXPECT_TRUE(bench_.rig.registry->modbusGetSignalNames().empty());
-  bench_.cycle();
+  rig.robot.setRobotModeType(5);
+  cycle();
+  EXPECT_TRUE(rig.service.currentValues().empty());
+  EXPECT_TRUE(rig.service.previousValues().empty());
+  EXPECT_TRUE(rig.registry->modbusGetSignalNames().empty());
+  cycle();
   EXPECT_EQ(voltages().size(), 2u);
 
-  bench_.rig.robot.setRobotModeType(sim::kRobotModeRunning);
-  bench_.cycle();
+  rig.robot.setRobotModeType(sim::kRobotModeRunning);
+  cycle();
   EXPECT_EQ(voltages(), (std::vector<double>{0, 24, 0, 24}));
-  EXPECT_EQ(bench_.rig.service.currentValues().size(), 16u);
-  EXPECT_EQ(bench_.rig.registry->modbusGetSignalNames().size(), 16u);
+  EXPECT_EQ(rig.service.currentValues().size(), 16u);
+  EXPECT_EQ(rig.registry->modbusGetSignalNames().size(), 16u);
 }
 
-TEST_F(JoystickDataTest, ReadErrorIsShownOnceAndItsEndReported) {
-  bench_.slave.answerAllWithException(4);
-  bench_.cycle();
-  bench_.cycle();
-  EXPECT_EQ(logged(kLogError, "Get rocker modbus data error!"), 1);
-  EXPECT_EQ(bench_.rig.service.indicatorState(), 1);
-  bench_.cycle();
-  EXPECT_EQ(logged(kLogError, "Get rocker modbus data error!"), 1);
-  EXPECT_EQ(bench_.rig.service.indicatorState(), 5) << "the robot's state shows again";
-
-  bench_.slave.clearFaults();
-  ASSERT_TRUE(JoystickBench::waitFor([this] { return bench_.healthy(); }));
-  bench_.cycle();
-  EXPECT_EQ(logged(kLogInfo, "Get rocker modbus data success!"), 1);
-  EXPECT_TRUE(JoystickBench::waitFor(
-      [this] { return bench_.slave.holdingRegister(JoystickMap::kIndicatorRegister) == 1; }));
-}
-
-TEST_F(JoystickDataTest, IndicatorFollowsTheRobot) {
-  bench_.powerOn();
-  const struct {
-    int safety, status;
-    bool freedrive;
-    int state, code;
-  } rows[] = {{2, 6, false, 2, 3}, {1, 0, false, 3, 2}, {1, 6, true, 4, 4}, {1, 6, false, 5, 1}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.state);
-    bench_.rig.robot.setSafetyModeType(row.safety);
-    bench_.rig.robot.setRuntimeStatus(row.status);
-    bench_.rig.robot.setFreedriveEnabled(row.freedrive);
-    bench_.cycle();
-    EXPECT_EQ(bench_.rig.service.indicatorState(), row.state);
-    EXPECT_TRUE(JoystickBench::waitFor(
-        [&] { return bench_.slave.holdingRegister(JoystickMap::kIndicatorRegister) == row.code; }));
-  }
-  bench_.rig.robot.setRuntimeStatus(sim::kRuntimePaused);
-  bench_.cycle();
-  EXPECT_EQ(bench_.rig.service.indicatorState(), 6);
-  EXPECT_TRUE(JoystickBench::waitFor([&] {
-    const int code = bench_.slave.holdingRegister(JoystickMap::kIndicatorRegister);
-    return code == 2 || code == 0;  // either half of the blink
-  }));
-}
-
-TEST_F(JoystickDataTest, ButtonsSwitchJoggingAndSpeedOnTheirRisingEdges) {
+// A read error is shown once and its end reported; a version word read in
+// error would record 0.0.0 over the real version. Buttons act on their
+// rising edges.
+TEST_F(JoystickDataTest, ButtonsAndTheVersionActOnCleanReadsAndRisingEdges) {
   test::ScratchFolder folder;
-  bench_.rig.service.setConfigPath(folder.file("package.json"));
-  bench_.slave.setInputRegister(JoystickMap::kFirmwareRegister, JoystickMap::kFirmwareWord);
-  bench_.slave.setInputRegister(JoystickMap::kHardwareRegister, JoystickMap::kHardwareWord);
-  bench_.powerOn();
-  ASSERT_TRUE(bench_.await("get_hardware_version", JoystickMap::kHardwareWord));
-  const auto press = [this](int address, const char* name) {
-    bench_.setCoil(address, false, name);
-    bench_.cycle();
-    bench_.setCoil(address, true, name);
-    bench_.cycle();
-  };
-
-  press(JoystickMap::kPowerButtonCoil, "get_button_0");
-  EXPECT_TRUE(bench_.rig.service.rockerOn());
-  EXPECT_EQ(logged(kLogInfo, "startup rocker"), 1);
-  EXPECT_EQ(logged(kLogInfo, "rocker version: 0.3.0 firmware version: 1.1.3 hardware version: 2:2"),
-            1);
+  rig.service.setConfigPath(folder.file("package.json"));
+  joystick.set(Table::kFirmwareVersion, JoystickMap::kFirmwareWord);
+  joystick.set(Table::kHardwareVersion, JoystickMap::kHardwareWord);
+  for (const char* name : {Table::kFirmwareVersion, Table::kHardwareVersion}) {
+    joystick.setError(name, 4);  // the input registers fail as a batch
+  }
+  for (const char* axis : Table::axes()) joystick.setError(axis, 4);
+  powerOn();
+  EXPECT_EQ(rig.service.indicatorState(), 1);
+  press(Table::kPowerButton);  // pressed while the version is not read
+  ASSERT_TRUE(rig.service.rockerOn());
+  EXPECT_FALSE(std::filesystem::exists(folder.file("package.json")));
+  EXPECT_EQ(logged(kLogError, "Get rocker modbus data error!"), 1);
+  EXPECT_EQ(rig.service.indicatorState(), 5) << "the robot's state shows again";
+  failAll(0);
+  cycle();
+  EXPECT_EQ(logged(kLogInfo, "Get rocker modbus data success!"), 1);
   EXPECT_EQ(test::ScratchFolder::read(folder.file("package.json")),
             "{\n    \"firmware_version\": \"1.1.3\"\n}");
-  EXPECT_TRUE(
-      JoystickBench::waitFor([this] { return bench_.slave.coil(JoystickMap::kPowerLightCoil); }));
-  bench_.cycle();
-  EXPECT_TRUE(bench_.rig.service.rockerOn()) << "a held button switches once";
-  press(JoystickMap::kPowerButtonCoil, "get_button_0");
-  EXPECT_FALSE(bench_.rig.service.rockerOn());
-  EXPECT_EQ(logged(kLogInfo, "close rocker"), 1);
-  EXPECT_TRUE(
-      JoystickBench::waitFor([this] { return !bench_.slave.coil(JoystickMap::kPowerLightCoil); }));
+  EXPECT_TRUE(rig.service.rockerOn()) << "a held button switches once";
 
-  press(JoystickMap::kSpeedButtonCoil, "get_button_1");
-  EXPECT_EQ(bench_.rig.service.poseSpeed(), 0.01);
+  press(Table::kPowerButton);
+  EXPECT_FALSE(rig.service.rockerOn());
+  EXPECT_EQ(logged(kLogInfo, "close rocker"), 1);
+  press(Table::kPowerButton);
+  EXPECT_EQ(logged(kLogInfo, "startup rocker"), 2);
+  EXPECT_EQ(logged(kLogInfo, "rocker version: 0.3.0 firmware version: 1.1.3 hardware version: 2:2"),
+            1);
+  press(Table::kSpeedButton);
+  EXPECT_EQ(rig.service.poseSpeed(), 0.01);
   EXPECT_EQ(logged(kLogInfo, "Rocker slow mode"), 1);
-  EXPECT_TRUE(
-      JoystickBench::waitFor([this] { return bench_.slave.coil(JoystickMap::kSpeedLightCoil); }));
-  press(JoystickMap::kSpeedButtonCoil, "get_button_1");
-  EXPECT_EQ(bench_.rig.service.poseSpeed(), 0.1);
+  press(Table::kSpeedButton);
+  EXPECT_EQ(rig.service.poseSpeed(), 0.1);
   EXPECT_EQ(logged(kLogInfo, "Rocker fast mode"), 1);
-  EXPECT_TRUE(
-      JoystickBench::waitFor([this] { return !bench_.slave.coil(JoystickMap::kSpeedLightCoil); }));
-  EXPECT_EQ(bench_.rig.count("stopLine"), 0u) << "the robot was at rest";
+  EXPECT_EQ(rig.count("stopLine"), 0u) << "the robot was at rest";
+  rig.robot.setRuntimeStatus(sim::kRuntimePaused);
+  cycle();
+  EXPECT_EQ(rig.service.indicatorState(), 6);
 }
 
 // Every way a jog's conditions can end: the jog stops exactly once, and
 // nothing starts again until the stick is pushed anew.
-TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
+TEST_F(JoystickDataTest, AJogEndsOnceWhenItsConditionsEnd) {
   enum class Way {
     kStaleValues,
     kConnectionLost,
@@ -186,55 +185,43 @@ TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
        "Rocker host call failed: simulated host failure in getStatus"},
   };
   // One joystick for every way: each ends with a fresh jog for the next.
-  JoystickBench bench;
-  bench.powerOn();
-  bench.switchOn();
-  bench.jogAt(300);
-  auto& robot = bench.rig.robot;
+  powerOn();
+  switchOn();
+  jogAt(300);
+  auto& robot = rig.robot;
   for (const auto& way : ways) {
     SCOPED_TRACE(way.name);
-    const std::size_t stops = bench.rig.count("stopLine");
-    const std::size_t starts = bench.rig.count("speedLine");
-    const int stop_logs = bench.rig.log.count(kLogInfo, "Rocker stop");
-    const int logged = bench.rig.log.countContaining(way.logged);
-    const int causes = bench.rig.log.countContaining("Rocker stop cause: ");
-    ASSERT_TRUE(bench.rig.service.moving());
+    const std::size_t stops = rig.count("stopLine");
+    const std::size_t starts = rig.count("speedLine");
+    const int stop_logs = logged(kLogInfo, "Rocker stop");
+    const int way_logs = rig.log.countContaining(way.logged);
+    const int causes = rig.log.countContaining("Rocker stop cause: ");
+    ASSERT_TRUE(rig.service.moving());
     // A growth the decision would take for a fresh push if it saw it twice.
-    bench.setStickX(320);
-    bench.cycle();
+    stickX({320});
     ASSERT_FALSE(robot.steady());
     switch (way.way) {
       case Way::kStaleValues:
-        // Wide enough that a slow machine still sees the first failed read
-        // inside it.
-        setInputTimeout(bench, 0.6);
-        bench.slave.answerAllWithException(4);
-        ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
-        bench.cycle();
-        EXPECT_EQ(bench.rig.count("stopLine"), stops) << "one failed read is no reason yet";
-        // The last values read are at least a poll period old.
-        setInputTimeout(bench, 0.001);
+        setInputTimeout(rig.service, 0.6);
+        failAll(4);
+        cycle();
+        EXPECT_EQ(rig.count("stopLine"), stops) << "one failed read is no reason yet";
+        // The last values read are a period old.
+        setInputTimeout(rig.service, 0.001);
         break;
       case Way::kConnectionLost:
-        bench.slave.dropClients();
-        ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.lost(); }));
+        failAll(-1);
         break;
       case Way::kPowerButton:
-        bench.setCoil(JoystickMap::kPowerButtonCoil, true, "get_button_0");
+        joystick.press(Table::kPowerButton, true);
         break;
       case Way::kErrorCycles:
-        // Light on as a power press leaves it, so that switching off has to clear it.
-        bench.rig.registry->modbusSetOutputSignal("set_button_light_1", 1);
-        ASSERT_TRUE(
-            JoystickBench::waitFor([&] { return bench.slave.coil(JoystickMap::kPowerLightCoil); }));
-        bench.slave.rejectAddress(JoystickMap::kPowerButtonCoil, 4,
-                                  1);  // the coils only: the stick stays readable
-        ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
-        for (int i = 0; i < 100; ++i) bench.cycle();
-        EXPECT_EQ(bench.rig.count("stopLine"), stops);
+        failButtons(4);
+        for (int i = 0; i < 100; ++i) cycle();
+        EXPECT_EQ(rig.count("stopLine"), stops);
         break;
       case Way::kSpeedButton:
-        bench.setCoil(JoystickMap::kSpeedButtonCoil, true, "get_button_1");
+        joystick.press(Table::kSpeedButton, true);
         break;
       case Way::kModeLeft:
         robot.setRobotModeType(5);
@@ -249,93 +236,70 @@ TEST(JoystickJogEndTest, AJogEndsOnceWhenItsConditionsEnd) {
         robot.setSafetyModeType(2);
         break;
       case Way::kImplausibleStick:
-        bench.setStickX(32767);  // a railed axis
+        joystick.setStickX(32767);  // a railed axis
         break;
       case Way::kHostThrows:
         robot.failCall("getStatus", -1);
         break;
     }
-    bench.cycle();
-    EXPECT_EQ(bench.rig.count("stopLine"), stops + 1) << "one stop";
-    EXPECT_EQ(bench.rig.log.count(kLogInfo, "Rocker stop"), stop_logs + 1);
-    EXPECT_EQ(bench.rig.log.countContaining("Rocker stop cause: "), causes + 1);
-    EXPECT_GT(bench.rig.log.countContaining(way.logged), logged);
-    EXPECT_FALSE(bench.rig.service.moving());
-    for (int i = 0; i < 3; ++i) bench.cycle();
-    EXPECT_EQ(bench.rig.count("stopLine"), stops + 1) << "and never a second one";
+    cycle();
+    EXPECT_EQ(rig.count("stopLine"), stops + 1) << "one stop";
+    EXPECT_EQ(logged(kLogInfo, "Rocker stop"), stop_logs + 1);
+    EXPECT_EQ(rig.log.countContaining("Rocker stop cause: "), causes + 1);
+    EXPECT_GT(rig.log.countContaining(way.logged), way_logs);
+    EXPECT_FALSE(rig.service.moving());
+    for (int i = 0; i < 3; ++i) cycle();
+    EXPECT_EQ(rig.count("stopLine"), stops + 1) << "and never a second one";
 
     // Conditions back, the stick still pushed: nothing starts again, not
     // even on a nudge, until the stick has been centred.
-    const int held_back = bench.rig.log.countContaining("Rocker start held back");
-    setInputTimeout(bench, RockerSettings().input_timeout);
-    bench.slave.clearFaults();
+    const int held_back = rig.log.countContaining("Rocker start held back");
+    setInputTimeout(rig.service, RockerSettings().input_timeout);
+    failAll(0);
     robot.failCall("getStatus", 0);
     robot.setRobotModeType(sim::kRobotModeRunning);
     robot.setFreedriveEnabled(false);
     robot.setRuntimeStatus(sim::kRuntimeIdle);
     robot.setSafetyModeType(1);
-    bench.powerOn();
-    bench.setStickX(320);
-    bench.setCoil(JoystickMap::kPowerButtonCoil, false, "get_button_0");
-    bench.setCoil(JoystickMap::kSpeedButtonCoil, false, "get_button_1");
-    if (way.way == Way::kErrorCycles) {
-      EXPECT_TRUE(JoystickBench::waitFor([&] {
-        return !bench.slave.coil(JoystickMap::kPowerLightCoil);
-      })) << "the power light says jogging is off";
-    }
-    bench.switchOn();
-    for (int i = 0; i < 3; ++i) bench.cycle();
-    for (int x : {340, 340}) {
-      bench.setStickX(x);
-      bench.cycle();
-    }
-    EXPECT_EQ(bench.rig.count("speedLine"), starts);
-    EXPECT_GT(bench.rig.log.countContaining("Rocker start held back"), held_back);
-    // A fresh push from the centre does.
-    for (int x : {0, 290, 300}) {
-      bench.setStickX(x);
-      bench.cycle();
-    }
-    EXPECT_EQ(bench.rig.count("speedLine"), starts + 1);
+    joystick.setStickX(320);
+    joystick.press(Table::kPowerButton, false);
+    joystick.press(Table::kSpeedButton, false);
+    powerOn();
+    switchOn();
+    for (int i = 0; i < 3; ++i) cycle();
+    stickX({340, 340});
+    EXPECT_EQ(rig.count("speedLine"), starts);
+    EXPECT_GT(rig.log.countContaining("Rocker start held back"), held_back);
+    stickX({0, 290, 300});  // a fresh push from the centre does
+    EXPECT_EQ(rig.count("speedLine"), starts + 1);
   }
 }
 
 // A jog counts as ended only once stopLine has returned; nothing the host
 // throws leaves the service.
-TEST(JoystickJogEndTest, AStopTheHostThrowsOnIsSentAgainUntilItReturns) {
-  JoystickBench bench;
-  bench.powerOn();
-  bench.switchOn();
-  bench.jogAt(300);
-  bench.rig.robot.failCall("stopLine", 2);
-  bench.setStickX(200);  // released
-  bench.cycle();
-  EXPECT_EQ(bench.rig.log.count(kLogError,
-                                "Rocker host call failed: simulated host failure in "
-                                "stopLine"),
-            1);
-  bench.setStickX(220);
-  bench.cycle();  // throws again
-  EXPECT_EQ(bench.rig.count("stopLine"), 0u);
-  bench.cycle();
-  EXPECT_EQ(bench.rig.count("stopLine"), 1u) << "sent again until it went out";
-  bench.setStickX(240);
-  bench.cycle();
-  EXPECT_EQ(bench.rig.count("stopLine"), 1u);
-  EXPECT_EQ(bench.rig.count("speedLine"), 1u) << "no start on a stick held through the stop";
+TEST_F(JoystickDataTest, AStopTheHostThrowsOnIsSentAgainUntilItReturns) {
+  powerOn();
+  switchOn();
+  jogAt(300);
+  rig.robot.failCall("stopLine", 2);
+  stickX({200});  // released
+  EXPECT_EQ(logged(kLogError, "Rocker host call failed: simulated host failure in stopLine"), 1);
+  stickX({220});  // throws again
+  EXPECT_EQ(rig.count("stopLine"), 0u);
+  cycle();
+  EXPECT_EQ(rig.count("stopLine"), 1u) << "sent again until it went out";
+  stickX({240});
+  EXPECT_EQ(rig.count("stopLine"), 1u);
+  EXPECT_EQ(rig.count("speedLine"), 1u) << "no start on a stick held through the stop";
 
-  for (int x : {0, 290, 300}) {
-    bench.setStickX(x);
-    bench.cycle();
-  }
-  ASSERT_EQ(bench.rig.count("speedLine"), 2u);
-  bench.rig.robot.failCall("stopLine", -1);
-  EXPECT_NO_THROW(bench.rig.service.haltJog());
-  EXPECT_EQ(bench.rig.log.countContaining("Rocker stop failed at shutdown: simulated host failure"),
-            1);
-  bench.rig.robot.failCall("stopLine", 0);
-  bench.rig.service.haltJog();
-  EXPECT_EQ(bench.rig.count("stopLine"), 2u) << "tried once more, and it went out";
+  stickX({0, 290, 300});
+  ASSERT_EQ(rig.count("speedLine"), 2u);
+  rig.robot.failCall("stopLine", -1);
+  EXPECT_NO_THROW(rig.service.haltJog());
+  EXPECT_EQ(rig.log.countContaining("Rocker stop failed at shutdown: simulated host failure"), 1);
+  rig.robot.failCall("stopLine", 0);
+  rig.service.haltJog();
+  EXPECT_EQ(rig.count("stopLine"), 2u) << "tried once more, and it went out";
 }
 
 // The decision starts only on values the joystick delivered, from a stick
@@ -358,132 +322,63 @@ TEST(JoystickJogStartTest, NoStartOnUndeliveredValuesOrAStickAlreadyDeflected) {
                 {"push while the buttons are unread for a moment", Event::kPushDuringGlitch}};
   for (const auto& event : events) {
     SCOPED_TRACE(event.name);
-    JoystickBench bench;
-    const auto failThenRecover = [&bench] {
-      bench.slave.answerAllWithException(4);
-      ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
-      for (int i = 0; i < 3; ++i) bench.cycle();
-      EXPECT_EQ(bench.rig.count("speedLine"), 0u) << "no start while the joystick is unread";
-      bench.slave.clearFaults();
-      ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.healthy(); }));
-    };
+    FedService t;
+    auto& rig = t.rig;
     switch (event.event) {
       case Event::kReadErrorWhileArmed:
-        bench.powerOn();
-        bench.switchOn();
-        bench.setStickX(380);  // arms; not steady yet
-        bench.cycle();
-        failThenRecover();
+        t.powerOn();
+        t.switchOn();
+        t.stickX({380});  // arms; not steady yet
+        t.failAll(4);
+        for (int i = 0; i < 3; ++i) t.cycle();
+        EXPECT_EQ(rig.count("speedLine"), 0u) << "no start while the joystick is unread";
+        t.failAll(0);
         break;
       case Event::kRegistered:
-        bench.slave.setInputRegister(JoystickMap::kFirstAxisRegister, 400);
-        bench.powerOn();
-        bench.switchOn();
+        t.joystick.setStickX(400);
+        t.powerOn();
+        t.switchOn();
         break;
       case Event::kSwitchedOn:
-        bench.powerOn();
-        bench.setStickX(400);
-        bench.cycle();
-        bench.setCoil(JoystickMap::kPowerButtonCoil, true, "get_button_0");
-        bench.cycle();
-        ASSERT_TRUE(bench.rig.service.rockerOn());
+        t.powerOn();
+        t.stickX({400});
+        t.joystick.press(Table::kPowerButton, true);
+        t.cycle();
+        ASSERT_TRUE(rig.service.rockerOn());
         break;
       case Event::kReadErrorEnded:
-        bench.powerOn();
-        bench.switchOn();
-        bench.slave.answerAllWithException(4);
-        ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
-        bench.cycle();
-        bench.slave.setInputRegister(JoystickMap::kFirstAxisRegister,
-                                     400);  // pushed while it cannot be read
-        bench.cycle();
+        t.powerOn();
+        t.switchOn();
+        t.failAll(4);
+        t.stickX({400});  // pushed while it cannot be read
+        t.cycle();
         // Unread for longer than its values count as current (input_timeout).
-        setInputTimeout(bench, 0.001);
-        bench.slave.clearFaults();
-        ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.healthy(); }));
-        bench.setStickX(400);
-        bench.cycle();
-        setInputTimeout(bench, RockerSettings().input_timeout);
+        setInputTimeout(rig.service, 0.001);
+        t.failAll(0);
+        t.cycle();
+        setInputTimeout(rig.service, RockerSettings().input_timeout);
         break;
       case Event::kPushDuringGlitch:
-        bench.powerOn();
-        bench.switchOn();
-        bench.slave.rejectAddress(JoystickMap::kPowerButtonCoil, 4,
-                                  1);  // the coils fail, the stick is read
-        ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
-        bench.slave.setInputRegister(JoystickMap::kFirstAxisRegister, 400);
-        ASSERT_TRUE(JoystickBench::waitFor(
-            [&] { return bench.rig.registry->modbusGetSignalStatus("get_x") == 400; }));
-        bench.cycle();
-        bench.cycle();
-        EXPECT_EQ(bench.rig.count("speedLine"), 0u) << "no start while a signal is in error";
-        bench.slave.clearFaults();
-        ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.healthy(); }));
-        bench.cycle();
-        EXPECT_EQ(bench.rig.count("speedLine"), 1u) << "the push is seen once all is read";
+        t.powerOn();
+        t.switchOn();
+        t.failButtons(4);
+        t.stickX({400});
+        t.cycle();
+        EXPECT_EQ(rig.count("speedLine"), 0u) << "no start while a signal is in error";
+        t.failButtons(0);
+        t.cycle();
+        EXPECT_EQ(rig.count("speedLine"), 1u) << "the push is seen once all is read";
         continue;
     }
-    for (int x : {400, 420, 430}) {
-      bench.setStickX(x);
-      bench.cycle();
-    }
+    t.stickX({400, 420, 430});
     // A push seen whole after the error is a push; one made unseen is not.
     const bool deliberate = event.event == Event::kReadErrorWhileArmed;
-    EXPECT_EQ(bench.rig.count("speedLine"), deliberate ? 1u : 0u);
-    EXPECT_EQ(bench.rig.log.countContaining("Rocker start held back"), deliberate ? 0 : 1);
+    EXPECT_EQ(rig.count("speedLine"), deliberate ? 1u : 0u);
+    EXPECT_EQ(rig.log.countContaining("Rocker start held back"), deliberate ? 0 : 1);
     if (deliberate) continue;
-    for (int x : {0, 290, 300}) {
-      bench.setStickX(x);
-      bench.cycle();
-    }
-    EXPECT_EQ(bench.rig.count("speedLine"), 1u);
+    t.stickX({0, 290, 300});
+    EXPECT_EQ(rig.count("speedLine"), 1u);
   }
-}
-
-TEST(JoystickJogStartTest, ErrorCyclesCountOnlyInARow) {
-  JoystickBench bench;
-  bench.powerOn();
-  bench.switchOn();
-  bench.slave.rejectAddress(JoystickMap::kPowerButtonCoil, 4, 1);
-  ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
-  for (int i = 0; i < 100; ++i) bench.cycle();
-  bench.slave.clearFaults();
-  ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.healthy(); }));
-  bench.cycle();
-  bench.slave.rejectAddress(JoystickMap::kPowerButtonCoil, 4, 1);
-  ASSERT_TRUE(JoystickBench::waitFor([&] { return bench.failing(); }));
-  for (int i = 0; i < 100; ++i) bench.cycle();
-  EXPECT_TRUE(bench.rig.service.rockerOn()) << "two runs of 100, not 200 in a row";
-  bench.cycle();
-  EXPECT_FALSE(bench.rig.service.rockerOn());
-}
-
-// A version word read in error would record 0.0.0 over the real version.
-TEST(JoystickJogStartTest, FirmwareVersionIsRecordedFromACleanReadOnly) {
-  test::ScratchFolder folder;
-  JoystickBench bench;
-  bench.rig.service.setConfigPath(folder.file("package.json"));
-  bench.slave.setInputRegister(JoystickMap::kFirmwareRegister, JoystickMap::kFirmwareWord);
-  bench.slave.rejectAddress(JoystickMap::kFirmwareRegister, 2,
-                            4);  // the input registers fail as a batch
-  bench.cycle();
-  // The coils are read; the power button is pressed while the version is not.
-  bench.slave.setCoil(JoystickMap::kPowerButtonCoil, true);
-  ASSERT_TRUE(JoystickBench::waitFor([&] {
-    const auto errors = bench.rig.registry->modbusGetSignalErrors();
-    return errors.size() == 16 && errors[0] == 0 &&
-           bench.rig.registry->modbusGetSignalStatus("get_button_0") == 1;
-  }));
-  bench.cycle();
-  bench.cycle();
-  ASSERT_TRUE(bench.rig.service.rockerOn());
-  EXPECT_FALSE(std::filesystem::exists(folder.file("package.json")));
-
-  bench.slave.clearFaults();
-  ASSERT_TRUE(bench.await("get_firmware_version", JoystickMap::kFirmwareWord));
-  bench.cycle();
-  EXPECT_EQ(test::ScratchFolder::read(folder.file("package.json")),
-            "{\n    \"firmware_version\": \"1.1.3\"\n}");
 }
 
 }  // namespace

@@ -16,8 +16,8 @@ class ModbusWrapperImpl;
 
 namespace velk::zorv_comm {
 
-// The joystick's indicator light: which state it shows, chosen from the
-// robot's state, and the code written for it. A state is written once on
+// Owns the joystick's indicator light: which state it shows, chosen from
+// the robot's state, and the code written for it. A state is written once on
 // entry; only the paused state writes on, as a blink.
 class IndicatorLight {
  public:

@@ -13,10 +13,12 @@ class Math;
 
 namespace velk::zorv_comm {
 
-// The speed vector of a jog: the stick deflection, with the axes and signs
-// chosen by setAxis, turned from the joystick's frame (the tool frame
-// rotated about its z axis) into the robot's base frame, and scaled by the
-// pose speed in use. Logs the frames it went through at Debug.
+// Owns what a jog's speed is made from (the axis assignment, the rotation,
+// the speed bounds, the six-axis settings) and makes the speed vector: the
+// stick deflection, with the axes and signs chosen by setAxis, turned from
+// the joystick's frame (the tool frame rotated about its z axis) into the
+// robot's base frame, and scaled by the pose speed in use. Logs the frames
+// it went through at Debug.
 class JogCommand {
  public:
   static constexpr double kAxisScale = 1000.0;

@@ -12,6 +12,7 @@ RockerClock RockerClock::realTime() {
     return current;
   };
   clock.sleep = [](unsigned int microseconds) { usleep(microseconds); };
+  clock.monotonic = &std::chrono::steady_clock::now;
   return clock;
 }
 
@@ -19,6 +20,7 @@ RockerClock RockerClock::completed(RockerClock clock) {
   const RockerClock real = realTime();
   if (!clock.now) clock.now = real.now;
   if (!clock.sleep) clock.sleep = real.sleep;
+  if (!clock.monotonic) clock.monotonic = real.monotonic;
   return clock;
 }
 

@@ -1,6 +1,5 @@
 #include "rocker/rocker_service/rocker_service.h"
 
-#include <algorithm>
 #include <sstream>
 #include <utility>
 
@@ -21,7 +20,6 @@
 #include "rocker/rocker_service/package_file.h"
 #include "rocker/rocker_service/robot_codes.h"
 #include "rocker/rocker_service/rocker_signal_table.h"
-#include "rocker/rocker_service/version_word.h"
 
 namespace velk::zorv_comm {
 
@@ -55,10 +53,8 @@ RockerService::RockerService(std::shared_ptr<common_interface::ZorvApi> api, Log
 RockerService::RockerService(std::shared_ptr<common_interface::ZorvApi> api, LogCallback log,
                              std::string device_info,
                              std::shared_ptr<zorv_control::ModbusWrapperImpl> registry,
-                             RockerClock clock)
-    : firmware_version_word_(0),
-      hardware_version_word_(0),
-      rocker_on_(false),
+                             RockerClock clock, SnapshotSource snapshots)
+    : rocker_on_(false),
       speed_mode_(0),
       debug_(false),
       device_info_(std::move(device_info)),
@@ -70,21 +66,23 @@ RockerService::RockerService(std::shared_ptr<common_interface::ZorvApi> api, Log
       api_(std::move(api)),
       log_(std::move(log)),
       guard_(log_),
-      decision_(log_, RockerClock::completed(std::move(clock))),
-      watchdog_(log_, nullptr),
+      decision_(log_, RockerClock::completed(clock)),
+      input_(log_, RockerClock::completed(clock).monotonic),
       command_(log_),
-      stick_fresh_(false),
       stop_pending_(false),
       stick_rate_(kRegistryRate),
-      firmware_record_pending_(false),
-      firmware_read_clean_(false) {
+      snapshots_(std::move(snapshots)) {
   for (const auto& entry : Table::entries()) signal_names_.emplace_back(entry.name);
   VELK_LOG(log_, kLogInfo) << "RockerService Version:" << kVersion;
   VELK_LOG(log_, kLogInfo) << "RockerService startup.";
   registry_ =
       registry ? std::move(registry) : std::make_shared<zorv_control::ModbusWrapperImpl>(log_);
   indicator_.useRegistry(registry_);
-  resetValues();
+  if (!snapshots_) {
+    snapshots_ = [registry = registry_.get()](zorv_control::SignalSnapshot& snapshot) {
+      registry->modbusGetSignalSnapshot(snapshot);
+    };
+  }
 }
 
 // A jog must not outlive the service that started it: the host releases
@@ -150,8 +148,8 @@ void RockerService::configure(const RockerSettings& settings) {
   setAxis(settings.tool_x, settings.tool_y, settings.tool_z);
   command_.configure(settings);
   decision_.configure(settings);
-  watchdog_.setInputTimeout(settings.input_timeout);
-  watchdog_.setStickLimit(settings.stick_limit);
+  input_.setInputTimeout(settings.input_timeout);
+  input_.setStickLimit(settings.stick_limit);
   stick_rate_ = settings.stick_rate;
 }
 
@@ -179,7 +177,7 @@ void RockerService::updateRockerData() {
 
 void RockerService::takeJoystickData() {
   if (!enabled_.value) {
-    stick_fresh_ = false;
+    input_.skip();
     const auto robot = getRobotInterface();
     if (robot && robot->getRobotState()->getRobotModeType() == RobotCodes::kJoystickPoweredMode) {
       powerOnJoystick(*robot);
@@ -189,9 +187,7 @@ void RockerService::takeJoystickData() {
   const auto robot = getRobotInterface();
   if (robot && robot->getRobotState()->getRobotModeType() != RobotCodes::kJoystickPoweredMode) {
     endActiveJog(JogStopCause::kJoystickRemoved);
-    current_values_.clear();
-    previous_values_.clear();
-    push_reference_.clear();
+    input_.clear();
     disable();
   }
   getRockerData();
@@ -202,7 +198,7 @@ void RockerService::powerOnJoystick(common_interface::RobotInterface& robot) {
   io->setToolVoltageOutputDomain(kToolVoltageOff);
   io->setToolVoltageOutputDomain(kToolVoltageOn);
   VELK_LOG(log_, kLogInfo) << "Rocker power on";
-  resetValues();
+  input_.reset();
   enable();
   // A faster stick shortens the time from a release to the stop; the rest
   // does not need it.
@@ -211,73 +207,36 @@ void RockerService::powerOnJoystick(common_interface::RobotInterface& robot) {
       registry_->modbusSetSignalUpdateFrequency(axis, stick_rate_);
     }
   }
-  watchdog_.requireCentre();
-}
-
-void RockerService::resetValues() {
-  for (const auto& name : signal_names_) {
-    current_values_[name] = 0;
-    previous_values_[name] = 0;
-  }
-  push_reference_ = previous_values_;
 }
 
 void RockerService::getRockerData() {
-  // The values the last cycle took are what the next push is measured
-  // against, if the decision could act on them.
-  if (stick_fresh_) copyValues(current_values_, push_reference_);
-  stick_fresh_ = false;
-  firmware_read_clean_ = false;
-  if (!enabled_.value) return;
+  if (!enabled_.value) {
+    input_.skip();
+    return;
+  }
   // One snapshot under one lock, into buffers kept from cycle to cycle: the
   // names, values and error states agree with each other, and a cycle at
   // rest allocates nothing for them.
-  registry_->modbusGetSignalSnapshot(snapshot_);
-  const std::vector<std::string>& names = snapshot_.names;
-  const std::vector<int>& values = snapshot_.values;
-  const std::vector<int>& errors = snapshot_.errors;
-  const auto& read_times = snapshot_.read_times;
-  if (names.size() != Table::kCount) {
-    endActiveJog(JogStopCause::kNoData);  // no data to judge a jog by
-    return;
-  }
-  const StickSample sample(names, errors, read_times);
-  const bool read_error = takeReadErrorState(errors);
-  read_error_.update(read_error);
-  guardActiveJog(sample);
-  if (read_error_.risingEdge()) {
-    beginReadError();
-    return;
-  }
-  if (read_error_.fallingEdge()) endReadError(names, values);
-  storeValues(names, values);
-  const bool young = watchdog_.young(sample);
-  if (!read_error) watchdog_.reportOldValues(young, sample);
-  const bool plausible = watchdog_.plausible(current_values_);
-  if (!plausible) {
-    endActiveJog(JogStopCause::kImplausibleStick);
-    watchdog_.requireCentre();
-  }
-  stick_fresh_ = !read_error && young && plausible;
-  watchdog_.observe(
-      stick_fresh_, sample,
-      StickChecks::centred(current_values_, JogDecision::kCentreAxes, JogDecision::kCentreLimit));
+  snapshots_(snapshot_);
+  const StickReading& reading = input_.take(snapshot_, decision_.moving());
+  actOn(reading);
+  if (!reading.taken) return;
   dumpValuesIfMoved();
-  firmware_version_word_ =
-      static_cast<uint16_t>(current_values_[Table::stored(Table::kFirmwareVersion)]);
-  hardware_version_word_ =
-      static_cast<uint16_t>(current_values_[Table::stored(Table::kHardwareVersion)]);
-  firmware_read_clean_ = !read_error && sample.wasRead(Table::kFirmwareVersion);
-  recordPendingFirmwareVersion();
+  version_.take(input_.current());
+  recordFirmwareVersion(reading.firmware_read_clean);
   if (!applyIndicatorRules()) return;
   handlePowerButton();
   handleSpeedButton();
 }
 
-bool RockerService::takeReadErrorState(const std::vector<int>& errors) {
-  const bool error = std::any_of(errors.begin(), errors.end(), [](int e) { return e != 0; });
-  if (watchdog_.countErrorCycle(error)) switchOffUnreadable();
-  return error;
+void RockerService::actOn(const StickReading& reading) {
+  if (reading.switch_off_due) switchOffUnreadable();
+  if (reading.stop) endActiveJog(*reading.stop);
+  if (reading.read_error_began) {
+    indicator_.show(IndicatorLight::kStateReadError, IndicatorCode::kReadError);
+    VELK_LOG(log_, kLogError) << "Get rocker modbus data error!";
+  }
+  if (reading.read_error_ended) VELK_LOG(log_, kLogInfo) << "Get rocker modbus data success!";
 }
 
 void RockerService::switchOffUnreadable() {
@@ -286,83 +245,23 @@ void RockerService::switchOffUnreadable() {
   setOutput(Table::kPowerLight, 0);
   VELK_LOG(log_, kLogWarning)
       << "Rocker switched off: the joystick could not be read for more than "
-      << InputWatchdog::kReadErrorLimit << " cycles in a row";
+      << StickInput::kReadErrorLimit << " cycles in a row";
   endActiveJog(JogStopCause::kSwitchedOff);
 }
 
-void RockerService::guardActiveJog(const StickSample& sample) {
-  if (!decision_.moving()) return;
-  if (sample.connectionLost()) {
-    endActiveJog(JogStopCause::kConnectionLost);
-    return;
-  }
-  if (watchdog_.young(sample)) return;
-  watchdog_.reportStaleStop(sample);
-  endActiveJog(JogStopCause::kStaleInput);
-}
-
-void RockerService::beginReadError() {
-  watchdog_.readErrorBegan();
-  indicator_.show(IndicatorLight::kStateReadError, IndicatorCode::kReadError);
-  VELK_LOG(log_, kLogError) << "Get rocker modbus data error!";
-  // Without the age check the first failed read is the only sign of a
-  // joystick that has gone quiet.
-  if (watchdog_.inputTimeout() <= 0) endActiveJog(JogStopCause::kStaleInput);
-  // This cycle's values are not taken; the decision must not see the last
-  // change once more as if it were new.
-  copyValues(current_values_, previous_values_);
-}
-
-void RockerService::endReadError(const std::vector<std::string>& names,
-                                 const std::vector<int>& values) {
-  VELK_LOG(log_, kLogInfo) << "Get rocker modbus data success!";
-  // A stick that moved while it could not be read for longer than its
-  // values count as current may have been pushed unseen. A glitch shorter
-  // than that is no more than a read that came late.
-  if (watchdog_.readErrorOutlastedInputTimeout() &&
-      StickChecks::movedBeyond(current_values_, names, values, JogDecision::kSteadinessLimit)) {
-    watchdog_.requireCentre();
-  }
-}
-
-void RockerService::recordPendingFirmwareVersion() {
-  // A version word read in error, or never read, would record 0.0.0 over
-  // the joystick's real version.
-  if (!firmware_record_pending_ || !firmware_read_clean_) return;
-  firmware_record_pending_ = false;
-  updateConfig(VersionWord(firmware_version_word_).fullText());
-}
-
-// Both maps hold the same names in every cycle but the first: the values
-// are copied node by node, so no name is built again. A plain assignment
-// would allocate each name longer than a string's inline buffer.
-void RockerService::copyValues(const ValueMap& from, ValueMap& to) {
-  const bool same_names =
-      from.size() == to.size() &&
-      std::equal(from.begin(), from.end(), to.begin(),
-                 [](const auto& a, const auto& b) { return a.first == b.first; });
-  if (!same_names) {
-    to = from;
-    return;
-  }
-  auto target = to.begin();
-  for (const auto& entry : from) (target++)->second = entry.second;
-}
-
-void RockerService::storeValues(const std::vector<std::string>& names,
-                                const std::vector<int>& values) {
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    previous_values_[names[i]] = current_values_[names[i]];
-    // The registry widens without sign; the axes are two's complement.
-    current_values_[names[i]] = StickChecks::fromRegister(values[i]);
-  }
+void RockerService::recordFirmwareVersion(bool read_clean) {
+  if (version_.recordDue(read_clean)) updateConfig(version_.firmwareText());
 }
 
 void RockerService::dumpValuesIfMoved() {
-  if (!debug_ || range(current_values_, previous_values_, Table::kCount, kDumpLimit)) return;
+  const ValueMap& values = input_.current();
+  if (!debug_ || StickChecks::steady(values, input_.previous(), Table::kCount, kDumpLimit, log_)) {
+    return;
+  }
   std::ostringstream text;
   for (const char* axis : Table::axes()) {
-    text << (axis == Table::axes().front() ? "" : ",") << static_cast<int>(current_values_[axis]);
+    text << (axis == Table::axes().front() ? "" : ",")
+         << static_cast<int>(StickChecks::valueOf(values, axis));
   }
   VELK_LOG(log_, kLogDebug) << "name:(x,y,z,rx,ry,rz)"
                             << "value(" << text.str() << ")";
@@ -376,43 +275,32 @@ bool RockerService::applyIndicatorRules() {
 void RockerService::setLEDStatusOnPaused() { indicator_.blinkPaused(); }
 
 void RockerService::handlePowerButton() {
-  power_button_.update(current_values_[Table::kPowerButton] != 0);
+  power_button_.update(StickChecks::valueOf(input_.current(), Table::kPowerButton) != 0);
   if (!power_button_.risingEdge()) return;
   rocker_on_ = !rocker_on_;
   if (rocker_on_) {
     switchRockerOn();
-  } else {
-    switchRockerOff();
+    return;
   }
+  setOutput(Table::kPowerLight, 0);
+  VELK_LOG(log_, kLogInfo) << "close rocker";
+  endJogOrSteady(JogStopCause::kSwitchedOff);
 }
 
 void RockerService::switchRockerOn() {
   setOutput(Table::kPowerLight, 1);
   VELK_LOG(log_, kLogInfo) << "startup rocker";
-  const std::string firmware = VersionWord(firmware_version_word_).fullText();
-  const VersionWord hardware(hardware_version_word_);
-  VELK_LOG(log_, kLogInfo) << "rocker version: " << kVersion << " firmware version: " << firmware
-                           << " hardware version: " << hardware.majorNumber() << ":"
-                           << hardware.minorNumber();
-  firmware_record_pending_ = true;
-  recordPendingFirmwareVersion();
-  watchdog_.requireCentre();
+  VELK_LOG(log_, kLogInfo) << "rocker version: " << kVersion
+                           << " firmware version: " << version_.firmwareText()
+                           << " hardware version: " << version_.hardwareText();
+  version_.wantRecord();
+  recordFirmwareVersion(input_.reading().firmware_read_clean);
+  input_.requireCentre();
   stopIfNotSteady();
 }
 
-void RockerService::switchRockerOff() {
-  setOutput(Table::kPowerLight, 0);
-  VELK_LOG(log_, kLogInfo) << "close rocker";
-  // Ending the jog sends the stop itself; a second one would add nothing.
-  if (decision_.moving()) {
-    endActiveJog(JogStopCause::kSwitchedOff);
-  } else {
-    stopIfNotSteady();
-  }
-}
-
 void RockerService::handleSpeedButton() {
-  speed_button_.update(current_values_[Table::kSpeedButton] != 0);
+  speed_button_.update(StickChecks::valueOf(input_.current(), Table::kSpeedButton) != 0);
   if (!speed_button_.risingEdge()) return;
   speed_mode_ = ~speed_mode_;
   if (speed_mode_ == 0) {
@@ -425,8 +313,13 @@ void RockerService::handleSpeedButton() {
     VELK_LOG(log_, kLogInfo) << "Rocker slow mode";
   }
   // A jog at the old speed ends; the next one starts at the new speed.
+  endJogOrSteady(JogStopCause::kSpeedChanged);
+}
+
+// Ending the jog sends the stop itself; a second one would add nothing.
+void RockerService::endJogOrSteady(JogStopCause cause) {
   if (decision_.moving()) {
-    endActiveJog(JogStopCause::kSpeedChanged);
+    endActiveJog(cause);
   } else {
     stopIfNotSteady();
   }
@@ -480,10 +373,8 @@ void RockerService::decideMotion() {
 }
 
 void RockerService::decisionFullView() {
-  const JogFrame frame{current_values_, previous_values_, push_reference_, stick_fresh_,
-                       watchdog_.centreSeen()};
-  const JogVerdict verdict = decision_.decide(frame);
-  if (verdict.push_held_back) watchdog_.holdBackStart();
+  const JogVerdict verdict = decision_.decide(input_.frame());
+  if (verdict.push_held_back) input_.holdBackStart();
   if (verdict.action == JogVerdict::Action::kStart) startJog();
   if (verdict.action == JogVerdict::Action::kStop) stopJog(verdict.cause, verdict.detail);
 }
@@ -497,7 +388,7 @@ void RockerService::startJog() {
 bool RockerService::sendSpeedCommand(common_interface::RobotInterface& robot) {
   const std::vector<double> tool_pose = robot.getRobotState()->getToolPose();
   const auto math = api_->getMath();
-  const auto command = command_.speedFor(*math, tool_pose, current_values_, pose_speed_);
+  const auto command = command_.speedFor(*math, tool_pose, input_.current(), pose_speed_);
   if (!command) return false;
   robot.getMotionControl()->speedLine(*command, acc_, kSpeedCommandTime);
   return true;
@@ -509,7 +400,7 @@ void RockerService::stopJog(JogStopCause cause, const std::string& detail) {
                            << (detail.empty() ? "" : " (" + detail + ")");
   // Anything but the operator letting go may have left the stick held: the
   // next jog waits for it to be seen centred.
-  if (!isOperatorRelease(cause)) watchdog_.requireCentre();
+  if (!isOperatorRelease(cause)) input_.requireCentre();
   sendStop();
 }
 
@@ -532,7 +423,7 @@ void RockerService::endActiveJog(JogStopCause cause) {
 // next one waits for the stick to be centred. A stop that throws as well
 // stays pending and goes out again next cycle.
 void RockerService::hostCallFailed() {
-  watchdog_.requireCentre();
+  input_.requireCentre();
   endActiveJog(JogStopCause::kHostFault);
 }
 

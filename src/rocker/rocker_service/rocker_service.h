@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -12,13 +13,13 @@
 #include "rocker/rocker_service/change_detector.h"
 #include "rocker/rocker_service/host_call_guard.h"
 #include "rocker/rocker_service/indicator_light.h"
-#include "rocker/rocker_service/input_watchdog.h"
 #include "rocker/rocker_service/jog_command.h"
 #include "rocker/rocker_service/jog_decision.h"
+#include "rocker/rocker_service/joystick_version.h"
 #include "rocker/rocker_service/rocker_clock.h"
 #include "rocker/rocker_service/rocker_settings.h"
 #include "rocker/rocker_service/stick_checks.h"
-#include "rocker/rocker_service/stick_sample.h"
+#include "rocker/rocker_service/stick_input.h"
 
 namespace velk::common_interface {
 class RobotInterface;
@@ -32,7 +33,13 @@ class ModbusWrapperImpl;
 namespace velk::zorv_comm {
 
 // Turns the hand-held six-axis joystick (the "rocker", a Modbus slave) into
-// Cartesian jog motion of the robot.
+// Cartesian jog motion of the robot. It owns the joystick's power and
+// registration, jogging on and off and the speed mode with their buttons
+// and lights, what is done with each cycle's StickReading (the switch-off,
+// ending a jog, the read error's light and lines) and the host commands of
+// a jog. How far the input is trusted is StickInput's, when a jog starts
+// or stops JogDecision's, its speed JogCommand's, the indicator
+// IndicatorLight's and the version words JoystickVersion's.
 //
 // Once per period the motion task calls updateRockerData() and then
 // motion(): the first powers and registers the joystick while the robot is
@@ -49,14 +56,17 @@ class RockerService {
   using ValueMap = StickChecks::ValueMap;
 
   static constexpr const char* kVersion = "0.3.0";
+  // Fills a cycle's snapshot of the joystick's signals.
+  using SnapshotSource = std::function<void(zorv_control::SignalSnapshot&)>;
 
   RockerService(std::shared_ptr<common_interface::ZorvApi> api, LogCallback log,
                 std::string device_info);
   // For callers that bring their own registry (a null one is created here)
-  // and their own clock, such as simulators and tests.
+  // and their own clock, such as simulators and tests; and, for tests of
+  // the data step, their own snapshots (the registry's without one).
   RockerService(std::shared_ptr<common_interface::ZorvApi> api, LogCallback log,
                 std::string device_info, std::shared_ptr<zorv_control::ModbusWrapperImpl> registry,
-                RockerClock clock);
+                RockerClock clock, SnapshotSource snapshots = {});
   ~RockerService();
 
   RockerService(const RockerService&) = delete;
@@ -114,34 +124,28 @@ class RockerService {
   bool moving() const { return decision_.moving(); }
   int indicatorState() const { return indicator_.state(); }
   double poseSpeed() const { return pose_speed_; }
-  const ValueMap& currentValues() const { return current_values_; }
-  const ValueMap& previousValues() const { return previous_values_; }
+  const ValueMap& currentValues() const { return input_.current(); }
+  const ValueMap& previousValues() const { return input_.previous(); }
 
  private:
   void takeJoystickData();
   void decideMotion();
   void hostCallFailed();
   void powerOnJoystick(common_interface::RobotInterface& robot);
-  void resetValues();
-  // Counts consecutive error cycles, switching jogging off past the limit;
-  // returns whether this cycle has a read error.
-  bool takeReadErrorState(const std::vector<int>& errors);
+  // The service's part of a reading: the switch-off, the stop, the read
+  // error's light and lines.
+  void actOn(const StickReading& reading);
   void switchOffUnreadable();
-  // Ends an active jog whose joystick data can no longer be trusted: the
-  // connection was declared lost, or the stick values are too old.
-  void guardActiveJog(const StickSample& sample);
-  void beginReadError();
-  void endReadError(const std::vector<std::string>& names, const std::vector<int>& values);
-  void recordPendingFirmwareVersion();
-  static void copyValues(const ValueMap& from, ValueMap& to);
-  void storeValues(const std::vector<std::string>& names, const std::vector<int>& values);
+  void recordFirmwareVersion(bool read_clean);
   void dumpValuesIfMoved();
   // False when the indicator rule that applied ends the data step.
   bool applyIndicatorRules();
   void handlePowerButton();
   void switchRockerOn();
-  void switchRockerOff();
   void handleSpeedButton();
+  // A button changed what a jog runs under: one in progress ends (its stop
+  // is the stop command), otherwise a robot still moving is stopped.
+  void endJogOrSteady(JogStopCause cause);
   void stopIfNotSteady();
   void setOutput(const char* name, uint16_t value);
 
@@ -155,20 +159,15 @@ class RockerService {
   // off): a jog must never outlive the joystick that started it.
   void endActiveJog(JogStopCause cause);
 
-  uint16_t firmware_version_word_;
-  uint16_t hardware_version_word_;
   std::shared_ptr<zorv_control::ModbusWrapperImpl> registry_;
   ChangeDetector enabled_;
   ChangeDetector power_button_;
   ChangeDetector speed_button_;
-  ChangeDetector read_error_;
   bool rocker_on_;
   int speed_mode_;
   bool debug_;
   std::string device_info_;
   std::vector<std::string> signal_names_;
-  ValueMap current_values_;
-  ValueMap previous_values_;
   double pose_speed_slow_;
   double pose_speed_fast_;
   double pose_speed_;
@@ -181,27 +180,18 @@ class RockerService {
 
   // After the registry, so that they are gone before its poll thread ends.
   JogDecision decision_;
-  InputWatchdog watchdog_;
+  StickInput input_;
   JogCommand command_;
   IndicatorLight indicator_;
 
-  // This cycle's stick values were read cleanly and are young enough to
-  // start a jog on.
-  bool stick_fresh_;
   // A stop command was due and has not returned yet (the host threw, or
   // there was no robot to send it to).
   bool stop_pending_;
   int stick_rate_;
-  // The last stick values a fresh cycle took before this one: a push is
-  // a growth from them (the previous values, unless cycles in between
-  // were not fresh).
-  ValueMap push_reference_;
+  SnapshotSource snapshots_;
   // The registry's signals as this cycle took them.
   zorv_control::SignalSnapshot snapshot_;
-  // Jogging was switched on; the firmware version still waits for a clean
-  // read to be recorded.
-  bool firmware_record_pending_;
-  bool firmware_read_clean_;
+  JoystickVersion version_;
 };
 
 }  // namespace velk::zorv_comm

@@ -18,17 +18,6 @@ int StickChecks::magnitudeOf(const ValueMap& values, const char* name) {
   return std::abs(static_cast<int>(valueOf(values, name)));
 }
 
-bool StickChecks::movedBeyond(const ValueMap& taken, const std::vector<std::string>& names,
-                              const std::vector<int>& values, int limit) {
-  const auto& axes = RockerSignalTable::axes();
-  for (std::size_t i = 0; i < names.size() && i < values.size(); ++i) {
-    if (std::find(axes.begin(), axes.end(), names[i]) == axes.end()) continue;
-    const int now = fromRegister(values[i]);
-    if (std::abs(now - static_cast<int>(valueOf(taken, names[i].c_str()))) > limit) return true;
-  }
-  return false;
-}
-
 bool StickChecks::centred(const ValueMap& values, std::size_t n, int limit) {
   const auto& axes = RockerSignalTable::axes();
   std::size_t inside = 0;
