@@ -151,16 +151,11 @@ std::vector<std::string> StartOptions::screen() {
     std::visit(
         [&](auto member) {
           if constexpr (std::is_arithmetic_v<std::decay_t<decltype(this->*member)>>) {
-            const std::optional<std::int64_t> wide = beyondInt(key);
-            if (!wide && key.allows(static_cast<double>(this->*member))) return;
+            if (!beyondInt(key) && key.allows(static_cast<double>(this->*member))) return;
             std::ostringstream text;
             text << "Rocker " << key.name << " out of range, using the default " << defaults.*member
                  << " instead of: ";
-            if (wide) {
-              text << *wide;
-            } else {
-              text << this->*member;
-            }
+            writeGiven(text, key, this->*member);
             warnings.push_back(text.str());
             this->*member = defaults.*member;
           }
@@ -183,6 +178,15 @@ std::optional<std::int64_t> StartOptions::beyondInt(const Key& key) const {
     if (beyond == &key) return value;
   }
   return std::nullopt;
+}
+
+template <class T>
+void StartOptions::writeGiven(std::ostream& text, const Key& key, T member_value) const {
+  if (const auto wide = beyondInt(key)) {
+    text << *wide;
+  } else {
+    text << member_value;
+  }
 }
 
 bool StartOptions::axisMappingIsUsable() const {
@@ -211,11 +215,7 @@ void StartOptions::screenAxisMapping(std::vector<std::string>& warnings) {
   for (const char* name : kAxisMappingKeys) {
     const Key& key = *find(name);
     text << separator;
-    if (const auto wide = beyondInt(key)) {
-      text << *wide;
-    } else {
-      text << this->*std::get<int StartOptions::*>(key.member);
-    }
+    writeGiven(text, key, this->*std::get<int StartOptions::*>(key.member));
     separator = ", ";
   }
   text << " (each one of ±1, ±2, ±3, and every stick axis once)";

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <toml/value.hpp>
@@ -90,6 +91,10 @@ struct StartOptions : RockerSettings {
   void read(const toml::value& config, const Key& key, int StartOptions::*member);
   static bool isAxisMappingKey(const Key& key);
   std::optional<std::int64_t> beyondInt(const Key& key) const;
+  // The value given for key: the whole integer when an int could not hold
+  // it, the member's value otherwise.
+  template <class T>
+  void writeGiven(std::ostream& text, const Key& key, T member_value) const;
   void screenAxisMapping(std::vector<std::string>& warnings);
 };
 
