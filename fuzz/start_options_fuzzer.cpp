@@ -29,13 +29,13 @@ void checkFloat(const toml::value& config, const char* key, double taken, double
           std::string(key) + " only from a TOML float");
 }
 
+// An integer an int cannot hold is not narrowed: the default stays.
 void checkInteger(const toml::value& config, const char* key, int taken, int fallback) {
   const bool typed = config.contains(key) && config.at(key).is_integer();
-  const auto low32 = [](toml::integer v) {
-    return static_cast<int>(static_cast<uint32_t>(static_cast<uint64_t>(v)));
-  };
-  require(taken == (typed ? low32(config.at(key).as_integer()) : fallback),
-          std::string(key) + " only from a TOML integer, low 32 bits");
+  const toml::integer given = typed ? config.at(key).as_integer() : fallback;
+  const bool fits = given >= INT32_MIN && given <= INT32_MAX;
+  require(taken == (fits ? static_cast<int>(given) : fallback),
+          std::string(key) + " only from a TOML integer an int holds");
 }
 
 void checkAgainst(const std::string& text, const StartOptions& o) {

@@ -1,9 +1,13 @@
 #include "bundle_activator/start_options.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <optional>
 #include <sstream>
 #include <toml.hpp>
 #include <type_traits>
@@ -16,8 +20,7 @@ namespace velk::zorv_comm {
 namespace {
 
 // toml11's typed look-up gives the fallback for a missing key and for a
-// value of another TOML type (1 is no float, 1.0 no integer, true neither);
-// an integer read as int keeps its low 32 bits.
+// value of another TOML type (1 is no float, 1.0 no integer, true neither).
 template <class T>
 T lookUp(const toml::value& config, const char* key, T fallback) {
   return toml::find_or<T>(config, key, std::move(fallback));
@@ -26,6 +29,19 @@ T lookUp(const toml::value& config, const char* key, T fallback) {
 double microseconds(double seconds) { return seconds * 1000000.0; }
 
 constexpr double kMaxCycle = 0.1;
+// Pose speeds above max_speed are only scaled down to it, so a stick gain up
+// to four times the reduced speed is sane; the same value given in mm/s (100
+// for 0.1 m/s) is not. Likewise for the angular speed: four times its
+// ceiling, and a value in degrees or mrad per second is refused.
+constexpr double kMaxPoseSpeed = 4 * RockerSettings::kReducedSpeed;
+constexpr double kMaxOriVelc = 4 * RockerSettings::kReducedAngularSpeed;
+// A silent joystick must stop a jog within a second.
+constexpr double kMaxInputTimeout = 1.0;
+// Below the 32767 a railed axis reads.
+constexpr double kMaxStickLimit = 32000;
+const std::vector<double> kStickAxes = {-3, -2, -1, 1, 2, 3};
+// The stick axis of each jog component: one mapping, screened whole.
+constexpr const char* kAxisMappingKeys[] = {"tool_x", "tool_y", "tool_z"};
 constexpr std::size_t kUnknownKeysNamed = 10;
 constexpr double kTwoPi = 2 * 3.14159265358979323846;
 
@@ -39,31 +55,36 @@ const std::vector<StartOptions::Key>& StartOptions::keys() {
       // The stop reacts a cycle late: a longer one lets the robot run on.
       {"cycle", value_t::floating, &O::cycle, "s", "period of the rocker cycle", 1e-6, kMaxCycle},
       {"device_info", value_t::string, &O::device_info, "", "the joystick's Modbus connection"},
-      {"tool_x", value_t::integer, &O::tool_x, "", "stick axis of the first jog component"},
-      {"tool_y", value_t::integer, &O::tool_y, "", "stick axis of the second jog component"},
-      {"tool_z", value_t::integer, &O::tool_z, "", "stick axis of the third jog component"},
+      {"tool_x", value_t::integer, &O::tool_x, "", "stick axis of the first jog component", -3, 3,
+       false, kStickAxes},
+      {"tool_y", value_t::integer, &O::tool_y, "", "stick axis of the second jog component", -3, 3,
+       false, kStickAxes},
+      {"tool_z", value_t::integer, &O::tool_z, "", "stick axis of the third jog component", -3, 3,
+       false, kStickAxes},
       {"ori_velc", value_t::floating, &O::ori_velc, "rad/s",
-       "angular speed at full deflection, fast mode, six axes", 0, HUGE_VAL, true},
+       "angular speed at full deflection, fast mode, six axes", 0, kMaxOriVelc, true},
       {"acc", value_t::floating, &O::acc, "m/s²", "acceleration of the speed command", 0, HUGE_VAL,
        true},
-      {"debug", value_t::integer, &O::debug, "", "non-zero logs the stick values as they change"},
+      {"debug", value_t::integer, &O::debug, "", "non-zero logs the stick values as they change",
+       INT_MIN, INT_MAX},
       // Radians: 90 is almost certainly meant as degrees.
       {"rotation", value_t::floating, &O::rotation, "rad",
        "rotation of the joystick about the tool's z axis", -kTwoPi, kTwoPi},
       {"pose_speed_fast", value_t::floating, &O::pose_speed_fast, "m/s",
-       "jog speed at full deflection, fast mode", 0, HUGE_VAL, true},
+       "jog speed at full deflection, fast mode", 0, kMaxPoseSpeed, true},
       {"pose_speed_slow", value_t::floating, &O::pose_speed_slow, "m/s",
-       "jog speed at full deflection, slow mode", 0, HUGE_VAL, true},
+       "jog speed at full deflection, slow mode", 0, kMaxPoseSpeed, true},
       {"input_timeout", value_t::floating, &O::input_timeout, "s",
-       "how old the stick values may be to jog on; 0: no check", 0},
+       "how old the stick values may be to jog on; 0: no check", 0, kMaxInputTimeout},
       {"max_speed", value_t::floating, &O::max_speed, "m/s",
-       "the largest Cartesian speed a jog commands", 0, HUGE_VAL, true},
+       "the largest Cartesian speed a jog commands", 0, RockerSettings::kReducedSpeed, true},
       {"stick_limit", value_t::integer, &O::stick_limit, "stick units",
-       "a stick value of larger magnitude is implausible", 1, INT16_MAX},
+       "a stick value of larger magnitude is implausible", 1, kMaxStickLimit},
       {"jog_axes", value_t::integer, &O::jog_axes, "",
        "3: the stick translates the tool; 6: turns it too", 3, 6, false, jogAxisCounts},
       {"max_angular_speed", value_t::floating, &O::max_angular_speed, "rad/s",
-       "the largest angular speed a six-axis jog commands", 0, HUGE_VAL, true},
+       "the largest angular speed a six-axis jog commands", 0, RockerSettings::kReducedAngularSpeed,
+       true},
       {"stick_rate", value_t::integer, &O::stick_rate, "Hz",
        "how often the six stick axes are read", 10, 50},
   };
@@ -83,12 +104,27 @@ StartOptions StartOptions::parse(const std::string& text) {
   const toml::value config = toml::parse(stream, "config");
   StartOptions o;
   for (const Key& key : keys()) {
-    std::visit([&](auto member) { o.*member = lookUp(config, key.name, o.*member); }, key.member);
+    std::visit([&](auto member) { o.read(config, key, member); }, key.member);
   }
   for (const auto& [name, value] : config.as_table()) {
     if (!find(name)) o.unknown_keys.push_back(name);
   }
   return o;
+}
+
+template <class T>
+void StartOptions::read(const toml::value& config, const Key& key, T StartOptions::*member) {
+  this->*member = lookUp(config, key.name, this->*member);
+}
+
+// Read whole: narrowing first would turn 4294967302 into 6.
+void StartOptions::read(const toml::value& config, const Key& key, int StartOptions::*member) {
+  const auto given = lookUp<std::int64_t>(config, key.name, this->*member);
+  if (given < INT_MIN || given > INT_MAX) {
+    integers_beyond_int.emplace_back(&key, given);
+    return;
+  }
+  this->*member = static_cast<int>(given);
 }
 
 bool StartOptions::Key::allows(double value) const {
@@ -108,22 +144,85 @@ std::vector<std::string> StartOptions::screen() {
                        std::to_string(unknown_keys.size() - kUnknownKeysNamed) + " more (ignored)");
   }
   unknown_keys.clear();
+  screenAxisMapping(warnings);
   const StartOptions defaults;
   for (const Key& key : keys()) {
+    if (isAxisMappingKey(key)) continue;
     std::visit(
         [&](auto member) {
           if constexpr (std::is_arithmetic_v<std::decay_t<decltype(this->*member)>>) {
-            if (key.allows(static_cast<double>(this->*member))) return;
+            if (!beyondInt(key) && key.allows(static_cast<double>(this->*member))) return;
             std::ostringstream text;
             text << "Rocker " << key.name << " out of range, using the default " << defaults.*member
-                 << " instead of: " << this->*member;
+                 << " instead of: ";
+            writeGiven(text, key, this->*member);
             warnings.push_back(text.str());
             this->*member = defaults.*member;
           }
         },
         key.member);
   }
+  integers_beyond_int.clear();
   return warnings;
+}
+
+bool StartOptions::isAxisMappingKey(const Key& key) {
+  for (const char* name : kAxisMappingKeys) {
+    if (std::strcmp(key.name, name) == 0) return true;
+  }
+  return false;
+}
+
+std::optional<std::int64_t> StartOptions::beyondInt(const Key& key) const {
+  for (const auto& [beyond, value] : integers_beyond_int) {
+    if (beyond == &key) return value;
+  }
+  return std::nullopt;
+}
+
+template <class T>
+void StartOptions::writeGiven(std::ostream& text, const Key& key, T member_value) const {
+  if (const auto wide = beyondInt(key)) {
+    text << *wide;
+  } else {
+    text << member_value;
+  }
+}
+
+bool StartOptions::axisMappingIsUsable() const {
+  const Key& first = *find("tool_x");
+  const int axes[] = {tool_x, tool_y, tool_z};
+  bool seen[4] = {};
+  for (int axis : axes) {
+    if (!first.allows(axis) || seen[std::abs(axis)]) return false;
+    seen[std::abs(axis)] = true;
+  }
+  for (const char* name : kAxisMappingKeys) {
+    if (beyondInt(*find(name))) return false;
+  }
+  return true;
+}
+
+// One warning for the three keys: a push must move along one base axis, and
+// which of them was wrong is seen only together.
+void StartOptions::screenAxisMapping(std::vector<std::string>& warnings) {
+  if (axisMappingIsUsable()) return;
+  std::ostringstream text;
+  const StartOptions defaults;
+  text << "Rocker tool_x, tool_y, tool_z out of range, using the default " << defaults.tool_x
+       << ", " << defaults.tool_y << ", " << defaults.tool_z << " instead of: ";
+  const char* separator = "";
+  for (const char* name : kAxisMappingKeys) {
+    const Key& key = *find(name);
+    text << separator;
+    writeGiven(text, key, this->*std::get<int StartOptions::*>(key.member));
+    separator = ", ";
+  }
+  text << " (each one of ±1, ±2, ±3, and every stick axis once)";
+  warnings.push_back(text.str());
+  tool_x = defaults.tool_x;
+  tool_y = defaults.tool_y;
+  tool_z = defaults.tool_z;
 }
 
 bool StartOptions::cycleIsUsable() const {

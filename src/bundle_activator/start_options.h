@@ -1,8 +1,12 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
 #include <string>
 #include <toml/value.hpp>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -13,8 +17,8 @@ namespace velk::zorv_comm {
 // The extension's start options, read from the TOML text the host passes to
 // start(): the rocker service's settings, and the cycle and device_info the
 // extension keeps for itself. A key counts only with exactly its TOML type;
-// anything else gives the default without a message. Integers keep their
-// low 32 bits.
+// anything else gives the default without a message. An integer is checked
+// whole, before it is narrowed to int.
 struct StartOptions : RockerSettings {
   // One start option: its key, the one TOML type it is taken with, the
   // member it sets (whose initialiser is its default), its unit, what it
@@ -49,6 +53,9 @@ struct StartOptions : RockerSettings {
 
   // Top-level keys of the text the extension does not read, until screened.
   std::vector<std::string> unknown_keys;
+  // Integers given that an int cannot hold, until screened; their members
+  // keep the default.
+  std::vector<std::pair<const Key*, std::int64_t>> integers_beyond_int;
 
   // Parses text with the source name "config"; a syntax error raises
   // toml::syntax_error, whose message names that source. Text that is not
@@ -57,8 +64,13 @@ struct StartOptions : RockerSettings {
 
   // Replaces every number outside its key's range with the key's default
   // and returns one warning per replacement and per unknown key, naming
-  // the key, the value given and the value used.
+  // the key, the value given and the value used. tool_x, tool_y and tool_z
+  // are one mapping, refused whole: each must name a stick axis (±1, ±2,
+  // ±3), and no two the same one.
   std::vector<std::string> screen();
+
+  // Whether tool_x, tool_y and tool_z name three different stick axes.
+  bool axisMappingIsUsable() const;
 
   // Whether cycle gives a period of at least one microsecond that fits in 32
   // bits. Zero would make the task thread spin; negative, huge and non-finite
@@ -72,6 +84,18 @@ struct StartOptions : RockerSettings {
   // truncated (0.00397 s gives 3969, not 3970); the default period when the
   // cycle is not usable.
   unsigned int periodMicroseconds() const;
+
+ private:
+  template <class T>
+  void read(const toml::value& config, const Key& key, T StartOptions::*member);
+  void read(const toml::value& config, const Key& key, int StartOptions::*member);
+  static bool isAxisMappingKey(const Key& key);
+  std::optional<std::int64_t> beyondInt(const Key& key) const;
+  // The value given for key: the whole integer when an int could not hold
+  // it, the member's value otherwise.
+  template <class T>
+  void writeGiven(std::ostream& text, const Key& key, T member_value) const;
+  void screenAxisMapping(std::vector<std::string>& warnings);
 };
 
 }  // namespace velk::zorv_comm

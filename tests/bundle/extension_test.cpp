@@ -101,11 +101,11 @@ TEST_F(ExtensionTest, EmptyOptionsStartTheRockerWithDefaults) {
 TEST_F(ExtensionTest, SummaryShowsTheOptionsInUse) {
   auto extension = makeRockerExtension();
   extension->start(robot_.api(), log_.callback(),
-                   "tool_x = -1\ntool_z = 0\npose_speed_fast = 0.123456789\n"
+                   "tool_x = -1\ntool_z = -3\npose_speed_fast = 0.123456789\n"
                    "pose_speed_slow = 0.02\nori_velc = 0.5\nacc = 2.0\ndebug = 2\n"
                    "rotation = 1.5\ninput_timeout = -1.0\n");
   EXPECT_TRUE(
-      log_.contains("X:-1  Y:2  Z:0  pose_speed_fast:0.123457  pose_speed_slow:0.02  "
+      log_.contains("X:-1  Y:2  Z:-3  pose_speed_fast:0.123457  pose_speed_slow:0.02  "
                     "ori_velc:0.5  acc:2 debug:2  rotation_angle:1.5"));
   EXPECT_TRUE(log_.contains("Rocker X -> Coordinate -X"));
   EXPECT_TRUE(log_.contains("Rocker Z -> Coordinate -Z"));

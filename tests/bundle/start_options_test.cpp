@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cmath>
@@ -69,13 +70,18 @@ TEST(StartOptionsTest, ValuesOfTheirExactTypeAreTaken) {
   EXPECT_TRUE(o.inputTimeoutIsUsable()) << "0 switches the age check off";
 }
 
-TEST(StartOptionsTest, IntegersKeepTheirLow32Bits) {
+// Cut to 32 bits, 4294967302 would be 6 and switch six-axis jogging on.
+TEST(StartOptionsTest, IntegersBeyond32BitsAreNotNarrowed) {
   const StartOptions o = StartOptions::parse(
-      "tool_x = 4294967298\ntool_y = 2147483648\ntool_z = -1\ndebug = 4294967296\n");
-  EXPECT_EQ(o.tool_x, 2);
-  EXPECT_EQ(o.tool_y, INT_MIN);
+      "tool_x = 4294967298\ntool_y = 2147483648\ntool_z = -1\ndebug = 4294967297\n"
+      "jog_axes = 4294967302\nstick_limit = -2147483648\n");
+  EXPECT_EQ(o.tool_x, 1);
+  EXPECT_EQ(o.tool_y, 2);
   EXPECT_EQ(o.tool_z, -1);
   EXPECT_EQ(o.debug, 0);
+  EXPECT_EQ(o.jog_axes, 3);
+  EXPECT_EQ(o.stick_limit, INT_MIN);
+  EXPECT_EQ(o.integers_beyond_int.size(), 4u);
 }
 
 // The period is truncated, not rounded; one the task thread cannot run with
@@ -128,6 +134,39 @@ TEST(StartOptionsTest, ScreenReplacesValuesOutOfRangeAndNamesUnknownKeys) {
       {"max_angular_speed = -1.0",
        "Rocker max_angular_speed out of range, using the default 0.5 instead of: -1"},
       {"pose_speed_fats = 0.2", "Rocker unknown start option: pose_speed_fats (ignored)"},
+      // No option lifts the reduced speed; a slip of units is refused.
+      {"max_speed = 1000.0",
+       "Rocker max_speed out of range, using the default 0.25 instead of: 1000"},
+      {"max_speed = 0.26",
+       "Rocker max_speed out of range, using the default 0.25 instead of: 0.26"},
+      {"max_angular_speed = 1000.0",
+       "Rocker max_angular_speed out of range, using the default 0.5 instead of: 1000"},
+      {"pose_speed_fast = 1e9",
+       "Rocker pose_speed_fast out of range, using the default 0.1 instead of: 1e+09"},
+      {"pose_speed_slow = 10.0",
+       "Rocker pose_speed_slow out of range, using the default 0.01 instead of: 10"},
+      {"ori_velc = 17.2", "Rocker ori_velc out of range, using the default 0.005 instead of: 17.2"},
+      {"input_timeout = 1e9",
+       "Rocker input_timeout out of range, using the default 0.3 instead of: 1e+09"},
+      {"stick_limit = 32767",
+       "Rocker stick_limit out of range, using the default 2000 instead of: 32767"},
+      {"jog_axes = 4294967302",
+       "Rocker jog_axes out of range, using the default 3 instead of: 4294967302"},
+      {"debug = 4294967296",
+       "Rocker debug out of range, using the default 0 instead of: 4294967296"},
+      // The axis mapping is refused whole.
+      {"tool_x = 1\ntool_y = 1\ntool_z = 1",
+       "Rocker tool_x, tool_y, tool_z out of range, using the default 1, 2, 3 instead of: 1, 1, 1 "
+       "(each one of ±1, ±2, ±3, and every stick axis once)"},
+      {"tool_x = 0",
+       "Rocker tool_x, tool_y, tool_z out of range, using the default 1, 2, 3 instead of: 0, 2, 3 "
+       "(each one of ±1, ±2, ±3, and every stick axis once)"},
+      {"tool_x = -2\ntool_y = 2\ntool_z = -4",
+       "Rocker tool_x, tool_y, tool_z out of range, using the default 1, 2, 3 instead of: -2, 2, "
+       "-4 (each one of ±1, ±2, ±3, and every stick axis once)"},
+      {"tool_y = 4294967298",
+       "Rocker tool_x, tool_y, tool_z out of range, using the default 1, 2, 3 instead of: 1, "
+       "4294967298, 3 (each one of ±1, ±2, ±3, and every stick axis once)"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.text);
@@ -136,10 +175,27 @@ TEST(StartOptionsTest, ScreenReplacesValuesOutOfRangeAndNamesUnknownKeys) {
     EXPECT_TRUE(o.screen().empty()) << "screened values are in range";
   }
   StartOptions fine = StartOptions::parse(
-      "cycle = 0.1\nrotation = -6.28\nmax_speed = 1.0\nstick_limit = 32767\ninput_timeout = 0.0\n"
-      "jog_axes = 6\n");
+      "cycle = 0.1\nrotation = -6.28\nmax_speed = 0.25\nstick_limit = 32000\ninput_timeout = 1.0\n"
+      "jog_axes = 6\npose_speed_fast = 1.0\nori_velc = 2.0\nmax_angular_speed = 0.5\n"
+      "tool_x = -3\ntool_y = 1\ntool_z = -2\ndebug = -2147483648\n");
   EXPECT_TRUE(fine.screen().empty());
-  EXPECT_EQ(fine.stick_limit, 32767);
+  EXPECT_EQ(fine.stick_limit, 32000);
+  EXPECT_EQ(fine.tool_x, -3);
+  EXPECT_EQ(fine.tool_z, -2);
+}
+
+// Settings that bypass the screen, handed to the service directly, still
+// cannot lift the reduced speed.
+TEST(StartOptionsTest, TheServiceBoundsHoldWithoutTheScreen) {
+  velk::zorv_comm::RockerSettings settings;
+  for (double speed : {1000.0, 0.6, 0.0, -1.0, std::nan(""), HUGE_VAL}) {
+    settings.max_speed = speed;
+    settings.max_angular_speed = speed;
+    EXPECT_EQ(settings.boundedMaxSpeed(), 0.25) << speed;
+    EXPECT_EQ(settings.boundedMaxAngularSpeed(), 0.5) << speed;
+  }
+  settings.max_speed = 0.1;
+  EXPECT_EQ(settings.boundedMaxSpeed(), 0.1);
 }
 
 TEST(StartOptionsTest, InvalidTomlRaisesAnErrorNamingTheConfigSource) {
@@ -239,14 +295,28 @@ std::string decimal(double value) {
   return digits;
 }
 
-std::string allowed(const StartOptions::Key& key) {
+// Choices that come in pairs of opposite sign as "±1 or ±2".
+std::string choicesOf(const StartOptions::Key& key) {
+  const auto& all = key.choices;
+  const bool paired = std::all_of(all.begin(), all.end(), [&](double choice) {
+    return std::find(all.begin(), all.end(), -choice) != all.end();
+  });
   std::string choices;
-  for (double choice : key.choices) choices += (choices.empty() ? "" : " or ") + decimal(choice);
+  for (double choice : all) {
+    if (paired && choice < 0) continue;
+    choices += (choices.empty() ? "" : " or ") + (paired ? "±" : std::string()) + decimal(choice);
+  }
+  return choices;
+}
+
+std::string allowed(const StartOptions::Key& key) {
+  const std::string choices = choicesOf(key);
   if (!choices.empty()) return choices;
   if (key.low == -HUGE_VAL && key.high == HUGE_VAL) return "any";
   if (key.high == HUGE_VAL) {
     return key.low_excluded ? "above " + decimal(key.low) : decimal(key.low) + " or more";
   }
+  if (key.low_excluded) return "above " + decimal(key.low) + ", at most " + decimal(key.high);
   return decimal(key.low) + " .. " + decimal(key.high);
 }
 

@@ -78,8 +78,9 @@ TEST(DeviceInfoInputTest, HostileStringsAreRefusedOnceOrGiveDevicesThatDoNotConn
       // Twice, as the rocker service adds its signals again on every return
       // to mode 8: a refusal is said once.
       for (int round = 0; round < 2; ++round) {
-        EXPECT_EQ(registry.modbusAddSignal(c.info, 2, 0, 1, name), c.refused ? -1 : 0) << i;
+        EXPECT_EQ(registry.modbusAddSignal(c.info, 2, 0, 1, name), 0) << i;
       }
+      EXPECT_EQ(registry.modbusSendCustomCommand(c.info, 2, 3, {0, 1, 0, 1}), 0) << i;
       EXPECT_EQ(registry.getModbusDeviceByName(deviceNameOf(c.info)) == nullptr, c.refused) << i;
       refusals += c.refused ? 1 : 0;
     }

@@ -95,6 +95,32 @@ TEST(StartOptionsInputTest, UnusableCyclesFallBackToTheDefaultPeriod) {
   }
 }
 
+// A slip of units or a wrong axis mapping must not reach the robot: each is
+// refused with its Warning, and the service gets the defaults.
+TEST(StartOptionsInputTest, UnitSlipsAndBrokenMappingsGiveTheDefaults) {
+  const struct {
+    const char* options;
+    int warnings;
+  } cases[] = {
+      {"pose_speed_fast = 1e9\npose_speed_slow = 10.0\nori_velc = 1e9\n", 3},
+      {"tool_x = 1\ntool_y = 1\ntool_z = 1\n", 1},
+      {"tool_x = 0\n", 1},
+      {"tool_x = 4294967297\ntool_y = 4294967298\ntool_z = 4294967299\n", 1},
+      {"max_speed = 1e3\nmax_angular_speed = 1e3\njog_axes = 4294967302\ninput_timeout = 1e9\n"
+       "stick_limit = 32767\n",
+       5},
+  };
+  for (const auto& c : cases) {
+    velk::test::LogCapture log;
+    EXPECT_EQ(startWith(c.options, log), kAccepted) << c.options;
+    EXPECT_EQ(summaryLine(log), kDefaultSummary) << c.options;
+    EXPECT_EQ(log.countContaining("out of range, using the default"), c.warnings) << c.options;
+    EXPECT_EQ(log.countContaining("Rocker input_timeout:0.3"), 1) << c.options;
+    EXPECT_EQ(log.countContaining("Rocker max_speed:0.25 stick_limit:2000"), 1) << c.options;
+    EXPECT_EQ(log.countContaining("Rocker jog_axes:6"), 0) << c.options;
+  }
+}
+
 TEST(StartOptionsInputTest, NotTomlRaisesTheParsersErrorAfterLoggingTheText) {
   const std::vector<std::string> texts = {"cycle = = 1",
                                           "[unclosed",

@@ -256,7 +256,7 @@ TEST_F(TcpFaultTest, ExceptionOnOneAddressOfABatchStopsTheJogAndIsReportedOnce) 
 // cannot hold a jog (docs/reliability.md). With an input_timeout longer than
 // that it jogs, the release seen late but seen, and nothing moves on its own.
 TEST_F(TcpFaultTest, SlowSlaveJogsWithAnInputTimeoutLongEnough) {
-  rig_.start(tcpInfo(joystick_.port()), "input_timeout = 2.0\n");
+  rig_.start(tcpInfo(joystick_.port()), "input_timeout = 1.0\n");
   ASSERT_TRUE(rig_.switchJoggingOn(joystick_)) << rig_.logSince(0);
   joystick_.setReplyDelay(80ms);
   const std::size_t mark = rig_.logMark();

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <optional>
@@ -96,6 +98,37 @@ TEST_F(PackageFileTest, LeavesFilesItCannotUseUntouched) {
   record("1.1.3");
   EXPECT_EQ(log_.messages(kLogDebug).size(), 1u);
   EXPECT_EQ(log_.countContaining(kSignature + " JSON parse error: "), 1);
+}
+
+// The replacement is read by whoever read the old file, with the access the
+// old file gave; a second name of the file keeps the old text, with a Warning.
+TEST_F(PackageFileTest, ReplacementKeepsModeAndOwnerAndSaysWhenALinkIsLeft) {
+  ScratchFolder::write(path_, onlyVersion("1.0.0"));
+  ASSERT_EQ(::chmod(path_.c_str(), 0640), 0);
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(path_.c_str(), 4321, 8765), 0);
+  }
+  const std::string other_name = folder_.file("package.link");
+  std::filesystem::create_hard_link(path_, other_name);
+
+  EXPECT_TRUE(record("1.1.3"));
+  struct stat after {};
+  ASSERT_EQ(::stat(path_.c_str(), &after), 0);
+  EXPECT_EQ(after.st_mode & 07777, 0640u);
+  if (root) {
+    EXPECT_EQ(after.st_uid, 4321u);
+    EXPECT_EQ(after.st_gid, 8765u);
+  }
+  EXPECT_EQ(ScratchFolder::read(path_), onlyVersion("1.1.3"));
+  EXPECT_EQ(ScratchFolder::read(other_name), onlyVersion("1.0.0"));
+  EXPECT_TRUE(logged(kLogWarning,
+                     " Config file has 2 hard links; it is replaced, the other "
+                     "names keep the old text: " +
+                         path_));
+  log_.clear();
+  EXPECT_TRUE(record("1.1.4"));
+  EXPECT_EQ(log_.messages(kLogWarning).size(), 0u) << "one name left";
 }
 
 TEST_F(PackageFileTest, InvalidVersionTextIsRefusedWithoutWriting) {

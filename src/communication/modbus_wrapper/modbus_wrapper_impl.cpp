@@ -54,6 +54,10 @@ ModbusWrapperImpl::ModbusWrapperImpl(
 ModbusWrapperImpl::~ModbusWrapperImpl() {
   running_ = false;
   if (poll_thread_ && poll_thread_->joinable()) poll_thread_->join();
+  // Nothing else runs any more, but the locks are still taken in their one
+  // order: signal lock, then device lock. Devices go first: they refer to
+  // signals they do not own.
+  std::lock_guard<std::mutex> signals_lock(signal_mutex_);
   std::lock_guard<std::mutex> devices_lock(device_mutex_);
   for (auto& entry : devices_) {
     if (entry.second == nullptr) continue;
@@ -62,7 +66,6 @@ ModbusWrapperImpl::~ModbusWrapperImpl() {
   }
   devices_.clear();
   reservations_.clear();
-  std::lock_guard<std::mutex> signals_lock(signal_mutex_);
   for (auto& entry : signals_) delete entry.second;
   signals_.clear();
   poll_thread_.reset();
@@ -189,8 +192,10 @@ int ModbusWrapperImpl::modbusAddSignal(const std::string& device_info, int slave
     VELK_LOGF(log_, kLogWarning, "modbusAddSignal FAILED: signal name is empty.");
     return 0;
   }
+  // A refused text is said by its Error line; the result stays 0, as for
+  // every add, since callers may rely on it.
   const auto screened = screenDeviceInfo(device_info);
-  if (!screened) return -1;
+  if (!screened) return 0;
   const DeviceParameters& params = *screened;
   common::YieldingLockGuard lock(signal_mutex_);
   ModbusSignal* reused = nullptr;
@@ -418,8 +423,9 @@ int ModbusWrapperImpl::modbusSetOutputSignal(const std::string& name, unsigned s
 int ModbusWrapperImpl::modbusSendCustomCommand(const std::string& device_info, int slave,
                                                int function,
                                                const std::vector<unsigned char>& data) {
+  // Refused like an add: the Error line says it, the result stays 0.
   const auto screened = screenDeviceInfo(device_info);
-  if (!screened) return -1;
+  if (!screened) return 0;
   std::vector<uint8_t> request;
   request.reserve(data.size() + 2);
   request.push_back(static_cast<uint8_t>(slave & 0xFF));

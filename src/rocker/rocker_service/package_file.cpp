@@ -165,8 +165,16 @@ bool PackageFile::serialise(const nlohmann::json& document, std::string& text) c
 bool PackageFile::replaceWith(const std::string& text) const {
   // An empty path would put the temporary file into the working directory.
   if (path_.empty() || !targetIsWritable()) return failWriting();
+  struct stat old {};
+  const bool replacing = ::stat(path_.c_str(), &old) == 0;
   const std::string temporary = path_ + kTemporarySuffix;
-  if (!writeTemporary(temporary, text)) return failWriting();
+  if (!writeTemporary(temporary, text, replacing ? &old : nullptr)) return failWriting();
+  if (replacing && old.st_nlink > 1) {
+    VELK_LOG(log_, kLogWarning) << kSignature << " Config file has " << old.st_nlink
+                                << " hard links; it is replaced, the other names keep the old "
+                                   "text: "
+                                << path_;
+  }
   if (::rename(temporary.c_str(), path_.c_str()) != 0) {
     ::unlink(temporary.c_str());
     return failWriting();
@@ -174,16 +182,33 @@ bool PackageFile::replaceWith(const std::string& text) const {
   return true;
 }
 
-bool PackageFile::writeTemporary(const std::string& temporary, const std::string& text) const {
+bool PackageFile::writeTemporary(const std::string& temporary, const std::string& text,
+                                 const struct stat* old) const {
   // O_NOFOLLOW: a link planted at the temporary name must not redirect the
   // write to some other file.
   const int fd =
       ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (fd < 0) return false;
-  bool written = writeAll(fd, text) && ::fsync(fd) == 0;
+  // A mode that cannot be kept would leave the file more open than it was.
+  bool written =
+      (old == nullptr || keepModeAndOwner(fd, *old)) && writeAll(fd, text) && ::fsync(fd) == 0;
   written = ::close(fd) == 0 && written;
   if (!written) ::unlink(temporary.c_str());
   return written;
+}
+
+// Whoever reads the file (another account, a stricter mode) must find it as
+// it was before the rename. The owner first: changing it may clear set-id
+// bits that the mode then sets again.
+bool PackageFile::keepModeAndOwner(int fd, const struct stat& old) const {
+  struct stat now {};
+  const bool sameOwner =
+      ::fstat(fd, &now) == 0 && now.st_uid == old.st_uid && now.st_gid == old.st_gid;
+  if (!sameOwner && ::fchown(fd, old.st_uid, old.st_gid) != 0) {
+    VELK_LOG(log_, kLogWarning) << kSignature << " Config file owner " << old.st_uid << ":"
+                                << old.st_gid << " cannot be kept: " << path_;
+  }
+  return ::fchmod(fd, old.st_mode & 07777) == 0;
 }
 
 bool PackageFile::targetIsWritable() const {

@@ -5,6 +5,8 @@
 
 #include "common/log_callback.h"
 
+struct stat;
+
 namespace velk::zorv_comm {
 
 // The JSON file in which the joystick's firmware version is recorded. The
@@ -14,6 +16,9 @@ namespace velk::zorv_comm {
 // The file is replaced, never rewritten in place: the new text goes to
 // "<path>.tmp" in the same folder and is renamed over the file, so a crash
 // or a full disk leaves either the old or the new document, never a torn one.
+// The new file keeps the old one's mode and owner. A file with further hard
+// links loses them, with a Warning: the other names keep the old text, which
+// is better than a document that a crash can leave half written.
 class PackageFile {
  public:
   PackageFile(LogCallback log, std::string path);
@@ -32,7 +37,11 @@ class PackageFile {
   bool hasUsableShape(const nlohmann::json& document) const;
   bool serialise(const nlohmann::json& document, std::string& text) const;
   bool replaceWith(const std::string& text) const;
-  bool writeTemporary(const std::string& temporary, const std::string& text) const;
+  // old: the file being replaced, whose mode and owner the temporary takes;
+  // nullptr when there is none yet.
+  bool writeTemporary(const std::string& temporary, const std::string& text,
+                      const struct stat* old) const;
+  bool keepModeAndOwner(int fd, const struct stat& old) const;
   bool targetIsWritable() const;
   bool failWriting() const;
 
