@@ -221,5 +221,27 @@ TEST(JogCommandTest, SixAxesTurnTheToolAboutTheJoysticksFrame) {
       << "three axes never turn";
 }
 
+// A caller that configures the service directly, past the start options'
+// screen, still cannot lift the reduced speed.
+TEST(JogCommandTest, NoSettingLiftsTheReducedSpeed) {
+  test::LogCapture log;
+  sim::SimulatedRobot robot;
+  JogCommand command(log.callback());
+  command.setAxis(1, 2, 3);
+  RockerSettings lifted;
+  lifted.jog_axes = 6;
+  lifted.max_speed = 1e3;
+  lifted.max_angular_speed = 1e3;
+  command.configure(lifted);
+  command.setOrientationSpeed(1e9, 0.1);
+  const auto speed = command.speedFor(*robot.api()->getMath(), {0.4, 0, 0.3, 0, 0, 0},
+                                      stick({500, 0, 0, 0, 0, 500}), 1e9);
+  ASSERT_TRUE(speed);
+  EXPECT_NEAR(std::hypot((*speed)[0], (*speed)[1], (*speed)[2]), RockerSettings::kReducedSpeed,
+              1e-9);
+  EXPECT_NEAR(std::hypot((*speed)[3], (*speed)[4], (*speed)[5]),
+              RockerSettings::kReducedAngularSpeed, 1e-9);
+}
+
 }  // namespace
 }  // namespace velk::zorv_comm

@@ -33,8 +33,8 @@ void JogCommand::setAxis(int x, int y, int z) {
 
 void JogCommand::configure(const RockerSettings& settings) {
   six_axes_ = settings.turnsTool();
-  max_speed_ = settings.max_speed;
-  max_angular_speed_ = settings.max_angular_speed;
+  max_speed_ = settings.boundedMaxSpeed();
+  max_angular_speed_ = settings.boundedMaxAngularSpeed();
 }
 
 std::optional<std::vector<double>> JogCommand::speedFor(common_interface::Math& math,
