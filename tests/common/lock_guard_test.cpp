@@ -12,24 +12,16 @@
 #include "common/co_aware_lock_guard.h"
 #include "common/yielding_lock_guard.h"
 #include "host/kelmi/periodic_thread.h"
+#include "host_rig/rig_timing.h"
 
 namespace {
 
 using velk::common::CoAwareLockGuard;
 using velk::common::YieldingLockGuard;
+using velk::host_rig::timing::waitFor;
 using velk::kelmi::PeriodicThread;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-
-template <typename Condition>
-bool eventually(Condition done, std::chrono::milliseconds limit = 3s) {
-  const auto end = Clock::now() + limit;
-  while (!done()) {
-    if (Clock::now() > end) return false;
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
-}
 
 // How often thread `tid` of this process gave up the processor by itself:
 // a waiter that yields does so on every try, one blocked on the mutex once.
@@ -78,13 +70,13 @@ TEST(CoAwareLockGuard, InsideATaskYieldsUntilTheHolderReleasesAndTheTaskGoesOn) 
       },
       -1, 0, false);
   thread.start(0);
-  ASSERT_TRUE(eventually([&] { return waiter.tid != 0; }));
+  ASSERT_TRUE(waitFor([&] { return waiter.tid != 0; }, 3s));
   const long switches = waiter.switchesWhileBlocked();
   EXPECT_FALSE(waiter.acquired);
   mutex.unlock();
 
-  EXPECT_TRUE(eventually([&] { return waiter.acquired.load(); }));
-  EXPECT_TRUE(eventually([&] { return runs >= 3; }));
+  EXPECT_TRUE(waitFor([&] { return waiter.acquired.load(); }, 3s));
+  EXPECT_TRUE(waitFor([&] { return runs >= 3; }, 3s));
   thread.stop();
   thread.join();
   // Each try is followed by a whole turn away (one 10 ms period): a few
@@ -97,7 +89,7 @@ TEST(CoAwareLockGuard, OnAPlainThreadBlocksUntilTheHolderReleases) {
   mutex.lock();
   Waiter waiter;
   std::thread plain([&] { waiter.wait(mutex, takeCoAware); });
-  ASSERT_TRUE(eventually([&] { return waiter.tid != 0; }));
+  ASSERT_TRUE(waitFor([&] { return waiter.tid != 0; }, 3s));
   const long switches = waiter.switchesWhileBlocked();
   EXPECT_FALSE(waiter.acquired);
   mutex.unlock();
@@ -112,7 +104,7 @@ TEST(YieldingLockGuard, YieldsOnAPlainThreadAndAcquiresAfterTheHolderReleases) {
   mutex.lock();
   Waiter waiter;
   std::thread plain([&] { waiter.wait(mutex, takeYielding); });
-  ASSERT_TRUE(eventually([&] { return waiter.tid != 0; }));
+  ASSERT_TRUE(waitFor([&] { return waiter.tid != 0; }, 3s));
   const long switches = waiter.switchesWhileBlocked();
   EXPECT_FALSE(waiter.acquired);
   mutex.unlock();

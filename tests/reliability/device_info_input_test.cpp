@@ -13,12 +13,14 @@
 
 #include "communication/modbus_wrapper/device_parameters.h"
 #include "communication/modbus_wrapper/modbus_wrapper_impl.h"
+#include "host_rig/rig_timing.h"
 #include "host_rig/scratch_folder.h"
-#include "reliability/rig_timing.h"
 #include "support/log_capture.h"
 
 namespace rocker_reliability {
 namespace {
+
+using namespace velk::host_rig::timing;
 
 using velk::zorv_control::DeviceParameters;
 using velk::zorv_control::ModbusWrapperImpl;
@@ -84,8 +86,19 @@ TEST(DeviceInfoInputTest, HostileStringsAreRefusedOnceOrGiveDevicesThatDoNotConn
       refusals += c.refused ? 1 : 0;
     }
     EXPECT_EQ(log.countContaining("refused, no device is made for it"), refusals);
-    // Past the first connection attempt of every device (the 102nd pass).
-    std::this_thread::sleep_for(scaled(2500ms));
+    // Until the first connection attempt of every device (its 102nd pass)
+    // has failed.
+    EXPECT_TRUE(waitFor(
+        [&] {
+          for (const Case& c : cases) {
+            const auto* device = registry.getModbusDeviceByName(deviceNameOf(c.info));
+            if (!c.refused && (device == nullptr || device->connectionProblem().empty())) {
+              return false;
+            }
+          }
+          return true;
+        },
+        5000ms));
     for (std::size_t i = 0; i < cases.size(); ++i) {
       if (cases[i].refused) continue;
       const auto* device = registry.getModbusDeviceByName(deviceNameOf(cases[i].info));

@@ -6,10 +6,12 @@
 #include <cstddef>
 #include <string>
 
-#include "host_rig/rocker_rig.h"
-#include "reliability/rig_timing.h"
+#include "host_rig/bundle_rig.h"
+#include "host_rig/rig_timing.h"
 
 namespace rocker_reliability {
+
+using namespace velk::host_rig::timing;
 
 // What every fault test checks after injecting its fault, over any link:
 // the jog stopped in time, and the log did not repeat itself every cycle.
@@ -32,7 +34,7 @@ class FaultTestFixture : public ::testing::Test {
 
   static void report(const std::string& figure, Clock::duration d);
 
-  velk::host_rig::RockerRig rig_{ROCKER_BUNDLE_PATH};
+  velk::host_rig::BundleRig rig_{ROCKER_BUNDLE_PATH};
 };
 
 }  // namespace rocker_reliability

@@ -18,6 +18,7 @@
 
 #include "common/log_level.h"
 #include "communication/modbus_dev/modbus_device.h"
+#include "host_rig/rig_timing.h"
 #include "joystick_sim/frame_damage.h"
 #include "joystick_sim/mangling_tcp_proxy.h"
 #include "joystick_sim/pty_pair.h"
@@ -25,11 +26,12 @@
 #include "joystick_sim/serial_line_tap.h"
 #include "joystick_sim/tcp_slave.h"
 #include "modbus_dev/device_test_kit.h"
-#include "reliability/rig_timing.h"
 #include "support/log_capture.h"
 
 namespace rocker_reliability {
 namespace {
+
+using namespace velk::host_rig::timing;
 
 using velk::joystick_sim::allDamages;
 using velk::joystick_sim::Damage;

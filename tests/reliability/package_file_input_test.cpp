@@ -17,14 +17,16 @@
 #include <string>
 #include <vector>
 
+#include "host_rig/rig_timing.h"
 #include "host_rig/scratch_folder.h"
 #include "reliability/child_outcome.h"
-#include "reliability/rig_timing.h"
 #include "rocker/rocker_service/rocker_service.h"
 #include "support/log_capture.h"
 
 namespace rocker_reliability {
 namespace {
+
+using namespace velk::host_rig::timing;
 
 using velk::zorv_comm::RockerService;
 

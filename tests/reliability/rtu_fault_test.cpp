@@ -9,12 +9,11 @@
 #include <string>
 #include <thread>
 
-#include "host_rig/rocker_rig.h"
+#include "host_rig/bundle_rig.h"
 #include "joystick_sim/pty_pair.h"
 #include "joystick_sim/rtu_slave.h"
 #include "joystick_sim/serial_line_tap.h"
 #include "reliability/fault_test_fixture.h"
-#include "reliability/rig_timing.h"
 
 namespace rocker_reliability {
 namespace {

@@ -13,12 +13,11 @@
 #include <string>
 #include <thread>
 
-#include "host_rig/rocker_rig.h"
+#include "host_rig/bundle_rig.h"
 #include "joystick_sim/joystick_map.h"
 #include "joystick_sim/mangling_tcp_proxy.h"
 #include "joystick_sim/tcp_slave.h"
 #include "reliability/fault_test_fixture.h"
-#include "reliability/rig_timing.h"
 #include "robot_sim/robot_codes.h"
 
 namespace rocker_reliability {

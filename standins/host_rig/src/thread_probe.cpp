@@ -1,12 +1,13 @@
-#include "bench/thread_probe.h"
+#include "host_rig/thread_probe.h"
 
 #include <dirent.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
-namespace velk::bench {
+namespace velk::host_rig {
 namespace {
 
 std::string taskFile(int tid, const char* file) {
@@ -48,6 +49,11 @@ std::vector<int> ThreadProbe::tidsNamed(const std::string& name) {
   return out;
 }
 
+int ThreadProbe::settledCount() {
+  std::thread([] {}).join();
+  return count();
+}
+
 ThreadSample ThreadProbe::sample(int tid) {
   ThreadSample sample;
   sample.tid = tid;
@@ -71,4 +77,4 @@ ThreadSample ThreadProbe::sample(int tid) {
   return sample;
 }
 
-}  // namespace velk::bench
+}  // namespace velk::host_rig
