@@ -84,37 +84,33 @@ TEST(CoAwareLockGuard, InsideATaskYieldsUntilTheHolderReleasesAndTheTaskGoesOn) 
   EXPECT_GE(switches, 2) << switches;
 }
 
-TEST(CoAwareLockGuard, OnAPlainThreadBlocksUntilTheHolderReleases) {
+// Switches a plain thread makes while `take` waits for a mutex the test
+// holds; the mutex is free again once `take` has returned.
+long switchesOnAPlainThread(void (*take)(std::mutex&)) {
   std::mutex mutex;
   mutex.lock();
   Waiter waiter;
-  std::thread plain([&] { waiter.wait(mutex, takeCoAware); });
-  ASSERT_TRUE(waitFor([&] { return waiter.tid != 0; }, 3s));
+  std::thread plain([&] { waiter.wait(mutex, take); });
+  EXPECT_TRUE(waitFor([&] { return waiter.tid != 0; }, 3s));
   const long switches = waiter.switchesWhileBlocked();
   EXPECT_FALSE(waiter.acquired);
   mutex.unlock();
   plain.join();
-
   EXPECT_TRUE(waiter.acquired);
+  // The guard released the mutex on leaving its scope.
+  EXPECT_TRUE(mutex.try_lock());
+  mutex.unlock();
+  return switches;
+}
+
+TEST(CoAwareLockGuard, OnAPlainThreadBlocksUntilTheHolderReleases) {
+  const long switches = switchesOnAPlainThread(takeCoAware);
   EXPECT_LE(switches, 2) << switches;
 }
 
 TEST(YieldingLockGuard, YieldsOnAPlainThreadAndAcquiresAfterTheHolderReleases) {
-  std::mutex mutex;
-  mutex.lock();
-  Waiter waiter;
-  std::thread plain([&] { waiter.wait(mutex, takeYielding); });
-  ASSERT_TRUE(waitFor([&] { return waiter.tid != 0; }, 3s));
-  const long switches = waiter.switchesWhileBlocked();
-  EXPECT_FALSE(waiter.acquired);
-  mutex.unlock();
-  plain.join();
-
-  EXPECT_TRUE(waiter.acquired);
+  const long switches = switchesOnAPlainThread(takeYielding);
   EXPECT_GT(switches, 10) << switches;
-  // The guard released the mutex on leaving its scope.
-  EXPECT_TRUE(mutex.try_lock());
-  mutex.unlock();
 }
 
 }  // namespace

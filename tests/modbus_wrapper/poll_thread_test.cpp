@@ -214,7 +214,7 @@ TEST(PollThreadOverRtu, RawRequestsKeepTheirDeviceUntilSentOverRtu) {
   RtuSlave slave(line.slavePath());
   LogCapture log;
   ModbusWrapperImpl registry(log.callback());
-  const std::string info = line.devicePath() + ",115200,N,8,1";
+  const std::string info = line.deviceInfo();
   registry.modbusSendCustomCommand(info, 2, 3, {0, 5, 0, 2});
   // The device exists now and keeps its own slave number; this request's unit
   // 258 goes out as its low byte, 2, the only unit this slave answers.
@@ -237,7 +237,7 @@ TEST(PollThreadOverRtu, SerialDeviceReadsAndWrites) {
   slave.setInputRegister(256, 512);
   LogCapture log;
   ModbusWrapperImpl registry(log.callback());
-  const std::string info = line.devicePath() + ",115200,N,8,1";
+  const std::string info = line.deviceInfo();
   registry.modbusAddSignal(info, 2, 256, kInputRegister, "axis_x");
   registry.modbusAddSignal(info, 2, 0, kCoil, "lamp");
   registry.modbusSetOutputSignal("lamp", 1);

@@ -6,8 +6,6 @@
 // address.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,16 +19,10 @@ namespace rocker_reliability {
 namespace {
 
 using namespace velk::host_rig::timing;
+using velk::host_rig::ScratchFolder;
 
 using velk::zorv_control::DeviceParameters;
 using velk::zorv_control::ModbusWrapperImpl;
-
-std::string contentOf(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  if (in.peek() != std::ifstream::traits_type::eof()) content << in.rdbuf();
-  return content.str();
-}
 
 std::string deviceNameOf(const std::string& info) {
   DeviceParameters p;
@@ -40,12 +32,10 @@ std::string deviceNameOf(const std::string& info) {
 }
 
 TEST(DeviceInfoInputTest, HostileStringsAreRefusedOnceOrGiveDevicesThatDoNotConnect) {
-  velk::host_rig::ScratchFolder dir;
-  const std::string plain_file = dir.file("not-a-serial-line");
-  std::ofstream(plain_file) << "untouched";
+  ScratchFolder dir;
+  const std::string plain_file = dir.write("not-a-serial-line", "untouched");
   // Refused texts name this one: no device may be made under its name.
-  const std::string refused_file = dir.file("refused-line");
-  std::ofstream(refused_file) << "untouched";
+  const std::string refused_file = dir.write("refused-line", "untouched");
   struct Case {
     std::string info;
     bool refused;
@@ -109,8 +99,8 @@ TEST(DeviceInfoInputTest, HostileStringsAreRefusedOnceOrGiveDevicesThatDoNotConn
     const std::vector<int> errors = registry.modbusGetSignalErrors();
     EXPECT_EQ(errors.size(), cases.size() - static_cast<std::size_t>(refusals));
   }
-  EXPECT_EQ(contentOf(plain_file), "untouched");
-  EXPECT_EQ(contentOf(refused_file), "untouched");
+  EXPECT_EQ(ScratchFolder::read(plain_file), "untouched");
+  EXPECT_EQ(ScratchFolder::read(refused_file), "untouched");
   EXPECT_EQ(log.countContaining("Connected to Modbus Slave"), 0);
 }
 

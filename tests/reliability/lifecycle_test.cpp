@@ -117,7 +117,7 @@ TEST_F(LifecycleTest, JoystickAbsentLeavesNothingBehind) {
 TEST_F(LifecycleTest, SerialJoystickPresentLeavesNoSerialLineOpen) {
   velk::joystick_sim::PtyPair line;
   velk::joystick_sim::RtuSlave joystick(line.slavePath(), 2, 115200, std::chrono::seconds(300));
-  runRounds("RTU joystick present", line.devicePath() + ",115200,N,8,1", true);
+  runRounds("RTU joystick present", line.deviceInfo(), true);
 }
 
 }  // namespace
