@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <fstream>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -13,6 +12,7 @@
 #include "common/yielding_lock_guard.h"
 #include "host/kelmi/periodic_thread.h"
 #include "host_rig/rig_timing.h"
+#include "host_rig/thread_probe.h"
 
 namespace {
 
@@ -26,12 +26,7 @@ using namespace std::chrono_literals;
 // How often thread `tid` of this process gave up the processor by itself:
 // a waiter that yields does so on every try, one blocked on the mutex once.
 long voluntarySwitches(pid_t tid) {
-  std::ifstream status("/proc/self/task/" + std::to_string(tid) + "/status");
-  const std::string key = "voluntary_ctxt_switches:";
-  for (std::string line; std::getline(status, line);) {
-    if (line.compare(0, key.size(), key) == 0) return std::stol(line.substr(key.size()));
-  }
-  return -1;
+  return static_cast<long>(velk::host_rig::ThreadProbe::sample(tid).voluntary);
 }
 
 // One thread that takes a mutex the test holds, through a lock guard.

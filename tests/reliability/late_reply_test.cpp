@@ -86,12 +86,20 @@ TEST(LateReplyTest, TcpTransactionsAreSoundAgainAfterOneLateReply) {
   EXPECT_TRUE(device.isConnected());
 }
 
-TEST(LateReplyTest, SerialReadNeverTakesTheLateAnswerOfAnotherAddress) {
-  PtyPair line;
-  RtuSlave slave(line.slavePath());
-  holdKnownValues(slave);
+// A device on a serial line, a plain pair or a tapped one, to its slave.
+template <class Line>
+struct SerialDevice {
+  SerialDevice() { holdKnownValues(slave); }
+  Line line;
+  RtuSlave slave{line.slavePath()};
   LogCapture log;
-  ModbusDevice device(log.callback(), line.devicePath(), 115200, 'N', 8, 1, kSlave, kTimeoutMs);
+  ModbusDevice device{log.callback(), line.devicePath(), 115200, 'N', 8, 1, kSlave, kTimeoutMs};
+};
+
+TEST(LateReplyTest, SerialReadNeverTakesTheLateAnswerOfAnotherAddress) {
+  SerialDevice<PtyPair> rig;
+  RtuSlave& slave = rig.slave;
+  ModbusDevice& device = rig.device;
   ASSERT_EQ(device.connect(), 0);
 
   slave.setReplyDelay(std::chrono::milliseconds(kTimeoutMs + 150));
@@ -143,13 +151,9 @@ TEST(DamagedReplyTest, TcpKeepsTheConnectionAndTheNextTransactionsAreSound) {
 }
 
 TEST(DamagedReplyTest, SerialKeepsTheLineOpenAndTheNextReadsAreSound) {
-  SerialLineTap line;
-  RtuSlave slave(line.slavePath());
-  holdKnownValues(slave);
-  LogCapture log;
-  ModbusDevice device(log.callback(), line.devicePath(), 115200, 'N', 8, 1, kSlave, kTimeoutMs);
-  ASSERT_EQ(device.connect(), 0);
-  expectEachDamageCostsOneRead(device, line.mangling(), Framing::kRtu, log);
+  SerialDevice<SerialLineTap> rig;
+  ASSERT_EQ(rig.device.connect(), 0);
+  expectEachDamageCostsOneRead(rig.device, rig.line.mangling(), Framing::kRtu, rig.log);
 }
 
 // Damages the first `count` replies with `damage`, then lets the rest pass.

@@ -58,8 +58,9 @@ ThreadSample ThreadProbe::sample(int tid) {
   ThreadSample sample;
   sample.tid = tid;
   std::ifstream schedstat(taskFile(tid, "schedstat"));
-  if (!(schedstat >> sample.cpu_ns)) return sample;
+  schedstat >> sample.cpu_ns;  // stays 0 on a kernel without schedstat
   std::ifstream status(taskFile(tid, "status"));
+  if (!status) return sample;  // gone
   std::stringstream text;
   text << status.rdbuf();
   const std::string fields = text.str();
