@@ -23,24 +23,22 @@ inline std::string pruneMessage(const std::string& device) {
   return "Modbus device {} has no signals anymore. It will be delete." + device;
 }
 
-// One signal's value or error state, found by index in the snapshot queries
-// as the rocker finds it; -1 / -100 when the name is not listed.
-inline int snapshotValue(const zorv_control::ModbusWrapperImpl& registry, const std::string& name) {
-  const std::vector<std::string> names = registry.modbusGetSignalNames();
-  const std::vector<int> values = registry.modbusGetSignalValues();
-  for (size_t i = 0; i < names.size() && i < values.size(); ++i) {
-    if (names[i] == name) return values[i];
+// The entry of `column` at the index of `name` in `names`, as the rocker
+// finds a signal's value or error state; `missing` when it is not listed.
+inline int entryFor(const std::vector<std::string>& names, const std::vector<int>& column,
+                    const std::string& name, int missing) {
+  for (size_t i = 0; i < names.size() && i < column.size(); ++i) {
+    if (names[i] == name) return column[i];
   }
-  return -1;
+  return missing;
+}
+
+inline int snapshotValue(const zorv_control::ModbusWrapperImpl& registry, const std::string& name) {
+  return entryFor(registry.modbusGetSignalNames(), registry.modbusGetSignalValues(), name, -1);
 }
 
 inline int snapshotError(const zorv_control::ModbusWrapperImpl& registry, const std::string& name) {
-  const std::vector<std::string> names = registry.modbusGetSignalNames();
-  const std::vector<int> errors = registry.modbusGetSignalErrors();
-  for (size_t i = 0; i < names.size() && i < errors.size(); ++i) {
-    if (names[i] == name) return errors[i];
-  }
-  return -100;
+  return entryFor(registry.modbusGetSignalNames(), registry.modbusGetSignalErrors(), name, -100);
 }
 
 // A registry with its poll thread running and its log captured.
