@@ -7,10 +7,12 @@
 #include <thread>
 
 #include "bench/modbus_call_log.h"
-#include "bench/thread_probe.h"
+#include "host_rig/thread_probe.h"
 #include "joystick_sim/joystick_map.h"
 
 namespace velk::bench {
+
+using host_rig::ThreadProbe;
 
 using joystick_sim::JoystickMap;
 using namespace host_rig::timing;
@@ -43,11 +45,11 @@ void require(bool ok, const std::string& what) {
 }
 
 BenchRig::BenchRig(const BenchRigSettings& settings)
-    : RockerRig(hostSettings(settings)),
+    : BundleRig(hostSettings(settings)),
       stick_rate_(settings.stick_rate),
       input_timeout_s_(settings.input_timeout_s),
-      joystick_(
-          std::make_unique<BenchJoystick>(settings.transport, settings.lifetime, settings.tapped)) {
+      joystick_(std::make_unique<LoopbackJoystick>(settings.transport, settings.lifetime,
+                                                   settings.tapped)) {
   robot().setRealTime(true);
   // Only commands are kept, and only a few: long runs must not grow here.
   robot().setRecordQueries(false);
@@ -56,7 +58,7 @@ BenchRig::BenchRig(const BenchRigSettings& settings)
 
 BenchRig::~BenchRig() { bundle().shutdown(); }
 
-void BenchRig::startRocker() { RockerRig::startRocker(joystick_->deviceInfo(), moreOptions()); }
+void BenchRig::startRocker() { BundleRig::startRocker(joystick_->deviceInfo(), moreOptions()); }
 
 std::string BenchRig::moreOptions() const {
   std::ostringstream text;
@@ -78,11 +80,11 @@ int BenchRig::pollPassesPerStickRead() const {
 }
 
 void BenchRig::awaitJoystickData() {
-  require(RockerRig::awaitJoystickData(10s), "the bundle did not read the joystick within 10 s");
+  require(BundleRig::awaitJoystickData(10s), "the bundle did not read the joystick within 10 s");
 }
 
 void BenchRig::switchJoggingOn() {
-  require(RockerRig::switchJoggingOn(joystick_->slave()), "jogging was not switched on");
+  require(BundleRig::switchJoggingOn(joystick_->slave()), "jogging was not switched on");
   require(waitFor([&] { return joystick_->slave().coil(JoystickMap::kPowerLightCoil); }, 5s, 5ms),
           "the power light was not written within 5 s");
   // The write repeats until the next read of the coil group confirms it,

@@ -4,9 +4,9 @@
 #include <memory>
 #include <string>
 
-#include "bench/bench_joystick.h"
+#include "bench/loopback_joystick.h"
 #include "bench/transport.h"
-#include "host_rig/rocker_rig.h"
+#include "host_rig/bundle_rig.h"
 
 namespace velk::bench {
 
@@ -16,7 +16,7 @@ struct BenchRigSettings {
   // How long the joystick slave serves at most; the longest run is ten
   // minutes.
   std::chrono::seconds lifetime{900};
-  // The joystick behind a fault injector (BenchJoystick).
+  // The joystick behind a fault injector (LoopbackJoystick).
   bool tapped = false;
   // Start options "stick_rate" (Hz) and "input_timeout" (s); 0 leaves the
   // option out, so the bundle takes its default.
@@ -30,7 +30,7 @@ struct BenchRigSettings {
 // messages, so that a run of any length holds no more memory at its end than
 // at its start. The bundle runs with a cycle of 10 ms, and with the stick
 // rate and input_timeout of the settings (by default 10 Hz and 0.3 s).
-class BenchRig : public host_rig::RockerRig {
+class BenchRig : public host_rig::BundleRig {
  public:
   static constexpr double kCycleMs = 10.0;
   static constexpr double kInputTimeoutMs = 300.0;
@@ -49,7 +49,7 @@ class BenchRig : public host_rig::RockerRig {
   void switchJoggingOn();
   void bringUp();
 
-  BenchJoystick& joystick() { return *joystick_; }
+  LoopbackJoystick& joystick() { return *joystick_; }
   // What the bundle was started with.
   int stickRate() const;
   double inputTimeoutMs() const;
@@ -69,7 +69,7 @@ class BenchRig : public host_rig::RockerRig {
 
   int stick_rate_;
   double input_timeout_s_;
-  std::unique_ptr<BenchJoystick> joystick_;
+  std::unique_ptr<LoopbackJoystick> joystick_;
 };
 
 // Throws std::runtime_error("bench: " + what) unless `ok`.

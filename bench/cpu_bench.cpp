@@ -5,9 +5,13 @@
 
 #include "bench/host_call_replay.h"
 #include "bench/periodic_probe.h"
-#include "bench/thread_probe.h"
+#include "host_rig/thread_probe.h"
 
 namespace velk::bench {
+
+using host_rig::ThreadProbe;
+using host_rig::ThreadSample;
+
 namespace {
 
 using namespace std::chrono_literals;

@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "bench/jog_driver.h"
+#include "bench/joystick_driver.h"
 #include "bench/latency_breakdown.h"
 #include "bench/latency_model.h"
 #include "bench/modbus_call_log.h"
@@ -41,7 +41,7 @@ LatencyBench::LatencyBench(BenchRig& rig, LatencySettings settings)
 
 void LatencyBench::run(nlohmann::json& figures) {
   rig_.bringUp();
-  JogDriver jog(rig_);
+  JoystickDriver jog(rig_);
   ModbusCallLog::clear();
   const int poll_tid = rig_.pollThreadTid();
   // The waits are spread over one group period as this run's poll thread

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "bench/allocation_counter.h"
-#include "bench/jog_driver.h"
+#include "bench/joystick_driver.h"
 #include "bench/modbus_call_log.h"
 #include "bench/poll_timeline.h"
 #include "robot_sim/simulated_robot.h"
@@ -106,7 +106,7 @@ void MemoryBench::run(nlohmann::json& figures) {
 
   figures["at_rest"] = allocationWindow(settings_.window_s);
   const double rest_per_cycle = figures["at_rest"]["task_allocations_per_cycle"].get<double>();
-  JogDriver jog(rig_);
+  JoystickDriver jog(rig_);
   figures["jog_start"] = taskAllocationsAround(rest_per_cycle, [&] {
     require(jog.push(kPushDeflection).ok, "no speedLine for a held push");
   });
@@ -178,7 +178,7 @@ nlohmann::json MemoryBench::taskAllocationsAround(double rest_per_cycle,
 }
 
 nlohmann::json MemoryBench::growthRun() {
-  JogDriver jog(rig_);
+  JoystickDriver jog(rig_);
   const auto jogs = static_cast<int>(settings_.growth_s / 3.0);
   // About 60 samples whatever the length, all at the same point of a jog.
   const int sample_every = std::max(1, jogs / 60);

@@ -4,7 +4,7 @@
 #include <sstream>
 #include <thread>
 
-#include "bench/jog_driver.h"
+#include "bench/joystick_driver.h"
 #include "bench/request_tally.h"
 #include "host_rig/rig_timing.h"
 

@@ -7,9 +7,11 @@
 #include "bench/modbus_call_log.h"
 #include "bench/poll_timeline.h"
 #include "bench/sample_stats.h"
-#include "bench/thread_probe.h"
+#include "host_rig/thread_probe.h"
 
 namespace velk::bench {
+
+using host_rig::ThreadProbe;
 namespace {
 
 using Clock = std::chrono::steady_clock;

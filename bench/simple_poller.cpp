@@ -11,7 +11,7 @@ namespace {
 
 constexpr auto kPeriod = std::chrono::milliseconds(100);
 
-modbus_t* connectTo(const BenchJoystick& joystick) {
+modbus_t* connectTo(const LoopbackJoystick& joystick) {
   modbus_t* context = joystick.transport() == Transport::kTcp
                           ? modbus_new_tcp(joystick.host().c_str(), joystick.port())
                           : modbus_new_rtu(joystick.serialPath().c_str(), 115200, 'N', 8, 1);
@@ -27,7 +27,7 @@ modbus_t* connectTo(const BenchJoystick& joystick) {
 
 }  // namespace
 
-SimplePoller::SimplePoller(const BenchJoystick& joystick, std::chrono::seconds lifetime)
+SimplePoller::SimplePoller(const LoopbackJoystick& joystick, std::chrono::seconds lifetime)
     : joystick_(joystick) {
   const auto deadline = std::chrono::steady_clock::now() + lifetime;
   thread_ = std::thread([this, deadline] { run(deadline); });

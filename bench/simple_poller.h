@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "bench/bench_joystick.h"
+#include "bench/loopback_joystick.h"
 
 typedef struct _modbus modbus_t;
 
@@ -20,7 +20,7 @@ class SimplePoller {
   // Connects to `joystick` (a second slave, so that its requests are
   // counted apart from the bundle's) and starts polling. Polls for at most
   // `lifetime`.
-  SimplePoller(const BenchJoystick& joystick, std::chrono::seconds lifetime);
+  SimplePoller(const LoopbackJoystick& joystick, std::chrono::seconds lifetime);
   ~SimplePoller();
   SimplePoller(const SimplePoller&) = delete;
   SimplePoller& operator=(const SimplePoller&) = delete;
@@ -33,7 +33,7 @@ class SimplePoller {
   void run(std::chrono::steady_clock::time_point deadline);
   void pollRound(modbus_t* context);
 
-  const BenchJoystick& joystick_;
+  const LoopbackJoystick& joystick_;
   std::atomic<bool> stop_{false};
   std::atomic<int> rounds_{0};
   std::atomic<int> failures_{0};

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "bench/jog_driver.h"
+#include "bench/joystick_driver.h"
 #include "bench/modbus_call_log.h"
 #include "bench/sample_stats.h"
 #include "host_rig/rig_timing.h"
@@ -75,7 +75,7 @@ void WatchdogBench::run(nlohmann::json& figures) {
 
 void WatchdogBench::silences(nlohmann::json& figures) {
   rig_.bringUp();
-  JogDriver jog(rig_);
+  JoystickDriver jog(rig_);
   const int poll_tid = rig_.pollThreadTid();
   std::vector<double> from_stick_reply, from_any_reply, from_silence;
   int failures = 0, age_stops = 0, extra_stops = 0;
@@ -132,7 +132,7 @@ void WatchdogBench::drops(nlohmann::json& figures) {
   for (int i = 0; i < settings_.drops; ++i) {
     BenchRig rig(rig_settings_);
     rig.bringUp();
-    JogDriver jog(rig);
+    JoystickDriver jog(rig);
     const auto push = jog.push(kPushDeflection);
     if (!push.ok) {
       ++failures;

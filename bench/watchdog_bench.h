@@ -21,7 +21,7 @@ struct WatchdogSettings {
 // stop the slave answers again, the stick is centred and the next jog waits
 // until the bundle has read the joystick back.
 //
-// Dropped: during a held jog the connection goes (BenchJoystick::unplug);
+// Dropped: during a held jog the connection goes (LoopbackJoystick::unplug);
 // the time runs from just before that to stopLine. The RTU line cannot come
 // back under the same path, so every drop runs on a rig of its own.
 //

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "bench/jog_driver.h"
+#include "bench/joystick_driver.h"
 #include "bench/light_write_check.h"
 #include "bench/modbus_call_log.h"
 #include "bench/poll_timeline.h"
@@ -61,7 +61,7 @@ nlohmann::json busLoad(const std::vector<joystick_sim::SlaveRequest>& requests,
 WireBench::WireBench(BenchRig& rig, WireSettings settings) : rig_(rig), settings_(settings) {}
 
 void WireBench::pressSpeedButton(bool light_after) {
-  BenchJoystick& joystick = rig_.joystick();
+  LoopbackJoystick& joystick = rig_.joystick();
   joystick.setButton(joystick_sim::Button::kSpeed, true);
   require(
       waitFor([&] { return joystick.slave().coil(JoystickMap::kSpeedLightCoil) == light_after; },
@@ -85,7 +85,7 @@ void WireBench::run(nlohmann::json& figures) {
 
 nlohmann::json WireBench::restWindow() {
   const Transport transport = rig_.transport();
-  BenchJoystick simple_joystick(transport, std::chrono::seconds(120));
+  LoopbackJoystick simple_joystick(transport, std::chrono::seconds(120));
   SimplePoller simple(simple_joystick, std::chrono::seconds(120));
   std::this_thread::sleep_for(1s);  // connected and on its schedule
 
@@ -126,7 +126,7 @@ nlohmann::json WireBench::restWindow() {
 }
 
 nlohmann::json WireBench::jogWindow() {
-  JogDriver jog(rig_);
+  JoystickDriver jog(rig_);
   const auto push = jog.push(kPushDeflection);
   require(push.ok, "no speedLine for a held push");
   std::this_thread::sleep_for(300ms);

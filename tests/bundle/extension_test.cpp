@@ -12,37 +12,26 @@
 #include <toml.hpp>
 #include <vector>
 
-#include "bundle/process_threads.h"
 #include "bundle_activator/rocker_extension.h"
 #include "common/log_level.h"
 #include "host/common_interface/zorv_control_extension.h"
 #include "host_rig/host_home.h"
 #include "host_rig/log_sink.h"
+#include "host_rig/rig_timing.h"
+#include "host_rig/thread_probe.h"
 #include "robot_sim/robot_codes.h"
 #include "robot_sim/simulated_robot.h"
 
 namespace {
 
-using rocker_test::threadNames;
-using rocker_test::threadsNamed;
-using rocker_test::waitForThreadCount;
 using velk::common_interface::ZorvControlExtension;
 using velk::host_rig::LogSink;
+using velk::host_rig::ThreadProbe;
+using velk::host_rig::timing::waitFor;
 using velk::zorv_comm::makeRockerExtension;
 using namespace std::chrono_literals;
 
 const char* const kTaskThread = "ROCKER Server";
-
-// Waits for condition, at most timeout; the machine may be slow and shared.
-template <class Condition>
-bool eventually(Condition condition, std::chrono::milliseconds timeout = 5000ms) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
-}
 
 class ExtensionTest : public ::testing::Test {
  protected:
@@ -50,7 +39,7 @@ class ExtensionTest : public ::testing::Test {
     // Not in the running mode: the rocker leaves the joystick unpowered and
     // opens no connection, which keeps these tests to the extension itself.
     robot_.setRobotModeType(5);
-    baseline_ = rocker_test::settledThreadCount();
+    baseline_ = ThreadProbe::settledCount();
   }
 
   int deleteTaskCalls() const {
@@ -94,8 +83,8 @@ TEST_F(ExtensionTest, EmptyOptionsStartTheRockerWithDefaults) {
   EXPECT_TRUE(log_.contains("Rocker Z -> Coordinate Z"));
 
   // The thread names itself once it runs.
-  EXPECT_TRUE(eventually([] { return threadsNamed(kTaskThread) == 1; }));
-  EXPECT_TRUE(eventually([&] { return cycles() >= 3; }));
+  EXPECT_TRUE(waitFor([] { return ThreadProbe::countNamed(kTaskThread) == 1; }, 5000ms));
+  EXPECT_TRUE(waitFor([&] { return cycles() >= 3; }, 5000ms));
 }
 
 TEST_F(ExtensionTest, SummaryShowsTheOptionsInUse) {
@@ -125,7 +114,7 @@ TEST_F(ExtensionTest, InvalidTomlRaisesAfterTheFirstMessageOnly) {
   auto extension = makeRockerExtension();
   EXPECT_THROW(extension->start(robot_.api(), log_.callback(), "cycle = = 1"), toml::syntax_error);
   EXPECT_EQ(log_.messages(), std::vector<std::string>{"Start rocker. Options: \ncycle = = 1"});
-  EXPECT_EQ(threadsNamed(kTaskThread), 0);
+  EXPECT_EQ(ThreadProbe::countNamed(kTaskThread), 0);
 
   // The API handle was stored before the parse failed; destruction still
   // tells the host's runtime machine, and finds no thread to stop.
@@ -136,21 +125,22 @@ TEST_F(ExtensionTest, InvalidTomlRaisesAfterTheFirstMessageOnly) {
 TEST_F(ExtensionTest, StopHaltsTheThreadAndDestructionRepeatsItThenReleasesAll) {
   auto extension = makeRockerExtension();
   extension->start(robot_.api(), log_.callback(), "cycle = 0.005");
-  ASSERT_TRUE(eventually([&] { return cycles() >= 3; }));
+  ASSERT_TRUE(waitFor([&] { return cycles() >= 3; }, 5000ms));
 
   extension->stop();
   EXPECT_EQ(deleteTaskCalls(), 1);
   // Joined; the kernel may list the ended thread for a moment longer.
-  EXPECT_TRUE(eventually([] { return threadsNamed(kTaskThread) == 0; }));
+  EXPECT_TRUE(waitFor([] { return ThreadProbe::countNamed(kTaskThread) == 0; }, 5000ms));
   const auto cyclesAtStop = cycles();
   std::this_thread::sleep_for(50ms);
   EXPECT_EQ(cycles(), cyclesAtStop);
   // The rocker service and its poll thread stay until destruction.
-  EXPECT_GT(static_cast<int>(threadNames().size()), baseline_);
+  EXPECT_GT(ThreadProbe::count(), baseline_);
 
   extension.reset();
   EXPECT_EQ(deleteTaskCalls(), 2);
-  EXPECT_EQ(waitForThreadCount(baseline_, 5000ms), baseline_);
+  EXPECT_TRUE(waitFor([&] { return ThreadProbe::count() == baseline_; }, 5000ms))
+      << ThreadProbe::count() << " threads, " << baseline_ << " before";
 }
 
 TEST_F(ExtensionTest, ExtensionNeverStartedStopsAndGoesQuietly) {
@@ -167,10 +157,11 @@ TEST_F(ExtensionTest, SecondStartReplacesTheThreadAndTheService) {
   extension->start(robot_.api(), log_.callback(), "");
   EXPECT_EQ(log_.count(-1, "RockerService startup."), 2);
   const auto cyclesBefore = cycles();
-  EXPECT_TRUE(eventually([&] { return cycles() >= cyclesBefore + 2; }));
-  EXPECT_EQ(threadsNamed(kTaskThread), 1);
+  EXPECT_TRUE(waitFor([&] { return cycles() >= cyclesBefore + 2; }, 5000ms));
+  EXPECT_EQ(ThreadProbe::countNamed(kTaskThread), 1);
   extension.reset();
-  EXPECT_EQ(waitForThreadCount(baseline_, 5000ms), baseline_);
+  EXPECT_TRUE(waitFor([&] { return ThreadProbe::count() == baseline_; }, 5000ms))
+      << ThreadProbe::count() << " threads, " << baseline_ << " before";
 }
 
 TEST_F(ExtensionTest, CycleWithoutAUsablePeriodWarnsAndRunsAtTheDefault) {
@@ -183,7 +174,7 @@ TEST_F(ExtensionTest, CycleWithoutAUsablePeriodWarnsAndRunsAtTheDefault) {
                    e.message == "Rocker cycle out of range, using the default 0.01 instead of: 0");
   }
   EXPECT_TRUE(warned);
-  EXPECT_TRUE(eventually([&] { return cycles() >= 2; }));
+  EXPECT_TRUE(waitFor([&] { return cycles() >= 2; }, 5000ms));
 }
 
 TEST_F(ExtensionTest, EmptyLogCallbackWritesToStandardError) {

@@ -14,7 +14,6 @@
 #include <thread>
 #include <vector>
 
-#include "bundle/process_threads.h"
 #include "cppmicroservices/Any.h"
 #include "cppmicroservices/Bundle.h"
 #include "cppmicroservices/BundleContext.h"
@@ -24,24 +23,18 @@
 #include "host/common_interface/zorv_control_extension.h"
 #include "host_rig/host_home.h"
 #include "host_rig/log_sink.h"
+#include "host_rig/rig_timing.h"
 #include "host_rig/scratch_folder.h"
+#include "host_rig/thread_probe.h"
 #include "joystick_sim/simulated_joystick.h"
 #include "robot_sim/simulated_robot.h"
 
 namespace {
 
 using velk::common_interface::ZorvControlExtension;
+using velk::host_rig::ThreadProbe;
+using velk::host_rig::timing::waitFor;
 using namespace std::chrono_literals;
-
-template <class Condition>
-bool eventually(Condition condition, std::chrono::milliseconds timeout = 10000ms) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
-}
 
 // A service property of the expected type, or a test failure. The pointer
 // form of any_cast: the stock framework's by-value form dereferences after a
@@ -109,7 +102,7 @@ TEST_F(RockerBundleTest, HostRunsTheRockerAndUnloadingLeavesNoThreadBehind) {
   joystick.setButton(velk::joystick_sim::Button::kPower, true);  // held
   velk::sim::SimulatedRobot robot;
   velk::host_rig::LogSink log;
-  const int baseline = rocker_test::settledThreadCount();
+  const int baseline = ThreadProbe::settledCount();
   const std::string options = "cycle = 0.01\ndevice_info = \"" + joystick.deviceInfo() + "\"\n";
   {
     auto framework = cppmicroservices::FrameworkFactory().NewFramework();
@@ -122,25 +115,27 @@ TEST_F(RockerBundleTest, HostRunsTheRockerAndUnloadingLeavesNoThreadBehind) {
       ASSERT_NE(extension, nullptr);
       extension->start(robot.api(), log.callback(), options);
       // The thread names itself once it runs.
-      EXPECT_TRUE(eventually([] { return rocker_test::threadsNamed("ROCKER Server") == 1; }));
+      EXPECT_TRUE(waitFor([] { return ThreadProbe::countNamed("ROCKER Server") == 1; }, 10000ms));
 
       // The robot is running: the rocker powers the joystick, reads it and,
       // on the held power button, switches jogging on and records the
       // firmware version in the package file under HOME.
-      EXPECT_TRUE(eventually([&] { return log.contains("startup rocker"); }));
+      EXPECT_TRUE(waitFor([&] { return log.contains("startup rocker"); }, 10000ms));
       EXPECT_TRUE(log.contains("Rocker power on"));
       EXPECT_EQ(robot.toolVoltage(), 24);
       const std::string package = home_.packageFile();
-      EXPECT_TRUE(eventually([&] {
-        return velk::host_rig::ScratchFolder::read(package) ==
-               "{\n    \"firmware_version\": \"1.1.3\"\n}";
-      }));
-      EXPECT_TRUE(eventually([&] { return joystick.lights().power; }));
+      EXPECT_TRUE(waitFor(
+          [&] {
+            return velk::host_rig::ScratchFolder::read(package) ==
+                   "{\n    \"firmware_version\": \"1.1.3\"\n}";
+          },
+          10000ms));
+      EXPECT_TRUE(waitFor([&] { return joystick.lights().power; }, 10000ms));
       std::this_thread::sleep_for(200ms);
 
       extension->stop();
       // Joined; the kernel may list the ended thread for a moment longer.
-      EXPECT_TRUE(eventually([] { return rocker_test::threadsNamed("ROCKER Server") == 0; }));
+      EXPECT_TRUE(waitFor([] { return ThreadProbe::countNamed("ROCKER Server") == 0; }, 10000ms));
     }
     // The framework's registry holds the last reference: stopping the
     // bundle withdraws the service and so destroys the extension.
@@ -148,7 +143,8 @@ TEST_F(RockerBundleTest, HostRunsTheRockerAndUnloadingLeavesNoThreadBehind) {
     EXPECT_FALSE(context.GetServiceReference<ZorvControlExtension>());
     framework.Stop();
   }
-  EXPECT_EQ(rocker_test::waitForThreadCount(baseline, 5000ms), baseline);
+  EXPECT_TRUE(waitFor([&] { return ThreadProbe::count() == baseline; }, 5000ms))
+      << ThreadProbe::count() << " threads, " << baseline << " before";
   EXPECT_EQ(robot.callsNamed("deleteTask").size(), 2u);
 }
 

@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <fstream>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -12,34 +11,22 @@
 #include "common/co_aware_lock_guard.h"
 #include "common/yielding_lock_guard.h"
 #include "host/kelmi/periodic_thread.h"
+#include "host_rig/rig_timing.h"
+#include "host_rig/thread_probe.h"
 
 namespace {
 
 using velk::common::CoAwareLockGuard;
 using velk::common::YieldingLockGuard;
+using velk::host_rig::timing::waitFor;
 using velk::kelmi::PeriodicThread;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-template <typename Condition>
-bool eventually(Condition done, std::chrono::milliseconds limit = 3s) {
-  const auto end = Clock::now() + limit;
-  while (!done()) {
-    if (Clock::now() > end) return false;
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
-}
-
 // How often thread `tid` of this process gave up the processor by itself:
 // a waiter that yields does so on every try, one blocked on the mutex once.
 long voluntarySwitches(pid_t tid) {
-  std::ifstream status("/proc/self/task/" + std::to_string(tid) + "/status");
-  const std::string key = "voluntary_ctxt_switches:";
-  for (std::string line; std::getline(status, line);) {
-    if (line.compare(0, key.size(), key) == 0) return std::stol(line.substr(key.size()));
-  }
-  return -1;
+  return static_cast<long>(velk::host_rig::ThreadProbe::sample(tid).voluntary);
 }
 
 // One thread that takes a mutex the test holds, through a lock guard.
@@ -78,13 +65,13 @@ TEST(CoAwareLockGuard, InsideATaskYieldsUntilTheHolderReleasesAndTheTaskGoesOn) 
       },
       -1, 0, false);
   thread.start(0);
-  ASSERT_TRUE(eventually([&] { return waiter.tid != 0; }));
+  ASSERT_TRUE(waitFor([&] { return waiter.tid != 0; }, 3s));
   const long switches = waiter.switchesWhileBlocked();
   EXPECT_FALSE(waiter.acquired);
   mutex.unlock();
 
-  EXPECT_TRUE(eventually([&] { return waiter.acquired.load(); }));
-  EXPECT_TRUE(eventually([&] { return runs >= 3; }));
+  EXPECT_TRUE(waitFor([&] { return waiter.acquired.load(); }, 3s));
+  EXPECT_TRUE(waitFor([&] { return runs >= 3; }, 3s));
   thread.stop();
   thread.join();
   // Each try is followed by a whole turn away (one 10 ms period): a few
@@ -92,37 +79,33 @@ TEST(CoAwareLockGuard, InsideATaskYieldsUntilTheHolderReleasesAndTheTaskGoesOn) 
   EXPECT_GE(switches, 2) << switches;
 }
 
-TEST(CoAwareLockGuard, OnAPlainThreadBlocksUntilTheHolderReleases) {
+// Switches a plain thread makes while `take` waits for a mutex the test
+// holds; the mutex is free again once `take` has returned.
+long switchesOnAPlainThread(void (*take)(std::mutex&)) {
   std::mutex mutex;
   mutex.lock();
   Waiter waiter;
-  std::thread plain([&] { waiter.wait(mutex, takeCoAware); });
-  ASSERT_TRUE(eventually([&] { return waiter.tid != 0; }));
+  std::thread plain([&] { waiter.wait(mutex, take); });
+  EXPECT_TRUE(waitFor([&] { return waiter.tid != 0; }, 3s));
   const long switches = waiter.switchesWhileBlocked();
   EXPECT_FALSE(waiter.acquired);
   mutex.unlock();
   plain.join();
-
   EXPECT_TRUE(waiter.acquired);
+  // The guard released the mutex on leaving its scope.
+  EXPECT_TRUE(mutex.try_lock());
+  mutex.unlock();
+  return switches;
+}
+
+TEST(CoAwareLockGuard, OnAPlainThreadBlocksUntilTheHolderReleases) {
+  const long switches = switchesOnAPlainThread(takeCoAware);
   EXPECT_LE(switches, 2) << switches;
 }
 
 TEST(YieldingLockGuard, YieldsOnAPlainThreadAndAcquiresAfterTheHolderReleases) {
-  std::mutex mutex;
-  mutex.lock();
-  Waiter waiter;
-  std::thread plain([&] { waiter.wait(mutex, takeYielding); });
-  ASSERT_TRUE(eventually([&] { return waiter.tid != 0; }));
-  const long switches = waiter.switchesWhileBlocked();
-  EXPECT_FALSE(waiter.acquired);
-  mutex.unlock();
-  plain.join();
-
-  EXPECT_TRUE(waiter.acquired);
+  const long switches = switchesOnAPlainThread(takeYielding);
   EXPECT_GT(switches, 10) << switches;
-  // The guard released the mutex on leaving its scope.
-  EXPECT_TRUE(mutex.try_lock());
-  mutex.unlock();
 }
 
 }  // namespace

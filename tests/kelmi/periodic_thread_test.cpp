@@ -11,11 +11,13 @@
 #include <thread>
 #include <vector>
 
+#include "host_rig/rig_timing.h"
 #include "kelmi/periodic_task.h"
 #include "kelmi/yield_turn.h"
 
 namespace {
 
+using velk::host_rig::timing::waitFor;
 using velk::kelmi::PeriodicThread;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
@@ -31,17 +33,6 @@ void addTask(PeriodicThread& thread, const std::string& name, std::function<void
   thread.addTask(name, std::move(task), -1, 0, false);
 }
 
-// Polls every millisecond until `done` holds or `limit` has passed.
-template <typename Condition>
-bool eventually(Condition done, std::chrono::milliseconds limit = 3s) {
-  const auto end = Clock::now() + limit;
-  while (!done()) {
-    if (Clock::now() > end) return false;
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
-}
-
 TEST(PeriodicThreadSchedule, RunsTasksInAddedOrderOnOneThreadEvenWhenStartedTwice) {
   auto thread = makeThread();
   std::string trace;  // written by the periodic thread only, read after join
@@ -54,7 +45,7 @@ TEST(PeriodicThreadSchedule, RunsTasksInAddedOrderOnOneThreadEvenWhenStartedTwic
   });
   thread->start(0);
   thread->start(0);
-  ASSERT_TRUE(eventually([&] { return rounds >= 5; }));
+  ASSERT_TRUE(waitFor([&] { return rounds >= 5; }, 3s));
   thread->stop();
   thread->join();
 
@@ -105,7 +96,7 @@ TEST(PeriodicThreadSchedule, TakesAZeroPeriodAsOneMicrosecond) {
   std::atomic<int> runs{0};
   addTask(*thread, "count", [&] { ++runs; });
   thread->start(0);
-  EXPECT_TRUE(eventually([&] { return runs >= 100; }));
+  EXPECT_TRUE(waitFor([&] { return runs >= 100; }, 3s));
   thread->stop();
   thread->join();
 }
@@ -124,7 +115,7 @@ TEST(PeriodicThreadSchedule, DropsDeadlinesMissedByALongTaskInsteadOfBursting) {
     ++runs;
   });
   thread->start(0);
-  ASSERT_TRUE(eventually([&] { return runs >= 8; }));
+  ASSERT_TRUE(waitFor([&] { return runs >= 8; }, 3s));
   thread->stop();
   thread->join();
 
@@ -153,7 +144,7 @@ TEST(PeriodicThreadLifecycle, StopAndJoinAreHarmlessTwiceAndOnANeverStartedThrea
   std::atomic<int> runs{0};
   addTask(*thread, "count", [&] { ++runs; });
   thread->start(0);
-  ASSERT_TRUE(eventually([&] { return runs >= 2; }));
+  ASSERT_TRUE(waitFor([&] { return runs >= 2; }, 3s));
   thread->stop();
   thread->join();
   thread->stop();
@@ -168,7 +159,7 @@ TEST(PeriodicThreadLifecycle, StopEndsAThreadWaitingForALongPeriodSoon) {
   std::atomic<int> runs{0};
   addTask(*thread, "count", [&] { ++runs; });
   thread->start(0);
-  ASSERT_TRUE(eventually([&] { return runs == 1; }));
+  ASSERT_TRUE(waitFor([&] { return runs == 1; }, 3s));
   const auto asked = Clock::now();
   thread->stop();
   thread->join();
@@ -184,7 +175,7 @@ TEST(PeriodicThreadLifecycle, StopFromInsideATaskSkipsTheRestOfThatPeriod) {
   });
   addTask(*thread, "after", [&] { ++second; });
   thread->start(0);
-  ASSERT_TRUE(eventually([&] { return first >= 3; }));
+  ASSERT_TRUE(waitFor([&] { return first >= 3; }, 3s));
   std::this_thread::sleep_for(50ms);
   EXPECT_EQ(first, 3);
   EXPECT_EQ(second, 2);
@@ -200,7 +191,7 @@ TEST(PeriodicThreadLifecycle, JoinFromInsideATaskReturnsAtOnce) {
     returned = true;
   });
   thread->start(0);
-  EXPECT_TRUE(eventually([&] { return returned.load(); }));
+  EXPECT_TRUE(waitFor([&] { return returned.load(); }, 3s));
   thread->stop();
   thread->join();
 }
@@ -216,7 +207,7 @@ TEST(PeriodicThreadLifecycle, KeepsWhatTasksHoldUntilDestroyed) {
   handle.reset();
   held.reset();
   thread->start(0);
-  ASSERT_TRUE(eventually([&] { return runs >= 2; }));
+  ASSERT_TRUE(waitFor([&] { return runs >= 2; }, 3s));
   thread->stop();
   thread->join();
   EXPECT_FALSE(watch.expired());
@@ -244,8 +235,8 @@ TEST(PeriodicThreadLifecycle, DestroyedFromInsideItsOwnTaskReleasesTheTasksAfter
   });
   held.reset();
   raw->start(0);
-  ASSERT_TRUE(eventually([&] { return destroyed.load(); }));
-  EXPECT_TRUE(eventually([&] { return watch.expired(); }));
+  ASSERT_TRUE(waitFor([&] { return destroyed.load(); }, 3s));
+  EXPECT_TRUE(waitFor([&] { return watch.expired(); }, 3s));
 }
 
 TEST(PeriodicThreadContext, CheckCoIsTrueOnlyInsideATask) {
@@ -260,7 +251,7 @@ TEST(PeriodicThreadContext, CheckCoIsTrueOnlyInsideATask) {
   });
   EXPECT_FALSE(PeriodicThread::check_co());
   thread->start(0);
-  ASSERT_TRUE(eventually([&] { return runs >= 1; }));
+  ASSERT_TRUE(waitFor([&] { return runs >= 1; }, 3s));
   EXPECT_FALSE(PeriodicThread::check_co());
   thread->stop();
   thread->join();
@@ -295,7 +286,7 @@ TEST(PeriodicThreadContext, YieldInsideATaskGivesAWholeTurnAway) {
     }
   });
   thread->start(0);
-  ASSERT_TRUE(eventually([&] { return runs >= 2; }));
+  ASSERT_TRUE(waitFor([&] { return runs >= 2; }, 3s));
   thread->stop();
   thread->join();
   EXPECT_GE(default_turn_us.load(), 19000);  // one period
@@ -314,7 +305,7 @@ std::string nameSeenInsideATask(const char* thread_name) {
     done = true;
   });
   thread->start(0);
-  eventually([&] { return done.load(); });
+  waitFor([&] { return done.load(); }, 3s);
   thread->stop();
   thread->join();
   return seen;
@@ -333,7 +324,7 @@ TEST(PeriodicThreadContext, AThrowingTaskIsReportedAndTheThreadGoesOn) {
   addTask(*thread, "good", [&] { ++runs; });
   testing::internal::CaptureStderr();
   thread->start(0);
-  const bool went_on = eventually([&] { return runs >= 3; });
+  const bool went_on = waitFor([&] { return runs >= 3; }, 3s);
   thread->stop();
   thread->join();
   const std::string err = testing::internal::GetCapturedStderr();

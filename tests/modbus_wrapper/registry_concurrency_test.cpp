@@ -7,36 +7,27 @@
 #include <thread>
 #include <vector>
 
+#include "common/log_level.h"
 #include "communication/modbus_wrapper/modbus_wrapper_impl.h"
 #include "host/kelmi/periodic_thread.h"
 #include "joystick_sim/tcp_slave.h"
 #include "kelmi/yield_turn.h"
-#include "modbus_wrapper/signal_snapshot.h"
-#include "modbus_wrapper/wait_until.h"
+#include "modbus_wrapper/registry_test_kit.h"
 
 namespace {
 
 using std::chrono::microseconds;
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
+using velk::host_rig::timing::waitFor;
 using velk::joystick_sim::TcpSlave;
 using velk::kelmi::PeriodicThread;
-using velk::test::LogCapture;
-using velk::test::snapshotError;
-using velk::test::snapshotValue;
-using velk::test::waitForLog;
-using velk::test::waitUntil;
+using namespace velk::test;
 using velk::zorv_control::ModbusWrapperImpl;
 
-constexpr int kCoil = 1;
-constexpr int kHoldingRegister = 3;
 constexpr int kOutputs = 4;
 constexpr int kOutputBase = 100;
 constexpr int kMoverAddress = 50;
-
-std::string infoOf(const TcpSlave& slave) {
-  return slave.host() + "," + std::to_string(slave.port());
-}
 
 constexpr unsigned int kTaskPeriodUs = 5000;
 
@@ -57,7 +48,7 @@ void runInTask(Step step, KeepGoing keep_going, milliseconds limit) {
       },
       -1, 0, false);
   thread.start(0);
-  waitUntil([&] { return done.load(); }, limit);
+  waitFor([&] { return done.load(); }, limit);
   thread.stop();
   thread.join();
   EXPECT_TRUE(done);
@@ -148,7 +139,9 @@ class PeriodicTaskPlayer {
   bool mover_on_a_ = true;
 };
 
-TEST(RegistryConcurrency, TaskChurnWhilePollThreadTalksToLiveSlaves) {
+using RegistryConcurrency = RegistryTest;
+
+TEST_F(RegistryConcurrency, TaskChurnWhilePollThreadTalksToLiveSlaves) {
   TcpSlave slave_a;
   TcpSlave slave_b;
   TcpSlave slave_c;
@@ -156,22 +149,20 @@ TEST(RegistryConcurrency, TaskChurnWhilePollThreadTalksToLiveSlaves) {
   // Slow enough that a read is often in flight when the task empties C or D.
   slave_c.setReplyDelay(milliseconds(4));
   slave_d.setReplyDelay(milliseconds(4));
-  LogCapture log;
-  ModbusWrapperImpl registry(log.callback());
   for (int k = 0; k < kOutputs; ++k) {
-    registry.modbusAddSignal(infoOf(slave_a), 2, kOutputBase + k, kHoldingRegister,
+    registry.modbusAddSignal(slave_a.deviceInfo(), 2, kOutputBase + k, kHoldingRegister,
                              "out" + std::to_string(k));
   }
-  registry.modbusAddSignal(infoOf(slave_b), 2, 0, kHoldingRegister, "anchor_b");
+  registry.modbusAddSignal(slave_b.deviceInfo(), 2, 0, kHoldingRegister, "anchor_b");
   // Churn while both devices really read and write.
-  ASSERT_TRUE(waitUntil(
+  ASSERT_TRUE(waitFor(
       [&] {
         return snapshotError(registry, "out0") == 0 && snapshotError(registry, "anchor_b") == 0;
       },
       milliseconds(10000)));
 
-  PeriodicTaskPlayer player(registry, infoOf(slave_a), infoOf(slave_b), infoOf(slave_c),
-                            infoOf(slave_d));
+  PeriodicTaskPlayer player(registry, slave_a.deviceInfo(), slave_b.deviceInfo(),
+                            slave_c.deviceInfo(), slave_d.deviceInfo());
   // A host thread querying at the same time.
   std::atomic<bool> task_done{false};
   std::thread host([&] {
@@ -190,7 +181,7 @@ TEST(RegistryConcurrency, TaskChurnWhilePollThreadTalksToLiveSlaves) {
 
   // The last value set for each output reaches its slave.
   TcpSlave& mover_slave = player.moverOnA() ? slave_a : slave_b;
-  EXPECT_TRUE(waitUntil(
+  EXPECT_TRUE(waitFor(
       [&] {
         for (int k = 0; k < kOutputs; ++k) {
           if (slave_a.holdingRegister(kOutputBase + k) != player.lastOutput(k)) return false;
@@ -207,7 +198,7 @@ TEST(RegistryConcurrency, TaskChurnWhilePollThreadTalksToLiveSlaves) {
 // the group lock and gives the task's turn away; meanwhile the read ends
 // and the next pass finds the device empty. It must not be released while
 // the task is still inside it, and must be released once the task is done.
-class LastSignalLeavesADevice : public testing::Test {
+class LastSignalLeavesADevice : public RegistryTest {
  protected:
   static constexpr int kAddress = 10;
   static constexpr milliseconds kReplyDelay{100};
@@ -215,15 +206,12 @@ class LastSignalLeavesADevice : public testing::Test {
   // while the task is away.
   static constexpr microseconds kYieldTurn{150000};
 
-  LastSignalLeavesADevice() : registry(log.callback()) {}
-
   void SetUp() override {
     slow.setHoldingRegister(kAddress, 111);
     slow.setHoldingRegister(kAddress + 1, 222);
     fast.setHoldingRegister(kAddress, 333);
-    registry.modbusAddSignal(infoOf(slow), 2, kAddress, kHoldingRegister, "only");
-    ASSERT_TRUE(
-        waitUntil([&] { return snapshotValue(registry, "only") == 111; }, milliseconds(10000)));
+    registry.modbusAddSignal(slow.deviceInfo(), 2, kAddress, kHoldingRegister, "only");
+    ASSERT_TRUE(valueBecomes("only", 111));
     slow.setReplyDelay(kReplyDelay);
     slow.clearLog();
     // A request has just reached the slave: its reply is 100 ms away, and
@@ -250,16 +238,11 @@ class LastSignalLeavesADevice : public testing::Test {
   }
 
   bool slowDevicePruned() {
-    return waitForLog(log, 3,
-                      "Modbus device {} has no signals anymore. It will be delete." + slow.host() +
-                          ":" + std::to_string(slow.port()),
-                      milliseconds(5000));
+    return waitForLog(log, velk::kLogInfo, pruneMessage(slow.deviceName()), milliseconds(5000));
   }
 
   TcpSlave slow;
   TcpSlave fast;
-  LogCapture log;
-  ModbusWrapperImpl registry;
 };
 
 TEST_F(LastSignalLeavesADevice, RemovedWhileItsGroupIsRead) {
@@ -269,17 +252,17 @@ TEST_F(LastSignalLeavesADevice, RemovedWhileItsGroupIsRead) {
 }
 
 TEST_F(LastSignalLeavesADevice, MovedToAnotherDeviceWhileItsGroupIsRead) {
-  fromTask([&] { registry.modbusAddSignal(infoOf(fast), 2, kAddress, kHoldingRegister, "only"); });
+  fromTask(
+      [&] { registry.modbusAddSignal(fast.deviceInfo(), 2, kAddress, kHoldingRegister, "only"); });
   EXPECT_TRUE(slowDevicePruned());
-  EXPECT_TRUE(
-      waitUntil([&] { return snapshotValue(registry, "only") == 333; }, milliseconds(5000)));
+  EXPECT_TRUE(valueBecomes("only", 333, milliseconds(5000)));
 }
 
 TEST_F(LastSignalLeavesADevice, ReaddressedInPlaceWhileItsGroupIsRead) {
-  fromTask(
-      [&] { registry.modbusAddSignal(infoOf(slow), 2, kAddress + 1, kHoldingRegister, "only"); });
-  EXPECT_TRUE(
-      waitUntil([&] { return snapshotValue(registry, "only") == 222; }, milliseconds(5000)));
+  fromTask([&] {
+    registry.modbusAddSignal(slow.deviceInfo(), 2, kAddress + 1, kHoldingRegister, "only");
+  });
+  EXPECT_TRUE(valueBecomes("only", 222, milliseconds(5000)));
   EXPECT_EQ(log.countContaining("has no signals anymore"), 0);
 }
 

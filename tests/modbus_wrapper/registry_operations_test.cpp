@@ -2,11 +2,12 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/log_level.h"
 #include "communication/modbus_wrapper/modbus_wrapper_impl.h"
-#include "modbus_wrapper/wait_until.h"
+#include "modbus_wrapper/registry_test_kit.h"
 
 namespace {
 
@@ -14,10 +15,8 @@ using std::chrono::milliseconds;
 using velk::kLogError;
 using velk::kLogInfo;
 using velk::kLogWarning;
-using velk::test::LogCapture;
-using velk::test::waitForLog;
-using velk::test::waitUntil;
-using velk::zorv_control::ModbusWrapperImpl;
+using velk::host_rig::timing::waitFor;
+using namespace velk::test;
 
 // Serial lines that do not exist: the poll thread's connection attempts fail
 // locally, nothing goes on any wire.
@@ -27,17 +26,9 @@ const std::string kInfoA = kLineA + ",115200,N,8,1";
 const std::string kInfoA9600 = kLineA + ",9600,E,8,1";
 const std::string kInfoB = kLineB + ",115200,N,8,1";
 
-constexpr int kCoil = 1;
-constexpr int kInputRegister = 2;
-constexpr int kHoldingRegister = 3;
-
 std::string addMessage(const std::string& name, const std::string& info, int type, int address) {
   return "Add/Update Modbus signal {}(@{} type: {} address: {}) " + name + " " + info + " " +
          std::to_string(type) + " " + std::to_string(address);
-}
-
-std::string pruneMessage(const std::string& device) {
-  return "Modbus device {} has no signals anymore. It will be delete." + device;
 }
 
 // What the operations themselves logged: the poll thread may prune a device
@@ -50,7 +41,7 @@ std::vector<std::string> operationMessages(const LogCapture& log) {
   return result;
 }
 
-class RegistryOperations : public ::testing::Test {
+class RegistryOperations : public RegistryTest {
  protected:
   bool attachedTo(const std::string& device) {
     // Only dereferenced while it has a signal, which keeps it from being pruned.
@@ -58,12 +49,9 @@ class RegistryOperations : public ::testing::Test {
     return found != nullptr && found->hasSignals();
   }
   bool pruned(const std::string& device) {
-    return waitUntil([&] { return registry.getModbusDeviceByName(device) == nullptr; },
-                     milliseconds(5000));
+    return waitFor([&] { return registry.getModbusDeviceByName(device) == nullptr; },
+                   milliseconds(5000));
   }
-
-  LogCapture log;
-  ModbusWrapperImpl registry{log.callback()};
 };
 
 TEST_F(RegistryOperations, AddRegistersTheSignalWithFreshState) {
@@ -206,7 +194,8 @@ TEST_F(RegistryOperations, CustomCommandCreatesTheDeviceAndQueuesOneRequest) {
   ASSERT_NE(device, nullptr);
   // The line does not exist, so the request waits and keeps its device.
   EXPECT_TRUE(device->hasRawRequests());
-  EXPECT_FALSE(waitForLog(log, velk::kLogInfo, pruneMessage(kLineA), milliseconds(300)));
+  std::this_thread::sleep_for(milliseconds(300));
+  EXPECT_EQ(log.count(velk::kLogInfo, pruneMessage(kLineA)), 0);
   EXPECT_EQ(registry.getModbusDeviceByName(kLineA), device);
 }
 

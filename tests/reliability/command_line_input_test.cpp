@@ -10,7 +10,6 @@
 #include "host/common_interface/zorv_control_extension.h"
 #include "host_rig/bundle_host.h"
 #include "reliability/child_outcome.h"
-#include "reliability/rig_timing.h"
 
 namespace rocker_reliability {
 

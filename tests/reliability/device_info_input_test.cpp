@@ -6,29 +6,23 @@
 // address.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "communication/modbus_wrapper/device_parameters.h"
 #include "communication/modbus_wrapper/modbus_wrapper_impl.h"
+#include "host_rig/rig_timing.h"
 #include "host_rig/scratch_folder.h"
-#include "reliability/rig_timing.h"
 #include "support/log_capture.h"
 
 namespace rocker_reliability {
 namespace {
 
+using namespace velk::host_rig::timing;
+using velk::host_rig::ScratchFolder;
+
 using velk::zorv_control::DeviceParameters;
 using velk::zorv_control::ModbusWrapperImpl;
-
-std::string contentOf(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  if (in.peek() != std::ifstream::traits_type::eof()) content << in.rdbuf();
-  return content.str();
-}
 
 std::string deviceNameOf(const std::string& info) {
   DeviceParameters p;
@@ -38,12 +32,10 @@ std::string deviceNameOf(const std::string& info) {
 }
 
 TEST(DeviceInfoInputTest, HostileStringsAreRefusedOnceOrGiveDevicesThatDoNotConnect) {
-  velk::host_rig::ScratchFolder dir;
-  const std::string plain_file = dir.file("not-a-serial-line");
-  std::ofstream(plain_file) << "untouched";
+  ScratchFolder dir;
+  const std::string plain_file = dir.write("not-a-serial-line", "untouched");
   // Refused texts name this one: no device may be made under its name.
-  const std::string refused_file = dir.file("refused-line");
-  std::ofstream(refused_file) << "untouched";
+  const std::string refused_file = dir.write("refused-line", "untouched");
   struct Case {
     std::string info;
     bool refused;
@@ -85,8 +77,19 @@ TEST(DeviceInfoInputTest, HostileStringsAreRefusedOnceOrGiveDevicesThatDoNotConn
       refusals += c.refused ? 1 : 0;
     }
     EXPECT_EQ(log.countContaining("refused, no device is made for it"), refusals);
-    // Past the first connection attempt of every device (the 102nd pass).
-    std::this_thread::sleep_for(scaled(2500ms));
+    // Until the first connection attempt of every device (its 102nd pass)
+    // has failed.
+    EXPECT_TRUE(waitFor(
+        [&] {
+          for (const Case& c : cases) {
+            const auto* device = registry.getModbusDeviceByName(deviceNameOf(c.info));
+            if (!c.refused && (device == nullptr || device->connectionProblem().empty())) {
+              return false;
+            }
+          }
+          return true;
+        },
+        5000ms));
     for (std::size_t i = 0; i < cases.size(); ++i) {
       if (cases[i].refused) continue;
       const auto* device = registry.getModbusDeviceByName(deviceNameOf(cases[i].info));
@@ -97,8 +100,8 @@ TEST(DeviceInfoInputTest, HostileStringsAreRefusedOnceOrGiveDevicesThatDoNotConn
     const std::vector<int> errors = registry.modbusGetSignalErrors();
     EXPECT_EQ(errors.size(), cases.size() - static_cast<std::size_t>(refusals));
   }
-  EXPECT_EQ(contentOf(plain_file), "untouched");
-  EXPECT_EQ(contentOf(refused_file), "untouched");
+  EXPECT_EQ(ScratchFolder::read(plain_file), "untouched");
+  EXPECT_EQ(ScratchFolder::read(refused_file), "untouched");
   EXPECT_EQ(log.countContaining("Connected to Modbus Slave"), 0);
 }
 

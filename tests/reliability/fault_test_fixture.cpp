@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "reliability/rig_timing.h"
-
 namespace rocker_reliability {
 
 void FaultTestFixture::startJogging(const std::string& device_info,

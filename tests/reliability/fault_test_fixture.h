@@ -6,10 +6,21 @@
 #include <cstddef>
 #include <string>
 
-#include "host_rig/rocker_rig.h"
-#include "reliability/rig_timing.h"
+#include "host_rig/bundle_rig.h"
+#include "host_rig/rig_timing.h"
 
 namespace rocker_reliability {
+
+using namespace velk::host_rig::timing;
+
+// What the fault tests hold the bundle to, over any link.
+constexpr auto kLossBound = 500ms;
+// The default input_timeout; a silent joystick's values are that old a group
+// period (100 ms) and a cycle after its last reply at the latest.
+constexpr auto kInputTimeout = 300ms;
+constexpr auto kAgeCheckSlack = 300ms;
+inline const char* const kReadError = "Get rocker modbus data error!";
+inline const char* const kReadBack = "Get rocker modbus data success!";
 
 // What every fault test checks after injecting its fault, over any link:
 // the jog stopped in time, and the log did not repeat itself every cycle.
@@ -32,7 +43,7 @@ class FaultTestFixture : public ::testing::Test {
 
   static void report(const std::string& figure, Clock::duration d);
 
-  velk::host_rig::RockerRig rig_{ROCKER_BUNDLE_PATH};
+  velk::host_rig::BundleRig rig_{ROCKER_BUNDLE_PATH};
 };
 
 }  // namespace rocker_reliability

@@ -18,6 +18,7 @@
 
 #include "common/log_level.h"
 #include "communication/modbus_dev/modbus_device.h"
+#include "host_rig/rig_timing.h"
 #include "joystick_sim/frame_damage.h"
 #include "joystick_sim/mangling_tcp_proxy.h"
 #include "joystick_sim/pty_pair.h"
@@ -25,11 +26,12 @@
 #include "joystick_sim/serial_line_tap.h"
 #include "joystick_sim/tcp_slave.h"
 #include "modbus_dev/device_test_kit.h"
-#include "reliability/rig_timing.h"
 #include "support/log_capture.h"
 
 namespace rocker_reliability {
 namespace {
+
+using namespace velk::host_rig::timing;
 
 using velk::joystick_sim::allDamages;
 using velk::joystick_sim::Damage;
@@ -84,12 +86,20 @@ TEST(LateReplyTest, TcpTransactionsAreSoundAgainAfterOneLateReply) {
   EXPECT_TRUE(device.isConnected());
 }
 
-TEST(LateReplyTest, SerialReadNeverTakesTheLateAnswerOfAnotherAddress) {
-  PtyPair line;
-  RtuSlave slave(line.slavePath());
-  holdKnownValues(slave);
+// A device on a serial line, a plain pair or a tapped one, to its slave.
+template <class Line>
+struct SerialDevice {
+  SerialDevice() { holdKnownValues(slave); }
+  Line line;
+  RtuSlave slave{line.slavePath()};
   LogCapture log;
-  ModbusDevice device(log.callback(), line.devicePath(), 115200, 'N', 8, 1, kSlave, kTimeoutMs);
+  ModbusDevice device{log.callback(), line.devicePath(), 115200, 'N', 8, 1, kSlave, kTimeoutMs};
+};
+
+TEST(LateReplyTest, SerialReadNeverTakesTheLateAnswerOfAnotherAddress) {
+  SerialDevice<PtyPair> rig;
+  RtuSlave& slave = rig.slave;
+  ModbusDevice& device = rig.device;
   ASSERT_EQ(device.connect(), 0);
 
   slave.setReplyDelay(std::chrono::milliseconds(kTimeoutMs + 150));
@@ -141,13 +151,9 @@ TEST(DamagedReplyTest, TcpKeepsTheConnectionAndTheNextTransactionsAreSound) {
 }
 
 TEST(DamagedReplyTest, SerialKeepsTheLineOpenAndTheNextReadsAreSound) {
-  SerialLineTap line;
-  RtuSlave slave(line.slavePath());
-  holdKnownValues(slave);
-  LogCapture log;
-  ModbusDevice device(log.callback(), line.devicePath(), 115200, 'N', 8, 1, kSlave, kTimeoutMs);
-  ASSERT_EQ(device.connect(), 0);
-  expectEachDamageCostsOneRead(device, line.mangling(), Framing::kRtu, log);
+  SerialDevice<SerialLineTap> rig;
+  ASSERT_EQ(rig.device.connect(), 0);
+  expectEachDamageCostsOneRead(rig.device, rig.line.mangling(), Framing::kRtu, rig.log);
 }
 
 // Damages the first `count` replies with `damage`, then lets the rest pass.

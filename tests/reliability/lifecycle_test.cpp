@@ -10,17 +10,18 @@
 #include <thread>
 
 #include "host_rig/bundle_host.h"
+#include "host_rig/rig_timing.h"
 #include "joystick_sim/pty_pair.h"
 #include "joystick_sim/rtu_slave.h"
 #include "joystick_sim/tcp_slave.h"
 #include "reliability/process_usage.h"
-#include "reliability/rig_timing.h"
 #include "robot_sim/simulated_robot.h"
 #include "support/log_capture.h"
 
 namespace rocker_reliability {
 
 using velk::host_rig::BundleHost;
+using namespace velk::host_rig::timing;
 namespace {
 
 // Sanitizer builds run the same rounds, fewer of them.
@@ -116,7 +117,7 @@ TEST_F(LifecycleTest, JoystickAbsentLeavesNothingBehind) {
 TEST_F(LifecycleTest, SerialJoystickPresentLeavesNoSerialLineOpen) {
   velk::joystick_sim::PtyPair line;
   velk::joystick_sim::RtuSlave joystick(line.slavePath(), 2, 115200, std::chrono::seconds(300));
-  runRounds("RTU joystick present", line.devicePath() + ",115200,N,8,1", true);
+  runRounds("RTU joystick present", line.deviceInfo(), true);
 }
 
 }  // namespace

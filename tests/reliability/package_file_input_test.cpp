@@ -10,37 +10,27 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "host_rig/rig_timing.h"
 #include "host_rig/scratch_folder.h"
 #include "reliability/child_outcome.h"
-#include "reliability/rig_timing.h"
 #include "rocker/rocker_service/rocker_service.h"
 #include "support/log_capture.h"
 
 namespace rocker_reliability {
 namespace {
 
+using namespace velk::host_rig::timing;
+using velk::host_rig::ScratchFolder;
+
 using velk::zorv_comm::RockerService;
 
 constexpr const char* kOldDocument = "{\n    \"firmware_version\": \"1.1.2\"\n}";
 constexpr int kNobody = 65534;
-
-std::string contentOf(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  if (in.peek() != std::ifstream::traits_type::eof()) content << in.rdbuf();
-  return content.str();
-}
-
-void write(const std::string& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
-}
 
 class PackageFileInputTest : public ::testing::Test {
  protected:
@@ -72,7 +62,7 @@ class PackageFileInputTest : public ::testing::Test {
   // The update was refused and the old document is there, whole, alone.
   void expectRefusedAndKept(const ChildOutcome& outcome) const {
     EXPECT_TRUE(outcome.exited() && outcome.exitCode() == 1) << outcome.describe();
-    EXPECT_EQ(contentOf(path_), kOldDocument);
+    EXPECT_EQ(ScratchFolder::read(path_), kOldDocument);
     EXPECT_FALSE(leftTemporaryFile());
   }
 
@@ -81,17 +71,17 @@ class PackageFileInputTest : public ::testing::Test {
     return log_.countContaining("Failed to open config file for writing: " + path_);
   }
 
-  velk::host_rig::ScratchFolder dir_;
+  ScratchFolder dir_;
   std::string path_ = dir_.file("package.json");
   velk::test::LogCapture log_;
 };
 
 TEST_F(PackageFileInputTest, DirectoryWhereTheFileShouldBeIsReportedAndLeftAlone) {
   std::filesystem::create_directory(path_);
-  write(path_ + "/inside", "keep");
+  ScratchFolder::writeFile(path_ + "/inside", "keep");
   EXPECT_FALSE(record("1.1.3"));
   EXPECT_TRUE(std::filesystem::is_directory(path_));
-  EXPECT_EQ(contentOf(path_ + "/inside"), "keep");
+  EXPECT_EQ(ScratchFolder::read(path_ + "/inside"), "keep");
   EXPECT_FALSE(leftTemporaryFile());
   EXPECT_GE(log_.countContaining("updateConfig"), 1);
 }
@@ -104,7 +94,7 @@ TEST_F(PackageFileInputTest, MissingFolderIsReportedAndNothingIsCreated) {
 }
 
 TEST_F(PackageFileInputTest, FileTheProcessMayNotWriteKeepsItsContent) {
-  write(path_, kOldDocument);
+  ScratchFolder::writeFile(path_, kOldDocument);
   ::chmod(path_.c_str(), 0444);
   ::chmod(dir_.path().c_str(), 0755);
   expectRefusedAndKept(recordInChild(asNobody, "1.1.3"));
@@ -113,7 +103,7 @@ TEST_F(PackageFileInputTest, FileTheProcessMayNotWriteKeepsItsContent) {
 // A file the process may write but not read: taking it for a missing file
 // would replace the whole document with the version alone.
 TEST_F(PackageFileInputTest, FileTheProcessMayNotReadKeepsItsOtherMembers) {
-  write(path_, kOldDocument);
+  ScratchFolder::writeFile(path_, kOldDocument);
   if (::geteuid() == 0) {  // the child gives up root for nobody, who owns both
     ASSERT_EQ(::chown(dir_.path().c_str(), kNobody, kNobody), 0);
     ASSERT_EQ(::chown(path_.c_str(), kNobody, kNobody), 0);
@@ -126,7 +116,7 @@ TEST_F(PackageFileInputTest, FileTheProcessMayNotReadKeepsItsOtherMembers) {
 // makes the write fail exactly as a full disk does (EFBIG instead of
 // ENOSPC), without a mount.
 TEST_F(PackageFileInputTest, FullDiskLeavesTheOldFileWhole) {
-  write(path_, kOldDocument);
+  ScratchFolder::writeFile(path_, kOldDocument);
   const auto fileSizeLimit = [] {
     ::signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{8, 8};
@@ -165,17 +155,17 @@ TEST_F(PackageFileInputTest, ContentThatCannotHoldTheVersionIsLeftUntouched) {
       {"deep arrays", std::string(100000, '[') + std::string(100000, ']')},
   };
   for (const auto& c : cases) {
-    write(path_, c.content);
+    ScratchFolder::writeFile(path_, c.content);
     EXPECT_FALSE(record("1.1.3")) << c.name;
-    EXPECT_EQ(contentOf(path_), c.content) << c.name;
+    EXPECT_EQ(ScratchFolder::read(path_), c.content) << c.name;
     EXPECT_FALSE(leftTemporaryFile()) << c.name;
   }
 }
 
 TEST_F(PackageFileInputTest, VersionTextThatIsNotUtf8IsRefusedAndTheFileKept) {
-  write(path_, kOldDocument);
+  ScratchFolder::writeFile(path_, kOldDocument);
   EXPECT_FALSE(record("1.\xff.3"));
-  EXPECT_EQ(contentOf(path_), kOldDocument);
+  EXPECT_EQ(ScratchFolder::read(path_), kOldDocument);
   EXPECT_FALSE(leftTemporaryFile());
 }
 
@@ -184,12 +174,12 @@ TEST_F(PackageFileInputTest, LargeDocumentsKeepEveryOtherMember) {
   std::string document = "{\"blob\": \"" + std::string(1 << 20, 'x') +
                          "\", \"deep\": " + std::string(500, '[') + std::string(500, ']') +
                          ", \"名前\": \"摇杆\", \"firmware_version\": \"1.1.2\"}";
-  write(path_, document);
+  ScratchFolder::writeFile(path_, document);
   const auto begin = Clock::now();
   EXPECT_TRUE(record("1.1.3"));
   std::cout << "[figure] package file update of " << document.size()
             << " bytes: " << millisecondsOf(Clock::now() - begin) << " ms" << std::endl;
-  const std::string after = contentOf(path_);
+  const std::string after = ScratchFolder::read(path_);
   EXPECT_NE(after.find("\"firmware_version\": \"1.1.3\""), std::string::npos);
   EXPECT_NE(after.find(std::string(1 << 20, 'x')), std::string::npos);
   EXPECT_NE(after.find("\"名前\": \"摇杆\""), std::string::npos);

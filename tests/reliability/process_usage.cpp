@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "host_rig/thread_probe.h"
+
 namespace rocker_reliability {
 
 namespace {
@@ -45,7 +47,7 @@ long residentKib() {
 
 ProcessUsage ProcessUsage::now() {
   ProcessUsage usage;
-  usage.threads = entriesIn("/proc/self/task");
+  usage.threads = velk::host_rig::ThreadProbe::count();
   // The directory listing itself holds one descriptor while it runs.
   usage.file_descriptors = entriesIn("/proc/self/fd") - 1;
   usage.pseudo_terminals = pseudoTerminalsOpen();

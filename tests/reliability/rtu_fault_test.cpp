@@ -9,12 +9,11 @@
 #include <string>
 #include <thread>
 
-#include "host_rig/rocker_rig.h"
+#include "host_rig/bundle_rig.h"
 #include "joystick_sim/pty_pair.h"
 #include "joystick_sim/rtu_slave.h"
 #include "joystick_sim/serial_line_tap.h"
 #include "reliability/fault_test_fixture.h"
-#include "reliability/rig_timing.h"
 
 namespace rocker_reliability {
 namespace {
@@ -24,23 +23,13 @@ using velk::joystick_sim::ReplyMangling;
 using velk::joystick_sim::RtuSlave;
 using velk::joystick_sim::SerialLineTap;
 
-constexpr auto kLossBound = 500ms;
-// The default input_timeout; a silent joystick's values are that old a group
-// period (100 ms) and a cycle after its last reply at the latest.
-constexpr auto kInputTimeout = 300ms;
-constexpr auto kAgeCheckSlack = 300ms;
-const char* const kReadError = "Get rocker modbus data error!";
-const char* const kReadBack = "Get rocker modbus data success!";
-
-std::string serialInfo(const std::string& path) { return path + ",115200,N,8,1"; }
-
 class RtuFaultTest : public FaultTestFixture {};
 
 // A damaged frame is a failed read, not a lost line: the port stays open.
 TEST_F(RtuFaultTest, BadCheckSumsStopTheJogKeepTheLineOpenAndItRecovers) {
   SerialLineTap line;
   RtuSlave joystick(line.slavePath());
-  startJogging(serialInfo(line.devicePath()), joystick);
+  startJogging(line.deviceInfo(), joystick);
   if (HasFatalFailure()) return;
   const std::size_t mark = rig_.logMark();
   const auto marked = Clock::now();
@@ -62,7 +51,7 @@ TEST_F(RtuFaultTest, BadCheckSumsStopTheJogKeepTheLineOpenAndItRecovers) {
 TEST_F(RtuFaultTest, SilentSlaveStopsTheJogOnceItsValuesAreOlderThanTheInputTimeout) {
   PtyPair line;
   RtuSlave joystick(line.slavePath());
-  startJogging(serialInfo(line.devicePath()), joystick);
+  startJogging(line.deviceInfo(), joystick);
   if (HasFatalFailure()) return;
   const std::size_t mark = rig_.logMark();
   const auto marked = Clock::now();
@@ -81,7 +70,7 @@ TEST_F(RtuFaultTest, SilentSlaveStopsTheJogOnceItsValuesAreOlderThanTheInputTime
 TEST_F(RtuFaultTest, VanishingLineStopsTheJogAndIsReportedOnce) {
   auto line = std::make_unique<PtyPair>();
   auto joystick = std::make_unique<RtuSlave>(line->slavePath());
-  startJogging(serialInfo(line->devicePath()), *joystick);
+  startJogging(line->deviceInfo(), *joystick);
   if (HasFatalFailure()) return;
   const int jogs = rig_.speedCommands();
   const std::size_t mark = rig_.logMark();

@@ -10,14 +10,15 @@
 #include <vector>
 
 #include "host_rig/bundle_host.h"
+#include "host_rig/rig_timing.h"
 #include "reliability/child_outcome.h"
-#include "reliability/rig_timing.h"
 #include "robot_sim/simulated_robot.h"
 #include "support/log_capture.h"
 
 namespace rocker_reliability {
 
 using velk::host_rig::BundleHost;
+using namespace velk::host_rig::timing;
 namespace {
 
 constexpr int kAccepted = 0;

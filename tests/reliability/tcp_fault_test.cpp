@@ -13,12 +13,11 @@
 #include <string>
 #include <thread>
 
-#include "host_rig/rocker_rig.h"
+#include "host_rig/bundle_rig.h"
 #include "joystick_sim/joystick_map.h"
 #include "joystick_sim/mangling_tcp_proxy.h"
 #include "joystick_sim/tcp_slave.h"
 #include "reliability/fault_test_fixture.h"
-#include "reliability/rig_timing.h"
 #include "robot_sim/robot_codes.h"
 
 namespace rocker_reliability {
@@ -29,23 +28,14 @@ using velk::joystick_sim::ManglingTcpProxy;
 using velk::joystick_sim::ReplyMangling;
 using velk::joystick_sim::TcpSlave;
 
-constexpr auto kLossBound = 500ms;
 // The registry's response time-out.
 constexpr auto kResponseTimeout = 1000ms;
-// The default input_timeout; a silent joystick's values are that old a group
-// period (100 ms) and a cycle after its last reply at the latest.
-constexpr auto kInputTimeout = 300ms;
-constexpr auto kAgeCheckSlack = 300ms;
 constexpr auto kReconnectBound = 1500ms;
-const char* const kReadError = "Get rocker modbus data error!";
-const char* const kReadBack = "Get rocker modbus data success!";
 const char* const kConnected = "Connected to Modbus Slave";
-
-std::string tcpInfo(int port) { return "127.0.0.1," + std::to_string(port); }
 
 class TcpFaultTest : public FaultTestFixture {
  protected:
-  void startJogging() { FaultTestFixture::startJogging(tcpInfo(joystick_.port()), joystick_); }
+  void startJogging() { FaultTestFixture::startJogging(joystick_.deviceInfo(), joystick_); }
 
   int connections() { return rig_.log().countContaining(kConnected); }
 
@@ -88,7 +78,7 @@ TEST_F(TcpFaultTest, ConnectionDroppedDuringAJogStopsItAndReconnectsWithNothingL
 
 // A railed or broken axis reads full scale: no push, never a jog.
 TEST_F(TcpFaultTest, RailedAxisNeverStartsAJog) {
-  rig_.start(tcpInfo(joystick_.port()));
+  rig_.start(joystick_.deviceInfo());
   ASSERT_TRUE(rig_.switchJoggingOn(joystick_)) << rig_.logSince(0);
   const std::size_t mark = rig_.logMark();
   const int reads = joystick_.requestCount(MODBUS_FC_READ_INPUT_REGISTERS);
@@ -104,7 +94,7 @@ TEST_F(TcpFaultTest, RailedAxisNeverStartsAJog) {
 // Six-axis jogging through the loaded bundle: a twist of rz turns the tool
 // about z until the release, and one stop ends the turn.
 TEST_F(TcpFaultTest, SixAxisTwistTurnsTheToolUntilTheRelease) {
-  rig_.start(tcpInfo(joystick_.port()), "jog_axes = 6\nori_velc = 0.3\n");
+  rig_.start(joystick_.deviceInfo(), "jog_axes = 6\nori_velc = 0.3\n");
   ASSERT_TRUE(rig_.switchJoggingOn(joystick_)) << rig_.logSince(0);
   const int reads = joystick_.requestCount(MODBUS_FC_READ_INPUT_REGISTERS);
   ASSERT_TRUE(joystick_.waitForRequests(MODBUS_FC_READ_INPUT_REGISTERS, reads + 2, 5000ms));
@@ -130,7 +120,7 @@ TEST_F(TcpFaultTest, SixAxisTwistTurnsTheToolUntilTheRelease) {
 // stick_rate reads the six axes, in one request, that often; everything
 // else stays at 10 Hz.
 TEST_F(TcpFaultTest, StickRateReadsTheAxesFasterThanTheRest) {
-  rig_.start(tcpInfo(joystick_.port()), "stick_rate = 50\ninput_timeout = 0.08\n");
+  rig_.start(joystick_.deviceInfo(), "stick_rate = 50\ninput_timeout = 0.08\n");
   ASSERT_TRUE(rig_.switchJoggingOn(joystick_)) << rig_.logSince(0);
   joystick_.clearLog();
   const auto began = Clock::now();
@@ -148,7 +138,7 @@ TEST_F(TcpFaultTest, StickRateReadsTheAxesFasterThanTheRest) {
 }
 
 TEST_F(TcpFaultTest, ConnectionDroppedAtRestNeverMovesTheRobot) {
-  rig_.start(tcpInfo(joystick_.port()));
+  rig_.start(joystick_.deviceInfo());
   ASSERT_TRUE(rig_.switchJoggingOn(joystick_)) << rig_.logSince(0);
   const std::size_t mark = rig_.logMark();
   const auto marked = Clock::now();
@@ -256,7 +246,7 @@ TEST_F(TcpFaultTest, ExceptionOnOneAddressOfABatchStopsTheJogAndIsReportedOnce) 
 // cannot hold a jog (docs/reliability.md). With an input_timeout longer than
 // that it jogs, the release seen late but seen, and nothing moves on its own.
 TEST_F(TcpFaultTest, SlowSlaveJogsWithAnInputTimeoutLongEnough) {
-  rig_.start(tcpInfo(joystick_.port()), "input_timeout = 1.0\n");
+  rig_.start(joystick_.deviceInfo(), "input_timeout = 1.0\n");
   ASSERT_TRUE(rig_.switchJoggingOn(joystick_)) << rig_.logSince(0);
   joystick_.setReplyDelay(80ms);
   const std::size_t mark = rig_.logMark();
@@ -283,7 +273,7 @@ TEST_F(TcpFaultTest, FreedriveRestartAndStopEachEndTheJogOnce) {
   ASSERT_TRUE(rig_.startJog(joystick_)) << rig_.logSince(0);
   // The first start's thread, and with it its rocker service, goes.
   rig_.bundle().start(rig_.robot().api(), rig_.log().callback(),
-                      "cycle = 0.01\ndevice_info = \"" + tcpInfo(joystick_.port()) + "\"\n");
+                      "cycle = 0.01\ndevice_info = \"" + joystick_.deviceInfo() + "\"\n");
   EXPECT_EQ(rig_.stopCommands(), 2);
 
   ASSERT_TRUE(rig_.switchJoggingOn(joystick_)) << rig_.logSince(0);
@@ -299,7 +289,7 @@ TEST_F(TcpFaultTest, FreedriveRestartAndStopEachEndTheJogOnce) {
 // slave is quick again every later transaction must be sound again, instead
 // of each reading the answer to the one before.
 TEST_F(TcpFaultTest, ReplyAfterItsTimeOutDoesNotShiftLaterTransactions) {
-  rig_.start(tcpInfo(joystick_.port()));
+  rig_.start(joystick_.deviceInfo());
   ASSERT_TRUE(rig_.switchJoggingOn(joystick_)) << rig_.logSince(0);
   const std::size_t mark = rig_.logMark();
   joystick_.setReplyDelay(kResponseTimeout + 300ms);
@@ -316,7 +306,7 @@ TEST_F(TcpFaultTest, ReplyAfterItsTimeOutDoesNotShiftLaterTransactions) {
 class ManglingTcpFaultTest : public TcpFaultTest {
  protected:
   void startJoggingThroughProxy() {
-    rig_.start(tcpInfo(proxy_.port()));
+    rig_.start("127.0.0.1," + std::to_string(proxy_.port()));
     ASSERT_TRUE(rig_.switchJoggingOn(joystick_)) << rig_.logSince(0);
     ASSERT_TRUE(rig_.startJog(joystick_)) << rig_.logSince(0);
   }

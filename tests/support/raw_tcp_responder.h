@@ -1,56 +1,8 @@
 #pragma once
 
-#include <atomic>
-#include <chrono>
-#include <cstdint>
-#include <functional>
-#include <thread>
-#include <vector>
+// To be removed once tests/modbus_dev includes joystick_sim/raw_tcp_responder.h.
+#include "joystick_sim/raw_tcp_responder.h"
 
 namespace velk::test {
-
-// A hand-written Modbus TCP responder on 127.0.0.1 (port picked by the
-// kernel) for replies no well-behaved slave gives. It reads each request
-// frame (7-byte MBAP header plus PDU) and sends back whatever `reply` makes
-// of it: whole frames in, whole frames out; an empty result sends nothing.
-// One client at a time; the thread ends on destruction or after `lifetime`.
-//
-//   RawTcpResponder odd([](const auto& request) {
-//     return RawTcpResponder::readReplyWithExtraData(request, 2);
-//   });
-//   ModbusDevice device(log, "127.0.0.1", odd.port(), 2, 200);
-class RawTcpResponder {
- public:
-  using Frame = std::vector<uint8_t>;
-  using Reply = std::function<Frame(const Frame& request)>;
-
-  explicit RawTcpResponder(Reply reply, std::chrono::seconds lifetime = std::chrono::seconds(30));
-  ~RawTcpResponder();
-  RawTcpResponder(const RawTcpResponder&) = delete;
-  RawTcpResponder& operator=(const RawTcpResponder&) = delete;
-
-  int port() const { return port_; }
-  int requestCount() const { return requests_.load(); }
-
-  // The correct reply to a read request (functions 1..4, zero data) with
-  // `extra` data bytes more than asked for, byte count and MBAP length
-  // counting them.
-  static Frame readReplyWithExtraData(const Frame& request, int extra);
-  // The correct reply to a read request (functions 1..4), data all zero.
-  static Frame readReply(const Frame& request);
-
- private:
-  void run(std::chrono::steady_clock::time_point deadline);
-  void serve(int client, std::chrono::steady_clock::time_point deadline);
-  bool readExactly(int fd, uint8_t* data, std::size_t size,
-                   std::chrono::steady_clock::time_point deadline);
-
-  Reply reply_;
-  int listen_fd_ = -1;
-  int port_ = 0;
-  std::atomic<bool> stop_{false};
-  std::atomic<int> requests_{0};
-  std::thread thread_;
-};
-
+using RawTcpResponder = joystick_sim::RawTcpResponder;
 }  // namespace velk::test

@@ -5,8 +5,6 @@
 // line and a failing exit status.
 #include <gtest/gtest.h>
 #include <modbus/modbus.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -15,6 +13,7 @@
 #include <thread>
 
 #include "joystick_sim/joystick_map.h"
+#include "joystick_sim/loopback_socket.h"
 #include "joystick_sim/modbus_slave.h"
 #include "joystick_sim/simulated_joystick.h"
 #include "tools/sim_process.h"
@@ -103,15 +102,8 @@ TEST(RockerSimMonitor, SaysWhenTheDeviceFallsSilentAndWhenItIsGone) {
 
 TEST(RockerSimMonitor, ADeviceThatNeverAnswersEndsWithAFailure) {
   // A loopback port that nothing listens on.
-  const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  ::bind(probe, reinterpret_cast<sockaddr*>(&address), size);
-  ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size);
-  const int port = ntohs(address.sin_port);
-  ::close(probe);
+  int port = 0;
+  ::close(velk::joystick_sim::LoopbackSocket::listen(0, &port));
 
   SimWorkspace space;
   const auto result = monitor("127.0.0.1," + std::to_string(port), "3", "", space);

@@ -7,32 +7,30 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <sstream>
-#include <thread>
+
+#include "host_rig/rig_timing.h"
+#include "host_rig/scratch_folder.h"
 
 namespace rocker_sim_test {
 
 namespace {
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
+using velk::host_rig::ScratchFolder;
 
 // Waits for the child up to `limit`; kills it after that.
-int waitFor(pid_t pid, std::chrono::seconds limit, bool* timed_out) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
+int waitForExit(pid_t pid, std::chrono::seconds limit, bool* timed_out) {
+  namespace timing = velk::host_rig::timing;
   int status = 0;
-  while (::waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      *timed_out = true;
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  // The limit stays what the caller says, within ctest's own, also under
+  // the sanitizers, which waitFor would stretch it for.
+  const auto bound =
+      std::chrono::duration_cast<std::chrono::milliseconds>(limit) / timing::kSlowdown;
+  if (!timing::waitFor([&] { return ::waitpid(pid, &status, WNOHANG) != 0; }, bound,
+                       std::chrono::milliseconds(20))) {
+    *timed_out = true;
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    return -1;
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -60,9 +58,9 @@ SimProcess::Result SimProcess::run(const std::vector<std::string>& args, const s
   const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) return result;
-  result.status = waitFor(pid, limit, &result.timed_out);
-  result.out = slurp(out_path);
-  result.err = slurp(err_path);
+  result.status = waitForExit(pid, limit, &result.timed_out);
+  result.out = ScratchFolder::read(out_path);
+  result.err = ScratchFolder::read(err_path);
   return result;
 }
 

@@ -11,15 +11,16 @@
 #include <cstdlib>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 #include <vector>
+
+#include "host_rig/rig_timing.h"
 
 namespace velk::joystick_sim {
 
 namespace {
 
-constexpr auto kStartWait = std::chrono::seconds(5);
-constexpr auto kStopWait = std::chrono::seconds(2);
+constexpr std::chrono::milliseconds kStartWait{5000};
+constexpr std::chrono::milliseconds kStopWait{2000};
 constexpr auto kStep = std::chrono::milliseconds(10);
 
 std::string findOnPath(const std::string& program) {
@@ -85,31 +86,26 @@ void PtyPair::launch(const std::string& socat) {
 }
 
 bool PtyPair::waitForLinks() {
-  const auto deadline = std::chrono::steady_clock::now() + kStartWait;
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (exists(device_path_) && exists(slave_path_)) return true;
-    int status = 0;
-    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;  // reaped: never signal that number again
-      return false;
-    }
-    std::this_thread::sleep_for(kStep);
-  }
-  return false;
+  bool ended = false;
+  const bool settled = host_rig::timing::waitFor(
+      [&] {
+        int status = 0;
+        ended = ::waitpid(pid_, &status, WNOHANG) == pid_;
+        return ended || (exists(device_path_) && exists(slave_path_));
+      },
+      kStartWait, kStep);
+  if (ended) pid_ = -1;  // reaped: never signal that number again
+  return settled && !ended;
 }
 
 void PtyPair::stopSocat() {
   if (pid_ <= 0) return;
   ::kill(pid_, SIGTERM);
-  const auto deadline = std::chrono::steady_clock::now() + kStopWait;
   int status = 0;
-  while (::waitpid(pid_, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() >= deadline) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, &status, 0);
-      break;
-    }
-    std::this_thread::sleep_for(kStep);
+  if (!host_rig::timing::waitFor([&] { return ::waitpid(pid_, &status, WNOHANG) != 0; }, kStopWait,
+                                 kStep)) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, &status, 0);
   }
   pid_ = -1;
 }

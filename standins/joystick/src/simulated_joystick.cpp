@@ -40,13 +40,13 @@ ModbusSlave* SimulatedJoystick::slave() const {
 }
 
 std::string SimulatedJoystick::deviceInfo() const {
-  if (tcp_) return tcp_->host() + "," + std::to_string(tcp_->port());
+  if (tcp_) return tcp_->deviceInfo();
   return rtu_->devicePath() + "," + std::to_string(RtuLine::kBaud) + ",N,8,1";
 }
 
 std::string SimulatedJoystick::describe() const {
   const std::string unit = ", unit " + std::to_string(JoystickMap::kUnit);
-  if (tcp_) return "Modbus TCP " + tcp_->host() + ":" + std::to_string(tcp_->port()) + unit;
+  if (tcp_) return "Modbus TCP " + tcp_->deviceName() + unit;
   return "Modbus RTU " + rtu_->devicePath() + " at " + std::to_string(RtuLine::kBaud) + " 8N1" +
          unit;
 }

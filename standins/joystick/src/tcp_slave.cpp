@@ -1,8 +1,6 @@
 #include "joystick_sim/tcp_slave.h"
 
-#include <arpa/inet.h>
 #include <modbus/modbus.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -11,6 +9,8 @@
 #include <array>
 #include <memory>
 #include <stdexcept>
+
+#include "joystick_sim/loopback_socket.h"
 
 namespace velk::joystick_sim {
 
@@ -41,23 +41,10 @@ TcpSlave::~TcpSlave() {
 }
 
 bool TcpSlave::listen(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
-  const int on = 1;
-  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  auto* generic = reinterpret_cast<sockaddr*>(&address);
-  if (::bind(fd, generic, length) != 0 || ::listen(fd, 16) != 0 ||
-      ::getsockname(fd, generic, &length) != 0) {
-    ::close(fd);
-    return false;
-  }
-  listen_fd_ = fd;
-  port_ = ntohs(address.sin_port);  // the same port again on a restart
+  int bound = 0;
+  listen_fd_ = LoopbackSocket::listen(port, &bound);
+  if (listen_fd_ < 0) return false;
+  port_ = bound;  // the same port again on a restart
   return true;
 }
 

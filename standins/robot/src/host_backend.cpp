@@ -44,27 +44,15 @@ void HostBackend::getRobotInterface(const std::string& name) {
 }
 
 int HostBackend::getRobotModeType() {
-  auto lock = lockUpToDate();
-  faults_.throwIfArmed("getRobotModeType");
-  const int type = model_.robotModeType();
-  recordQuery("getRobotModeType", type);
-  return type;
+  return query("getRobotModeType", [this] { return model_.robotModeType(); });
 }
 
 int HostBackend::getSafetyModeType() {
-  auto lock = lockUpToDate();
-  faults_.throwIfArmed("getSafetyModeType");
-  const int type = model_.safetyModeType();
-  recordQuery("getSafetyModeType", type);
-  return type;
+  return query("getSafetyModeType", [this] { return model_.safetyModeType(); });
 }
 
 bool HostBackend::isSteady() {
-  auto lock = lockUpToDate();
-  faults_.throwIfArmed("isSteady");
-  const bool steady = model_.steady();
-  recordQuery("isSteady", steady ? 1.0 : 0.0);
-  return steady;
+  return query("isSteady", [this] { return model_.steady(); });
 }
 
 std::vector<double> HostBackend::getToolPose() {
@@ -76,19 +64,11 @@ std::vector<double> HostBackend::getToolPose() {
 }
 
 bool HostBackend::isFreedriveEnabled() {
-  auto lock = lockUpToDate();
-  faults_.throwIfArmed("isFreedriveEnabled");
-  const bool enabled = model_.freedriveEnabled();
-  recordQuery("isFreedriveEnabled", enabled ? 1.0 : 0.0);
-  return enabled;
+  return query("isFreedriveEnabled", [this] { return model_.freedriveEnabled(); });
 }
 
 int HostBackend::getStatus() {
-  auto lock = lockUpToDate();
-  faults_.throwIfArmed("getStatus");
-  const int status = model_.runtimeStatus();
-  recordQuery("getStatus", status);
-  return status;
+  return query("getStatus", [this] { return model_.runtimeStatus(); });
 }
 
 int HostBackend::deleteTask(int id) {
@@ -136,12 +116,10 @@ int HostBackend::setToolVoltageOutputDomain(int domain) {
 }
 
 long long HostBackend::getControlSystemTime() {
-  auto lock = lockUpToDate();
-  faults_.throwIfArmed("getControlSystemTime");
-  const long long ms =
-      std::chrono::duration_cast<std::chrono::milliseconds>(model_.simTime()).count();
-  recordQuery("getControlSystemTime", static_cast<double>(ms));
-  return ms;
+  return query("getControlSystemTime", [this] {
+    return static_cast<long long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(model_.simTime()).count());
+  });
 }
 
 void HostBackend::failCall(const std::string& name, int times) {

@@ -75,6 +75,15 @@ class HostBackend {
   void record(const char* name, velk::sim::CallKind kind, std::vector<double> args,
               std::vector<double> result, std::string text = {});
   void recordQuery(const char* name, double result);
+  // One plain query of the model: locked, failed when armed, recorded.
+  template <typename Read>
+  auto query(const char* name, Read read) {
+    auto lock = lockUpToDate();
+    faults_.throwIfArmed(name);
+    const auto value = read();
+    recordQuery(name, static_cast<double>(value));
+    return value;
+  }
 
   mutable std::mutex mutex_;
   velk::sim::RobotModel model_;

@@ -10,7 +10,7 @@
 #include "robot_sim/robot_codes.h"
 #include "robot_sim/simulated_robot.h"
 #include "rocker-sim/run/console.h"
-#include "rocker-sim/run/joystick_driver.h"
+#include "rocker-sim/run/scenario_joystick_driver.h"
 #include "rocker-sim/run/robot_controller.h"
 #include "rocker-sim/run/run_record.h"
 #include "rocker-sim/run/run_sampler.h"

@@ -10,7 +10,7 @@ class SimulatedRobot;
 namespace velk::rocker_sim {
 
 class Console;
-class JoystickDriver;
+class ScenarioJoystickDriver;
 class RobotController;
 class RunSampler;
 class SimClock;
@@ -20,7 +20,7 @@ struct RunRecord;
 struct RunStage {
   const SimClock& clock;
   sim::SimulatedRobot& robot;
-  JoystickDriver& joystick;
+  ScenarioJoystickDriver& joystick;
   RobotController& robot_controller;
   RunSampler& sampler;
   RunRecord& record;

@@ -20,7 +20,7 @@
 #include "rocker-sim/report/text_report.h"
 #include "rocker-sim/run/console.h"
 #include "rocker-sim/run/interactive_session.h"
-#include "rocker-sim/run/joystick_driver.h"
+#include "rocker-sim/run/scenario_joystick_driver.h"
 #include "rocker-sim/run/robot_controller.h"
 #include "rocker-sim/run/run_sampler.h"
 #include "rocker-sim/run/run_stage.h"
@@ -132,7 +132,7 @@ int Simulator::run() {
   log.stampWith([&clock] { return clock.now(); });
   log.echo(settings_.log_level, [&console](const std::string& line) { console.errorLine(line); });
   BundleHost host(settings_.bundle);
-  JoystickDriver driver(joystick.get(), record);
+  ScenarioJoystickDriver driver(joystick.get(), record);
   RobotController controller(robot, record);
   RunSampler sampler(robot, joystick.get(), record);
 

@@ -8,7 +8,7 @@
 #include "robot_sim/simulated_robot.h"
 #include "rocker-sim/command_line/start_options.h"
 #include "rocker-sim/run/console.h"
-#include "rocker-sim/run/joystick_driver.h"
+#include "rocker-sim/run/scenario_joystick_driver.h"
 #include "rocker-sim/run/robot_controller.h"
 #include "rocker-sim/run/run_sampler.h"
 #include "rocker-sim/run/sim_clock.h"

@@ -34,7 +34,6 @@ class ManglingTcpProxy {
 
  private:
   void run(std::chrono::steady_clock::time_point deadline);
-  int connectToSlave() const;
 
   int slave_port_;
   std::chrono::seconds lifetime_;

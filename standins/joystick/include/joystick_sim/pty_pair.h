@@ -27,6 +27,8 @@ class PtyPair {
 
   // The end for the master (ModbusDevice's serial path).
   const std::string& devicePath() const { return device_path_; }
+  // The "device_info" that reaches an RtuSlave at its default 115200 8N1.
+  std::string deviceInfo() const { return device_path_ + ",115200,N,8,1"; }
   // The end for RtuSlave.
   const std::string& slavePath() const { return slave_path_; }
 

@@ -27,6 +27,7 @@ class SerialLineTap {
 
   // The end for the master under test.
   const std::string& devicePath() const { return master_side_.devicePath(); }
+  std::string deviceInfo() const { return master_side_.deviceInfo(); }
   // The end for RtuSlave.
   const std::string& slavePath() const { return slave_side_.slavePath(); }
   ReplyMangling& mangling() { return *mangling_; }

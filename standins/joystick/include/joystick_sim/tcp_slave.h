@@ -42,6 +42,10 @@ class TcpSlave : public ModbusSlave {
 
   std::string host() const { return "127.0.0.1"; }
   int port() const { return port_.load(); }
+  // The "device_info" that reaches it ("127.0.0.1,<port>"), and the name the
+  // bundle's registry gives that device ("127.0.0.1:<port>").
+  std::string deviceInfo() const { return host() + "," + std::to_string(port()); }
+  std::string deviceName() const { return host() + ":" + std::to_string(port()); }
 
   void dropClients();
   void setRefuseConnections(bool refuse);

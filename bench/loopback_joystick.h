@@ -20,14 +20,14 @@ namespace velk::bench {
 // A tapped joystick is reached through a fault injector that can damage its
 // replies: the mangling TCP proxy, or a serial line tap in place of the
 // plain pair.
-class BenchJoystick {
+class LoopbackJoystick {
  public:
   // The slave (and the injector) serve at most `lifetime`, then end by
   // themselves.
-  BenchJoystick(Transport transport, std::chrono::seconds lifetime, bool tapped = false);
-  ~BenchJoystick();
-  BenchJoystick(const BenchJoystick&) = delete;
-  BenchJoystick& operator=(const BenchJoystick&) = delete;
+  LoopbackJoystick(Transport transport, std::chrono::seconds lifetime, bool tapped = false);
+  ~LoopbackJoystick();
+  LoopbackJoystick(const LoopbackJoystick&) = delete;
+  LoopbackJoystick& operator=(const LoopbackJoystick&) = delete;
 
   Transport transport() const { return transport_; }
   // Its request log and faults; valid until unplug().

@@ -1,4 +1,4 @@
-#include "bench/jog_driver.h"
+#include "bench/joystick_driver.h"
 
 #include "host_rig/rig_timing.h"
 
@@ -6,22 +6,23 @@ namespace velk::bench {
 
 using host_rig::timing::waitFor;
 
-double JogDriver::Timing::ms() const {
+double JoystickDriver::Timing::ms() const {
   return std::chrono::duration<double, std::milli>(command - changed).count();
 }
 
-JogDriver::JogDriver(BenchRig& rig) : rig_(rig) {}
+JoystickDriver::JoystickDriver(BenchRig& rig) : rig_(rig) {}
 
-JogDriver::Timing JogDriver::push(int16_t value, std::chrono::milliseconds timeout) {
+JoystickDriver::Timing JoystickDriver::push(int16_t value, std::chrono::milliseconds timeout) {
   return actAndAwait([&] { rig_.joystick().setStickX(value); }, "speedLine", timeout);
 }
 
-JogDriver::Timing JogDriver::release(std::chrono::milliseconds timeout) {
+JoystickDriver::Timing JoystickDriver::release(std::chrono::milliseconds timeout) {
   return actAndAwait([&] { rig_.joystick().setStickX(0); }, "stopLine", timeout);
 }
 
-JogDriver::Timing JogDriver::actAndAwait(const std::function<void()>& action, const char* command,
-                                         std::chrono::milliseconds timeout) {
+JoystickDriver::Timing JoystickDriver::actAndAwait(const std::function<void()>& action,
+                                                   const char* command,
+                                                   std::chrono::milliseconds timeout) {
   const char* const kPauseWarning = "距离上一组运动时间间隔:";
   sim::SimulatedRobot& robot = rig_.robot();
   // Cleared first, so that any command recorded from here on answers this move.

@@ -1,6 +1,6 @@
 // The hand and the cable: stick ramps, held presses, and faults that end
 // one by one, as the joystick and the run record see them.
-#include "rocker-sim/run/joystick_driver.h"
+#include "rocker-sim/run/scenario_joystick_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -11,18 +11,18 @@ namespace {
 using velk::joystick_sim::SimulatedJoystick;
 using velk::rocker_sim::FaultKind;
 using velk::rocker_sim::FaultStart;
-using velk::rocker_sim::JoystickDriver;
+using velk::rocker_sim::ScenarioJoystickDriver;
 using velk::rocker_sim::RunRecord;
 using velk::rocker_sim::StickAxes;
 
-class JoystickDriverTest : public ::testing::Test {
+class ScenarioJoystickDriverTest : public ::testing::Test {
  protected:
   SimulatedJoystick joystick_{SimulatedJoystick::Transport::kTcp, std::chrono::seconds(30)};
   RunRecord record_;
-  JoystickDriver driver_{&joystick_, record_};
+  ScenarioJoystickDriver driver_{&joystick_, record_};
 };
 
-TEST_F(JoystickDriverTest, ARampMovesTheStickInAStraightLineAndRecordsEachStep) {
+TEST_F(ScenarioJoystickDriverTest, ARampMovesTheStickInAStraightLineAndRecordsEachStep) {
   driver_.setStick({400, 0, -200, 0, 0, 0}, 1.0, 10.0);
   driver_.update(10.5);
   EXPECT_EQ(joystick_.stick(), (StickAxes{200, 0, -100, 0, 0, 0}));
@@ -33,7 +33,7 @@ TEST_F(JoystickDriverTest, ARampMovesTheStickInAStraightLineAndRecordsEachStep) 
   EXPECT_EQ(record_.sticks[0].t, 10.5);
 }
 
-TEST_F(JoystickDriverTest, OverlappingFaultsEndOneByOne) {
+TEST_F(ScenarioJoystickDriverTest, OverlappingFaultsEndOneByOne) {
   FaultStart drop;
   drop.duration = 1.0;
   FaultStart silence;
@@ -50,9 +50,9 @@ TEST_F(JoystickDriverTest, OverlappingFaultsEndOneByOne) {
   EXPECT_EQ(record_.faults[1].end, 2.0);
 }
 
-TEST(JoystickDriverWithoutJoystick, KeepsTheRecordButTouchesNothing) {
+TEST(ScenarioJoystickDriverWithoutJoystick, KeepsTheRecordButTouchesNothing) {
   RunRecord record;
-  JoystickDriver driver(nullptr, record);
+  ScenarioJoystickDriver driver(nullptr, record);
   driver.setStick({500, 0, 0, 0, 0, 0}, 0.0, 1.0);
   driver.startFault(FaultStart{}, 2.0);
   driver.update(3.0);

@@ -1,4 +1,4 @@
-#include "rocker-sim/run/joystick_driver.h"
+#include "rocker-sim/run/scenario_joystick_driver.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,10 +7,10 @@
 
 namespace velk::rocker_sim {
 
-JoystickDriver::JoystickDriver(SimulatedJoystick* joystick, RunRecord& record)
+ScenarioJoystickDriver::ScenarioJoystickDriver(SimulatedJoystick* joystick, RunRecord& record)
     : joystick_(joystick), record_(record) {}
 
-void JoystickDriver::setStick(const StickAxes& axes, double ramp, double now) {
+void ScenarioJoystickDriver::setStick(const StickAxes& axes, double ramp, double now) {
   const StickAxes from = joystick_ ? joystick_->stick() : target_;
   target_ = axes;
   if (ramp > 0.0) {
@@ -21,14 +21,14 @@ void JoystickDriver::setStick(const StickAxes& axes, double ramp, double now) {
   moveStick(axes, now);
 }
 
-void JoystickDriver::moveStick(const StickAxes& axes, double now) {
+void ScenarioJoystickDriver::moveStick(const StickAxes& axes, double now) {
   if (joystick_ == nullptr) return;
   if (axes == joystick_->stick()) return;
   joystick_->setStick(axes);
   record_.sticks.push_back(StickSample{now, axes});
 }
 
-void JoystickDriver::followRamp(double now) {
+void ScenarioJoystickDriver::followRamp(double now) {
   if (!ramp_) return;
   const double share = std::clamp((now - ramp_->start) / (ramp_->end - ramp_->start), 0.0, 1.0);
   StickAxes axes{};
@@ -40,7 +40,7 @@ void JoystickDriver::followRamp(double now) {
   if (share >= 1.0) ramp_.reset();
 }
 
-void JoystickDriver::press(Button button, double hold, double now) {
+void ScenarioJoystickDriver::press(Button button, double hold, double now) {
   if (joystick_ == nullptr) return;
   joystick_->setButton(button, true);
   releases_.erase(std::remove_if(releases_.begin(), releases_.end(),
@@ -49,7 +49,7 @@ void JoystickDriver::press(Button button, double hold, double now) {
   releases_.push_back(PendingRelease{button, now + hold});
 }
 
-void JoystickDriver::releaseDueButtons(double now) {
+void ScenarioJoystickDriver::releaseDueButtons(double now) {
   for (auto it = releases_.begin(); it != releases_.end();) {
     if (it->at > now) {
       ++it;
@@ -60,7 +60,7 @@ void JoystickDriver::releaseDueButtons(double now) {
   }
 }
 
-void JoystickDriver::startFault(const FaultStart& fault, double now) {
+void ScenarioJoystickDriver::startFault(const FaultStart& fault, double now) {
   record_.faults.push_back(FaultRecord{fault, now, kForever});
   if (joystick_ == nullptr) {
     record_.faults.back().end = now;  // nothing to break on an outside device
@@ -70,12 +70,12 @@ void JoystickDriver::startFault(const FaultStart& fault, double now) {
   applyFaults();
 }
 
-void JoystickDriver::clearFaults(double now) {
+void ScenarioJoystickDriver::clearFaults(double now) {
   for (auto& fault : active_faults_) fault.until = now;
   endDueFaults(now);
 }
 
-void JoystickDriver::endDueFaults(double now) {
+void ScenarioJoystickDriver::endDueFaults(double now) {
   const auto before = active_faults_.size();
   for (auto it = active_faults_.begin(); it != active_faults_.end();) {
     if (it->until > now) {
@@ -90,7 +90,7 @@ void JoystickDriver::endDueFaults(double now) {
 
 // Sets the joystick to the sum of the faults still in force, so that
 // overlapping faults end one by one.
-void JoystickDriver::applyFaults() {
+void ScenarioJoystickDriver::applyFaults() {
   bool unplugged = false;
   bool silent = false;
   std::vector<std::pair<int, int>> rejections;
@@ -114,7 +114,7 @@ void JoystickDriver::applyFaults() {
   }
 }
 
-void JoystickDriver::update(double now) {
+void ScenarioJoystickDriver::update(double now) {
   if (joystick_ == nullptr) return;
   followRamp(now);
   releaseDueButtons(now);

@@ -15,7 +15,7 @@ inline constexpr int kPushDeflection = 500;
 // joystick) and waits for the robot command it causes, timing the two ends:
 // when the registers changed at the slave and when the command reached the
 // robot (the simulated robot stamps every call with the steady clock).
-class JogDriver {
+class JoystickDriver {
  public:
   struct Timing {
     bool ok = false;  // the command came in time
@@ -28,7 +28,7 @@ class JogDriver {
     double ms() const;
   };
 
-  explicit JogDriver(BenchRig& rig);
+  explicit JoystickDriver(BenchRig& rig);
 
   // Deflects x to `value` and waits for speedLine.
   Timing push(int16_t value, std::chrono::milliseconds timeout = std::chrono::seconds(3));

@@ -1,10 +1,10 @@
-#include "bench/bench_joystick.h"
+#include "bench/loopback_joystick.h"
 
 namespace velk::bench {
 
 using joystick_sim::SimulatedJoystick;
 
-BenchJoystick::BenchJoystick(Transport transport, std::chrono::seconds lifetime, bool tapped)
+LoopbackJoystick::LoopbackJoystick(Transport transport, std::chrono::seconds lifetime, bool tapped)
     : transport_(transport) {
   if (transport == Transport::kRtu && tapped) {
     tap_ = std::make_unique<joystick_sim::SerialLineTap>(lifetime);
@@ -30,19 +30,19 @@ BenchJoystick::BenchJoystick(Transport transport, std::chrono::seconds lifetime,
   }
 }
 
-BenchJoystick::~BenchJoystick() = default;
+LoopbackJoystick::~LoopbackJoystick() = default;
 
-joystick_sim::ReplyMangling* BenchJoystick::mangling() {
+joystick_sim::ReplyMangling* LoopbackJoystick::mangling() {
   if (proxy_) return &proxy_->mangling();
   return tap_ ? &tap_->mangling() : nullptr;
 }
 
-void BenchJoystick::setStickX(int16_t value) { joystick_->setStick({value, 0, 0, 0, 0, 0}); }
+void LoopbackJoystick::setStickX(int16_t value) { joystick_->setStick({value, 0, 0, 0, 0, 0}); }
 
-void BenchJoystick::setButton(joystick_sim::Button button, bool down) {
+void LoopbackJoystick::setButton(joystick_sim::Button button, bool down) {
   joystick_->setButton(button, down);
 }
 
-void BenchJoystick::unplug() { joystick_->dropConnection(); }
+void LoopbackJoystick::unplug() { joystick_->dropConnection(); }
 
 }  // namespace velk::bench

@@ -1,12 +1,13 @@
-#include "bench/thread_probe.h"
+#include "host_rig/thread_probe.h"
 
 #include <dirent.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
-namespace velk::bench {
+namespace velk::host_rig {
 namespace {
 
 std::string taskFile(int tid, const char* file) {
@@ -48,12 +49,18 @@ std::vector<int> ThreadProbe::tidsNamed(const std::string& name) {
   return out;
 }
 
+int ThreadProbe::settledCount() {
+  std::thread([] {}).join();
+  return count();
+}
+
 ThreadSample ThreadProbe::sample(int tid) {
   ThreadSample sample;
   sample.tid = tid;
   std::ifstream schedstat(taskFile(tid, "schedstat"));
-  if (!(schedstat >> sample.cpu_ns)) return sample;
+  schedstat >> sample.cpu_ns;  // stays 0 on a kernel without schedstat
   std::ifstream status(taskFile(tid, "status"));
+  if (!status) return sample;  // gone
   std::stringstream text;
   text << status.rdbuf();
   const std::string fields = text.str();
@@ -71,4 +78,4 @@ ThreadSample ThreadProbe::sample(int tid) {
   return sample;
 }
 
-}  // namespace velk::bench
+}  // namespace velk::host_rig

@@ -14,17 +14,19 @@ namespace velk::rocker_sim {
 
 using joystick_sim::SimulatedJoystick;
 
-// Moves the simulated joystick as a hand and a cable would: stick changes
+// Plays a scenario's hand and cable on the simulated joystick: stick changes
 // (at once or along a ramp), button presses held for a while, and faults
 // that last a while. Timed parts run on the run clock: call update() every
-// tick. Every change is written to the run record.
+// tick. Every change is written to the run record. It never waits for the
+// robot; the scenario's steps do (the benchmarks' JoystickDriver times one
+// move to the command it causes instead).
 //
 // Without a simulated joystick (an outside device) it does nothing but keep
 // the record of what it was asked.
-class JoystickDriver {
+class ScenarioJoystickDriver {
  public:
   // `joystick` may be null.
-  JoystickDriver(SimulatedJoystick* joystick, RunRecord& record);
+  ScenarioJoystickDriver(SimulatedJoystick* joystick, RunRecord& record);
 
   bool present() const { return joystick_ != nullptr; }
   const StickAxes& stickTarget() const { return target_; }

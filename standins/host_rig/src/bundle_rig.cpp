@@ -1,4 +1,4 @@
-#include "host_rig/rocker_rig.h"
+#include "host_rig/bundle_rig.h"
 
 #include <modbus/modbus.h>
 
@@ -20,7 +20,7 @@ const char* const kJoggingOn = "startup rocker";
 
 }  // namespace
 
-RockerRig::RockerRig(const RigSettings& settings)
+BundleRig::BundleRig(const RigSettings& settings)
     : log_(settings.keep_log),
       bundle_(std::make_unique<BundleHost>(settings.bundle_path, BundleHost::Start::kLater)) {
   log_.watch(settings.watched_log);
@@ -29,33 +29,33 @@ RockerRig::RockerRig(const RigSettings& settings)
   robot_.setRuntimeStatus(sim::kRuntimeIdle);
 }
 
-RockerRig::RockerRig(const std::string& bundle_path)
-    : RockerRig(RigSettings{bundle_path, LogSink::kKeepAll, {}}) {}
+BundleRig::BundleRig(const std::string& bundle_path)
+    : BundleRig(RigSettings{bundle_path, LogSink::kKeepAll, {}}) {}
 
-RockerRig::~RockerRig() { bundle_.reset(); }
+BundleRig::~BundleRig() { bundle_.reset(); }
 
-void RockerRig::loadBundle() { bundle_->startBundle(); }
+void BundleRig::loadBundle() { bundle_->startBundle(); }
 
-void RockerRig::startRocker(const std::string& device_info, const std::string& more_options) {
+void BundleRig::startRocker(const std::string& device_info, const std::string& more_options) {
   bundle_->start(robot_.api(), log_.callback(),
                  "cycle = 0.01\ndevice_info = \"" + device_info + "\"\n" + more_options);
 }
 
-void RockerRig::start(const std::string& device_info, const std::string& more_options) {
+void BundleRig::start(const std::string& device_info, const std::string& more_options) {
   loadBundle();
   startRocker(device_info, more_options);
 }
 
-BundleHost::Duration RockerRig::stopRocker() { return bundle_->stop(); }
+BundleHost::Duration BundleRig::stopRocker() { return bundle_->stop(); }
 
-BundleHost::Duration RockerRig::releaseBundle() { return bundle_->releaseExtension(); }
+BundleHost::Duration BundleRig::releaseBundle() { return bundle_->releaseExtension(); }
 
-bool RockerRig::awaitJoystickData(std::chrono::milliseconds timeout) {
+bool BundleRig::awaitJoystickData(std::chrono::milliseconds timeout) {
   const int before = log_.countContaining(kDataRead);
   return waitFor([&] { return log_.countContaining(kDataRead) > before; }, timeout, 5ms);
 }
 
-bool RockerRig::switchJoggingOn(joystick_sim::ModbusSlave& joystick) {
+bool BundleRig::switchJoggingOn(joystick_sim::ModbusSlave& joystick) {
   // The first connection attempt comes about a second after start, and the
   // signals need their first probes after that.
   const int before = log_.countContaining(kJoggingOn);
@@ -65,7 +65,7 @@ bool RockerRig::switchJoggingOn(joystick_sim::ModbusSlave& joystick) {
   return on;
 }
 
-bool RockerRig::startJog(joystick_sim::ModbusSlave& joystick) {
+bool BundleRig::startJog(joystick_sim::ModbusSlave& joystick) {
   const int before = speedCommands();
   joystick.setInputRegister(JoystickMap::kFirstAxisRegister, 0);
   // A reply built after the line above reads the stick centred; once the
@@ -79,7 +79,7 @@ bool RockerRig::startJog(joystick_sim::ModbusSlave& joystick) {
   return waitFor([&] { return speedCommands() > before; }, 3000ms);
 }
 
-std::optional<RockerRig::Clock::duration> RockerRig::stopLatencySince(
+std::optional<BundleRig::Clock::duration> BundleRig::stopLatencySince(
     Clock::time_point since, std::chrono::milliseconds timeout) {
   std::optional<Clock::duration> latency;
   waitFor(
@@ -96,17 +96,17 @@ std::optional<RockerRig::Clock::duration> RockerRig::stopLatencySince(
   return latency;
 }
 
-int RockerRig::speedCommands() const {
+int BundleRig::speedCommands() const {
   return static_cast<int>(robot_.callsNamed("speedLine").size());
 }
 
-int RockerRig::stopCommands() const {
+int BundleRig::stopCommands() const {
   return static_cast<int>(robot_.callsNamed("stopLine").size());
 }
 
-std::size_t RockerRig::logMark() const { return log_.entries().size(); }
+std::size_t BundleRig::logMark() const { return log_.entries().size(); }
 
-int RockerRig::countSince(std::size_t mark, const std::string& text) const {
+int BundleRig::countSince(std::size_t mark, const std::string& text) const {
   const auto entries = log_.entries();
   int count = 0;
   for (std::size_t i = mark; i < entries.size(); ++i) {
@@ -115,14 +115,14 @@ int RockerRig::countSince(std::size_t mark, const std::string& text) const {
   return count;
 }
 
-std::map<std::string, int> RockerRig::messageCountsSince(std::size_t mark) const {
+std::map<std::string, int> BundleRig::messageCountsSince(std::size_t mark) const {
   const auto entries = log_.entries();
   std::map<std::string, int> counts;
   for (std::size_t i = mark; i < entries.size(); ++i) ++counts[entries[i].message];
   return counts;
 }
 
-std::pair<std::string, int> RockerRig::mostFrequentSince(std::size_t mark) const {
+std::pair<std::string, int> BundleRig::mostFrequentSince(std::size_t mark) const {
   std::pair<std::string, int> most{"", 0};
   for (const auto& [message, count] : messageCountsSince(mark)) {
     if (count > most.second) most = {message, count};
@@ -130,7 +130,7 @@ std::pair<std::string, int> RockerRig::mostFrequentSince(std::size_t mark) const
   return most;
 }
 
-std::string RockerRig::logSince(std::size_t mark) const {
+std::string BundleRig::logSince(std::size_t mark) const {
   const auto entries = log_.entries();
   std::ostringstream text;
   for (std::size_t i = mark; i < entries.size(); ++i) {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace velk::bench {
+namespace velk::host_rig {
 
 // What the kernel has counted for one thread since it began.
 struct ThreadSample {
@@ -23,7 +23,15 @@ class ThreadProbe {
   static std::string nameOf(int tid);
   // Threads whose name is exactly `name`.
   static std::vector<int> tidsNamed(const std::string& name);
+  static int countNamed(const std::string& name) {
+    return static_cast<int>(tidsNamed(name).size());
+  }
+  static int count() { return static_cast<int>(tids().size()); }
+  // The count to compare with later. Starts and joins one thread first:
+  // runtimes that add a helper thread with the first thread created
+  // (ThreadSanitizer does) would otherwise count it against the code tested.
+  static int settledCount();
   static ThreadSample sample(int tid);
 };
 
-}  // namespace velk::bench
+}  // namespace velk::host_rig

@@ -35,27 +35,27 @@ struct RigSettings {
 // for the package file. The bundle runs with a cycle of 10 ms.
 //
 //   TcpSlave joystick;
-//   RockerRig rig(ROCKER_BUNDLE_PATH);
+//   BundleRig rig(ROCKER_BUNDLE_PATH);
 //   rig.start("127.0.0.1," + std::to_string(joystick.port()));
 //   ASSERT_TRUE(rig.switchJoggingOn(joystick));
 //   ASSERT_TRUE(rig.startJog(joystick));
 //   const auto injected = Clock::now();
 //   joystick.dropClients();
 //   EXPECT_LE(rig.stopLatencySince(injected).value(), 500ms);
-class RockerRig {
+class BundleRig {
  public:
   using Clock = timing::Clock;
   static constexpr double kCycleMs = 10.0;
   // Stick deflection of a clear, steady push on x.
   static constexpr uint16_t kPush = 400;
 
-  explicit RockerRig(const RigSettings& settings);
+  explicit BundleRig(const RigSettings& settings);
   // Keeps every log entry.
-  explicit RockerRig(const std::string& bundle_path);
+  explicit BundleRig(const std::string& bundle_path);
   // The bundle goes first: it calls into the log and the robot.
-  ~RockerRig();
-  RockerRig(const RockerRig&) = delete;
-  RockerRig& operator=(const RockerRig&) = delete;
+  ~BundleRig();
+  BundleRig(const BundleRig&) = delete;
+  BundleRig& operator=(const BundleRig&) = delete;
 
   // The steps of start(), for callers that time them or repeat them.
   void loadBundle();
