@@ -42,6 +42,7 @@ constexpr const char* kHostCallFailed = "Rocker host call failed: ";
 constexpr const char* kShutdownFailed = "Rocker stop failed at shutdown: ";
 
 constexpr double kSpeedCommandTime = 100.0;
+constexpr double kStopDeceleration = 4.0;
 
 // The robot's handles used most, each a host fault when the host gives none.
 std::shared_ptr<common_interface::RobotState> stateOf(common_interface::RobotInterface& robot) {
@@ -51,8 +52,6 @@ std::shared_ptr<common_interface::RobotState> stateOf(common_interface::RobotInt
 std::shared_ptr<common_interface::MotionControl> motionOf(common_interface::RobotInterface& robot) {
   return HostCallGuard::require(robot.getMotionControl(), "getMotionControl");
 }
-
-constexpr double kStopDeceleration = 4.0;
 
 }  // namespace
 
@@ -210,6 +209,7 @@ void RockerService::takeJoystickData() {
 void RockerService::powerOnJoystick(common_interface::RobotInterface& robot) {
   const bool was_on = rocker_on_;
   rocker_on_ = false;
+  endActiveJog(JogStopCause::kSwitchedOff);
   const auto io = HostCallGuard::require(robot.getIoControl(), "getIoControl");
   io->setToolVoltageOutputDomain(kToolVoltageOff);
   io->setToolVoltageOutputDomain(kToolVoltageOn);
@@ -224,7 +224,6 @@ void RockerService::powerOnJoystick(common_interface::RobotInterface& robot) {
   // runs under, whatever the joystick came up showing.
   setOutput(Table::kPowerLight, 0);
   setOutput(Table::kSpeedLight, speed_mode_ == 0 ? 0 : 1);
-  endJogOrSteady(JogStopCause::kSwitchedOff);
   // A faster stick shortens the time from a release to the stop; the rest
   // does not need it.
   if (stick_rate_ != kRegistryRate) {
