@@ -285,6 +285,26 @@ TEST_F(TcpFaultTest, FreedriveRestartAndStopEachEndTheJogOnce) {
   EXPECT_EQ(rig_.speedCommands(), 3);
 }
 
+// The robot leaves mode 8 and comes back: the bundle powers the joystick
+// anew, which comes up with its lights off, and jogging is off as well. A
+// push moves nothing until the power button is pressed again.
+TEST_F(TcpFaultTest, ARepoweredJoystickStartsWithJoggingOff) {
+  startJogging();
+  if (HasFatalFailure()) return;
+  const std::size_t mark = rig_.logMark();
+  const auto left = Clock::now();
+  rig_.robot().setRobotModeType(5);
+  expectStopWithin(left, kLossBound, "stop after the robot left mode 8");
+  rig_.robot().setRobotModeType(velk::sim::kRobotModeRunning);
+  ASSERT_TRUE(waitFor([&] { return rig_.countSince(mark, "Rocker power on") == 1; }, 3000ms));
+  EXPECT_TRUE(waitFor([&] { return !joystick_.coil(JoystickMap::kPowerLightCoil); }, 3000ms));
+  const int jogs = rig_.speedCommands();
+  EXPECT_FALSE(rig_.startJog(joystick_)) << "no jog while jogging is off";
+  EXPECT_EQ(rig_.speedCommands(), jogs);
+  ASSERT_TRUE(rig_.switchJoggingOn(joystick_)) << rig_.logSince(mark);
+  EXPECT_TRUE(rig_.startJog(joystick_)) << rig_.logSince(mark);
+}
+
 // A reply that arrives after its time-out stays in the socket. Once the
 // slave is quick again every later transaction must be sound again, instead
 // of each reading the answer to the one before.

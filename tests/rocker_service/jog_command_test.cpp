@@ -76,7 +76,8 @@ TEST(JogCommandTest, SpeedFollowsTheStickThroughAxesSignsAndTheToolFrame) {
   }
 }
 
-// Nothing short, non-finite or faster than max_speed leaves the command.
+// Nothing short, non-finite, off its length or faster than max_speed leaves
+// the command.
 TEST(JogCommandTest, SpeedIsBoundedAndTheHostsPosesScreened) {
   const double nan = std::nan("");
   const std::vector<double> level = {0.4, 0, 0.3, 0, 0, 0};
@@ -124,6 +125,23 @@ TEST(JogCommandTest, SpeedIsBoundedAndTheHostsPosesScreened) {
        0.1,
        {},
        "Rocker start skipped: the poseTrans is not finite: nan,0,0,0,0,0"},
+      // A rotation keeps the stick vector's length.
+      {"poseTrans in millimetres",
+       level,
+       std::vector<double>{500, 0, 0, 0, 0, 0},
+       {500, 0, 0, 0, 0, 0},
+       0.1,
+       {},
+       "Rocker start refused: poseTrans turned the stick vector of length 0.5 into one of length "
+       "500"},
+      {"poseTrans 1e6 everywhere",
+       level,
+       std::vector<double>(6, 1e6),
+       {500, 0, 0, 0, 0, 0},
+       0.1,
+       {},
+       "Rocker start refused: poseTrans turned the stick vector of length 0.5 into one of length "
+       "1.73205e+06"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "common/log_level.h"
 #include "joystick_sim/joystick_map.h"
@@ -100,6 +102,160 @@ TEST_F(JoystickDataTest, PowersAndRegistersInModeEightOnly) {
   EXPECT_EQ(voltages(), (std::vector<double>{0, 24, 0, 24}));
   EXPECT_EQ(rig.service.currentValues().size(), 16u);
   EXPECT_EQ(rig.registry->modbusGetSignalNames().size(), 16u);
+
+  // Powered anew the joystick comes up with its lights off: jogging is off
+  // too, and a push moves nothing until the power button.
+  switchOn();
+  jogAt(300);
+  rig.robot.setRobotModeType(5);
+  cycle();
+  rig.robot.setRobotModeType(sim::kRobotModeRunning);
+  powerOn();
+  EXPECT_FALSE(rig.service.rockerOn());
+  EXPECT_EQ(logged(kLogInfo,
+                   "Rocker switched off: the joystick was powered anew; the power button "
+                   "switches it on"),
+            1);
+  stickX({0, 290, 300, 300});
+  EXPECT_EQ(rig.count("speedLine"), 1u);
+  switchOn();
+  stickX({0, 290, 300});
+  EXPECT_EQ(rig.count("speedLine"), 2u);
+}
+
+// A joystick that cannot be read switches jogging off after about a
+// second, whatever the period.
+TEST(JoystickSwitchOffTest, ReadErrorsSwitchOffAfterASecondAtAnyPeriod) {
+  for (long period_ms : {10L, 100L}) {
+    SCOPED_TRACE(period_ms);
+    FedService t;
+    t.powerOn();
+    t.switchOn();
+    t.jogAt(300);
+    t.failButtons(4);
+    long unreadable_ms = 0;
+    while (t.rig.service.rockerOn() && unreadable_ms < 5000) {
+      t.cycle();
+      t.rig.clock.advanceMs(period_ms - test::ServiceRig::kPeriodMs);
+      unreadable_ms += period_ms;
+    }
+    EXPECT_GE(unreadable_ms, 1000);
+    EXPECT_LE(unreadable_ms, 1000 + period_ms);
+    EXPECT_EQ(t.rig.count("stopLine"), 1u);
+  }
+}
+
+// The host calls before a start's command, and the wait after a recent
+// stop, may outlast the operator's push: the stick is read once more just
+// before the command, and nothing goes out if it is no longer pushed or
+// its values are stale.
+TEST(JoystickJogStartTest, NoCommandOnAStickReleasedOrStaleWhileTheStartWasPrepared) {
+  enum class During { kStallRelease, kStallSilent, kHoldBackRelease };
+  const struct {
+    const char* name;
+    During during;
+    const char* logged;
+  } cases[] = {
+      {"released while getToolPose stalls", During::kStallRelease,
+       "Rocker start dropped: the stick was released or moved while the start was prepared"},
+      {"silent while getToolPose stalls", During::kStallSilent,
+       "Rocker start dropped: the stick values are 500 ms old while the start was prepared"},
+      {"released in the hold-back after a stop", During::kHoldBackRelease,
+       "Rocker start dropped: the stick was released or moved while the start was prepared"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FedService t;
+    auto& rig = t.rig;
+    t.powerOn();
+    t.switchOn();
+    std::size_t starts = 0, stops = 0;
+    if (c.during == During::kHoldBackRelease) {
+      t.jogAt(300);
+      t.stickX({0});
+      starts = 1;
+      stops = 1;
+    } else {
+      rig.clock.advanceMs(JogDecision::kMinimumPauseMs);  // no hold-back
+    }
+    const long stall_ms = c.during == During::kHoldBackRelease ? 0 : 500;
+    rig.robot.stallCall("getToolPose", [&t, &c, stall_ms] {
+      t.rig.clock.advanceMs(stall_ms);
+      if (c.during == During::kStallSilent) {
+        t.joystick.setSilent(true);
+      } else {
+        t.joystick.setStickX(0);
+      }
+    });
+    t.stickX({290, 300});
+    EXPECT_EQ(rig.count("getToolPose"), starts + 1) << "the start was prepared";
+    EXPECT_EQ(rig.count("speedLine"), starts) << "nothing sent";
+    EXPECT_EQ(rig.count("stopLine"), stops);
+    EXPECT_EQ(t.logged(kLogInfo, c.logged), 1);
+    EXPECT_FALSE(rig.service.moving());
+
+    rig.robot.stallCall("getToolPose", nullptr);
+    t.joystick.setSilent(false);
+    t.stickX({0, 290, 300});
+    EXPECT_EQ(rig.count("speedLine"), starts + 1) << "a push afterwards jogs";
+  }
+}
+
+// A host part that throws or is missing is a host fault: said once while
+// it lasts and once when it ends, never a crash, and a jog it ends has its
+// stop sent, if need be once the host can take it again.
+TEST(JoystickHostFaultTest, AFaultyHostPartIsReportedOnceAndTheJogStopsOnce) {
+  enum class Phase { kPowerOn, kStart, kJog };
+  // "getStatus" throws, "robot" is gone (no failure to log), any other
+  // getter returns no handle.
+  const struct {
+    const char* part;
+    Phase phase;
+    bool stop_waits;
+  } cases[] = {{"getStatus", Phase::kJog, false},         {"getRobotState", Phase::kJog, false},
+               {"getMotionControl", Phase::kJog, true},   {"getRobotManage", Phase::kJog, false},
+               {"getRuntimeMachine", Phase::kJog, false}, {"getMath", Phase::kStart, false},
+               {"getIoControl", Phase::kPowerOn, false},  {"robot", Phase::kJog, true}};
+  const auto fail = [](sim::SimulatedRobot& robot, const std::string& part, bool on) {
+    if (part == "getStatus") {
+      robot.failCall(part, on ? -1 : 0);
+    } else if (part == "robot") {
+      robot.setRobotNames(on ? std::vector<std::string>{} : std::vector<std::string>{"rob1"});
+    } else {
+      robot.withholdHandle(part, on);
+    }
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.part);
+    const std::string part = c.part;
+    const std::string logged = part == "robot"       ? ""
+                               : part == "getStatus" ? "simulated host failure in getStatus"
+                                                     : "the host returned no handle from " + part;
+    FedService t;
+    auto& rig = t.rig;
+    if (c.phase != Phase::kPowerOn) {
+      t.powerOn();
+      t.switchOn();
+    }
+    if (c.phase == Phase::kJog) t.jogAt(300);
+    fail(rig.robot, part, true);
+    if (c.phase == Phase::kStart) t.stickX({290, 300});
+    t.stickX({0});  // let go
+    for (int i = 0; i < 20; ++i) t.cycle();
+    EXPECT_FALSE(rig.service.moving());
+    if (c.stop_waits) {
+      EXPECT_EQ(rig.count("stopLine"), 0u);
+    }
+
+    fail(rig.robot, part, false);
+    for (int i = 0; i < 3; ++i) t.cycle();
+    EXPECT_EQ(rig.count("stopLine"), c.phase == Phase::kPowerOn ? 0u : 1u);
+    EXPECT_EQ(rig.count("speedLine"), c.phase == Phase::kJog ? 1u : 0u);
+    EXPECT_EQ(rig.log.countContaining("Rocker host call recovered after "), logged.empty() ? 0 : 1);
+    EXPECT_EQ(rig.log.countContaining("failures: " + logged), logged.empty() ? 0 : 1);
+    EXPECT_EQ(t.logged(kLogError, "Rocker host call failed: " + logged), logged.empty() ? 0 : 1)
+        << "once, for all its cycles";
+  }
 }
 
 // A read error is shown once and its end reported; a version word read in
@@ -172,8 +328,8 @@ TEST_F(JoystickDataTest, AJogEndsOnceWhenItsConditionsEnd) {
        "Rocker stop: the stick values are"},
       {"connection lost", Way::kConnectionLost, "Get rocker modbus data error!"},
       {"power button", Way::kPowerButton, "close rocker"},
-      {"more than 100 error cycles in a row", Way::kErrorCycles,
-       "Rocker switched off: the joystick could not be read for more than 100 cycles in a row"},
+      {"read errors for 1 s in a row", Way::kErrorCycles,
+       "Rocker switched off: the joystick could not be read for more than 1 s in a row"},
       {"speed button", Way::kSpeedButton, "Rocker slow mode"},
       {"robot leaves mode 8", Way::kModeLeft, "Rocker modbus siganl remove finish"},
       {"freedrive", Way::kFreedrive, "Rocker stop"},

@@ -71,12 +71,12 @@ TEST(StickInputTest, ReadErrorsSwitchOffOnlyInARow) {
   EXPECT_EQ(d.input.previous().at(Table::kX), 300) << "the last change is not seen twice";
   EXPECT_TRUE(d.take().taken) << "while an error lasts the values are taken as reported";
   EXPECT_FALSE(d.input.reading().fresh);
-  for (int i = 3; i <= 100; ++i) EXPECT_FALSE(d.take().switch_off_due);
+  for (int i = 3; i <= 100; ++i, d.clock.advanceMs(10)) EXPECT_FALSE(d.take().switch_off_due);
   d.joystick.setError(Table::kPowerButton, 0);
   d.take();
   d.joystick.setError(Table::kPowerButton, 4);
-  for (int i = 1; i <= 100; ++i) EXPECT_FALSE(d.take().switch_off_due);
-  EXPECT_TRUE(d.take().switch_off_due) << "the 101st in a row";
+  for (int i = 1; i <= 100; ++i, d.clock.advanceMs(10)) EXPECT_FALSE(d.take().switch_off_due);
+  EXPECT_TRUE(d.take().switch_off_due) << "1 s in a row";
   EXPECT_FALSE(d.take().switch_off_due) << "and the count starts again";
 
   // Without the age check the first failed read ends a jog.

@@ -6,6 +6,7 @@
 #include "host/common_interface/robot_state.h"
 #include "host/common_interface/runtime_machine.h"
 #include "host/common_interface/zorv_api.h"
+#include "rocker/rocker_service/host_call_guard.h"
 #include "rocker/rocker_service/indicator_code.h"
 #include "rocker/rocker_service/robot_codes.h"
 #include "rocker/rocker_service/rocker_signal_table.h"
@@ -28,19 +29,21 @@ void IndicatorLight::show(int state, uint16_t code) {
 
 bool IndicatorLight::applyRules(common_interface::RobotInterface& robot,
                                 common_interface::ZorvApi& api) {
-  if (robot.getRobotState()->getSafetyModeType() != RobotCodes::kNormalSafetyMode) {
+  if (HostCallGuard::require(robot.getRobotState(), "getRobotState")->getSafetyModeType() !=
+      RobotCodes::kNormalSafetyMode) {
     if (state_ == kStateSafetyStop) return true;
     show(kStateSafetyStop, IndicatorCode::kSafetyStop);
     return false;
   }
-  const int status = api.getRuntimeMachine()->getStatus();
+  const int status =
+      HostCallGuard::require(api.getRuntimeMachine(), "getRuntimeMachine")->getStatus();
   if (status == RobotCodes::kRuntimeStopped) {
     if (state_ == kStateStopped) return true;
     show(kStateStopped, IndicatorCode::kStopped);
     return false;
   }
   if (status == RobotCodes::kRuntimeJogAllowed) {
-    if (robot.getRobotManage()->isFreedriveEnabled()) {
+    if (HostCallGuard::require(robot.getRobotManage(), "getRobotManage")->isFreedriveEnabled()) {
       if (state_ == kStateFreedrive) return true;
       show(kStateFreedrive, IndicatorCode::kFreedrive);
       return false;

@@ -51,7 +51,7 @@ std::optional<std::vector<double>> JogCommand::speedFor(common_interface::Math& 
   std::fill(base_t_rocker.begin(), base_t_rocker.begin() + 3, 0.0);
   std::vector<double> rocker = stickVector(stick);
   const std::vector<double> output = math.poseTrans(base_t_rocker, rocker);
-  if (!isPose(output, "poseTrans")) return std::nullopt;
+  if (!isPose(output, "poseTrans") || !keepsLength(rocker, output, "stick")) return std::nullopt;
   std::vector<double> products(kPoseSize);
   for (std::size_t i = 0; i < kPoseSize; ++i) products[i] = output[i] * pose_speed;
   std::vector<double> speed = {products[0], products[1], products[2], 0, 0, 0};
@@ -60,7 +60,7 @@ std::optional<std::vector<double>> JogCommand::speedFor(common_interface::Math& 
     // rotation carries it into the base frame.
     const std::vector<double> turn = turnVector(stick);
     const std::vector<double> turned = math.poseTrans(base_t_rocker, turn);
-    if (!isPose(turned, "poseTrans")) return std::nullopt;
+    if (!isPose(turned, "poseTrans") || !keepsLength(turn, turned, "turn")) return std::nullopt;
     const double ori_speed = pose_speed_fast_ > 0 ? ori_velc_ * pose_speed / pose_speed_fast_ : 0;
     for (std::size_t i = 0; i < 3; ++i) {
       rocker[i + 3] = turn[i];
@@ -122,13 +122,29 @@ bool JogCommand::isPose(const std::vector<double>& pose, const char* source) con
   return false;
 }
 
+// A rotation keeps a vector's length: a host answer that does not (a unit
+// slip, a garbage pose) would send the robot faster or elsewhere than the
+// stick asks.
+bool JogCommand::keepsLength(const std::vector<double>& vector, const std::vector<double>& turned,
+                             const char* what) const {
+  const double before = lengthOf(vector, 0);
+  const double after = lengthOf(turned, 0);
+  if (std::abs(after - before) <= kLengthTolerance * before + 1e-12) return true;
+  VELK_LOG(log_, kLogError) << "Rocker start refused: poseTrans turned the " << what
+                            << " vector of length " << before << " into one of length " << after;
+  return false;
+}
+
+double JogCommand::lengthOf(const std::vector<double>& values, std::size_t first) {
+  return std::sqrt(values[first] * values[first] + values[first + 1] * values[first + 1] +
+                   values[first + 2] * values[first + 2]);
+}
+
 // Scales the three values from `first` down to `limit`, keeping their
 // direction.
 void JogCommand::boundPart(std::vector<double>& command, std::size_t first, double limit,
                            const char* name, const char* key, const char* unit) const {
-  const double norm =
-      std::sqrt(command[first] * command[first] + command[first + 1] * command[first + 1] +
-                command[first + 2] * command[first + 2]);
+  const double norm = lengthOf(command, first);
   if (norm <= limit) return;
   for (std::size_t i = first; i < first + 3; ++i) command[i] *= limit / norm;
   VELK_LOG(log_, kLogWarning) << "Rocker " << name << " " << norm << " " << unit << " is above "

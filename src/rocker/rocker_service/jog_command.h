@@ -24,6 +24,8 @@ class JogCommand {
   static constexpr double kAxisScale = 1000.0;
   static constexpr int kThirdAxisDeadBand = 200;
   static constexpr std::size_t kPoseSize = 6;
+  // How far the host's rotation of a stick vector may change its length.
+  static constexpr double kLengthTolerance = 0.01;
 
   explicit JogCommand(LogCallback log);
 
@@ -46,7 +48,8 @@ class JogCommand {
   // The six values of speedLine's first argument, finite and no faster
   // than max_speed (a faster one is scaled down, keeping its direction, with
   // a Warning); or nothing (logged at Error) when the tool pose or the
-  // host's pose arithmetic gave no usable pose.
+  // host's pose arithmetic gave no usable pose, or a rotation that changed
+  // the stick vector's length by more than kLengthTolerance.
   std::optional<std::vector<double>> speedFor(common_interface::Math& math,
                                               const std::vector<double>& tool_pose,
                                               const StickChecks::ValueMap& stick,
@@ -62,6 +65,10 @@ class JogCommand {
   void boundPart(std::vector<double>& command, std::size_t first, double limit, const char* name,
                  const char* key, const char* unit) const;
   bool isPose(const std::vector<double>& pose, const char* source) const;
+  bool keepsLength(const std::vector<double>& vector, const std::vector<double>& turned,
+                   const char* what) const;
+  // Of the three values from `first`.
+  static double lengthOf(const std::vector<double>& values, std::size_t first);
   void logFrames(const std::vector<double>& base_t_flange, const std::vector<double>& end_t_rocker,
                  const std::vector<double>& base_t_rocker, const std::vector<double>& rocker,
                  const std::vector<double>& speed) const;

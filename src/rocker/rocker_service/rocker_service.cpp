@@ -1,5 +1,6 @@
 #include "rocker/rocker_service/rocker_service.h"
 
+#include <chrono>
 #include <sstream>
 #include <utility>
 
@@ -42,6 +43,15 @@ constexpr const char* kShutdownFailed = "Rocker stop failed at shutdown: ";
 
 constexpr double kSpeedCommandTime = 100.0;
 constexpr double kStopDeceleration = 4.0;
+
+// The robot's handles used most, each a host fault when the host gives none.
+std::shared_ptr<common_interface::RobotState> stateOf(common_interface::RobotInterface& robot) {
+  return HostCallGuard::require(robot.getRobotState(), "getRobotState");
+}
+
+std::shared_ptr<common_interface::MotionControl> motionOf(common_interface::RobotInterface& robot) {
+  return HostCallGuard::require(robot.getMotionControl(), "getMotionControl");
+}
 
 }  // namespace
 
@@ -179,13 +189,13 @@ void RockerService::takeJoystickData() {
   if (!enabled_.value) {
     input_.skip();
     const auto robot = getRobotInterface();
-    if (robot && robot->getRobotState()->getRobotModeType() == RobotCodes::kJoystickPoweredMode) {
+    if (robot && stateOf(*robot)->getRobotModeType() == RobotCodes::kJoystickPoweredMode) {
       powerOnJoystick(*robot);
     }
     return;
   }
   const auto robot = getRobotInterface();
-  if (robot && robot->getRobotState()->getRobotModeType() != RobotCodes::kJoystickPoweredMode) {
+  if (robot && stateOf(*robot)->getRobotModeType() != RobotCodes::kJoystickPoweredMode) {
     endActiveJog(JogStopCause::kJoystickRemoved);
     input_.clear();
     disable();
@@ -193,13 +203,27 @@ void RockerService::takeJoystickData() {
   getRockerData();
 }
 
+// A joystick powered anew starts with its lights off, so jogging starts off
+// too: the operator switches it on again deliberately. Off before the tool
+// voltage is touched, so that a call that fails cannot leave it on.
 void RockerService::powerOnJoystick(common_interface::RobotInterface& robot) {
-  const auto io = robot.getIoControl();
+  const bool was_on = rocker_on_;
+  rocker_on_ = false;
+  endActiveJog(JogStopCause::kSwitchedOff);
+  const auto io = HostCallGuard::require(robot.getIoControl(), "getIoControl");
   io->setToolVoltageOutputDomain(kToolVoltageOff);
   io->setToolVoltageOutputDomain(kToolVoltageOn);
   VELK_LOG(log_, kLogInfo) << "Rocker power on";
+  if (was_on) {
+    VELK_LOG(log_, kLogInfo)
+        << "Rocker switched off: the joystick was powered anew; the power button switches it on";
+  }
   input_.reset();
   enable();
+  // Once registered the lights can be written: they say what the service
+  // runs under, whatever the joystick came up showing.
+  setOutput(Table::kPowerLight, 0);
+  setOutput(Table::kSpeedLight, speed_mode_ == 0 ? 0 : 1);
   // A faster stick shortens the time from a release to the stop; the rest
   // does not need it.
   if (stick_rate_ != kRegistryRate) {
@@ -245,7 +269,7 @@ void RockerService::switchOffUnreadable() {
   setOutput(Table::kPowerLight, 0);
   VELK_LOG(log_, kLogWarning)
       << "Rocker switched off: the joystick could not be read for more than "
-      << StickInput::kReadErrorLimit << " cycles in a row";
+      << std::chrono::duration<double>(StickInput::kReadErrorLimit).count() << " s in a row";
   endActiveJog(JogStopCause::kSwitchedOff);
 }
 
@@ -327,8 +351,8 @@ void RockerService::endJogOrSteady(JogStopCause cause) {
 
 void RockerService::stopIfNotSteady() {
   const auto robot = getRobotInterface();
-  if (!robot || robot->getRobotState()->isSteady()) return;
-  robot->getMotionControl()->stopLine(kStopDeceleration, kStopDeceleration);
+  if (!robot || stateOf(*robot)->isSteady()) return;
+  motionOf(*robot)->stopLine(kStopDeceleration, kStopDeceleration);
 }
 
 void RockerService::setOutput(const char* name, uint16_t value) {
@@ -346,6 +370,7 @@ bool RockerService::range(ValueMap a, ValueMap b, std::size_t n, int limit) {
 void RockerService::motion() {
   guard_.run(
       kHostCallFailed, [this] { decideMotion(); }, [this] { hostCallFailed(); });
+  guard_.endRound();
 }
 
 void RockerService::decideMotion() {
@@ -362,10 +387,16 @@ void RockerService::decideMotion() {
     return;
   }
   const auto robot = getRobotInterface();
-  if (!robot) return;
-  if (robot->getRobotManage()->isFreedriveEnabled() ||
-      api_->getRuntimeMachine()->getStatus() != RobotCodes::kRuntimeJogAllowed ||
-      robot->getRobotState()->getSafetyModeType() != RobotCodes::kNormalSafetyMode) {
+  // A jog that loses its robot keeps its stop pending until there is one to
+  // send it to.
+  if (!robot) {
+    endActiveJog(JogStopCause::kHostFault);
+    return;
+  }
+  if (HostCallGuard::require(robot->getRobotManage(), "getRobotManage")->isFreedriveEnabled() ||
+      HostCallGuard::require(api_->getRuntimeMachine(), "getRuntimeMachine")->getStatus() !=
+          RobotCodes::kRuntimeJogAllowed ||
+      stateOf(*robot)->getSafetyModeType() != RobotCodes::kNormalSafetyMode) {
     endActiveJog(JogStopCause::kGateClosed);
     return;
   }
@@ -382,16 +413,35 @@ void RockerService::decisionFullView() {
 void RockerService::startJog() {
   decision_.beginJog();
   const auto robot = getRobotInterface();
-  if (!robot || !sendSpeedCommand(*robot)) endActiveJog(JogStopCause::kHostFault);
+  const auto command = robot ? speedCommand(*robot) : std::nullopt;
+  if (!command) {
+    endActiveJog(JogStopCause::kHostFault);
+    return;
+  }
+  const auto motion = motionOf(*robot);
+  if (!startStillHolds()) return;
+  motion->speedLine(*command, acc_, kSpeedCommandTime);
 }
 
-bool RockerService::sendSpeedCommand(common_interface::RobotInterface& robot) {
-  const std::vector<double> tool_pose = robot.getRobotState()->getToolPose();
-  const auto math = api_->getMath();
-  const auto command = command_.speedFor(*math, tool_pose, input_.current(), pose_speed_);
-  if (!command) return false;
-  robot.getMotionControl()->speedLine(*command, acc_, kSpeedCommandTime);
-  return true;
+std::optional<std::vector<double>> RockerService::speedCommand(
+    common_interface::RobotInterface& robot) {
+  const std::vector<double> tool_pose = stateOf(robot)->getToolPose();
+  return command_.speedFor(*HostCallGuard::require(api_->getMath(), "getMath"), tool_pose,
+                           input_.current(), pose_speed_);
+}
+
+// The host calls before the command (and the wait after a recent stop) may
+// have taken long enough for the operator to let go: the start is checked
+// once more against what the joystick says now. Nothing was sent, so the
+// jog just did not begin.
+bool RockerService::startStillHolds() {
+  snapshots_(late_snapshot_);
+  const auto voided = input_.startVoidedBy(late_snapshot_);
+  if (!voided) return true;
+  decision_.endJog();
+  VELK_LOG(log_, kLogInfo) << "Rocker start dropped: " << *voided
+                           << " while the start was prepared";
+  return false;
 }
 
 void RockerService::stopJog(JogStopCause cause, const std::string& detail) {
@@ -410,7 +460,7 @@ void RockerService::sendStop() {
   stop_pending_ = true;
   const auto robot = getRobotInterface();
   if (!robot) return;
-  robot->getMotionControl()->stopLine(kStopDeceleration, kStopDeceleration);
+  motionOf(*robot)->stopLine(kStopDeceleration, kStopDeceleration);
   stop_pending_ = false;
 }
 

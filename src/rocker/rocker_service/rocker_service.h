@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -150,8 +151,10 @@ class RockerService {
   void setOutput(const char* name, uint16_t value);
 
   void startJog();
-  // False when the host gave nothing usable to compute the command from.
-  bool sendSpeedCommand(common_interface::RobotInterface& robot);
+  // Empty when the host gave nothing usable to compute the command from.
+  std::optional<std::vector<double>> speedCommand(common_interface::RobotInterface& robot);
+  // False (logged) when the stick, read anew, no longer asks for the start.
+  bool startStillHolds();
   // The stop steps: "Rocker stop", its cause, the stop command.
   void stopJog(JogStopCause cause, const std::string& detail);
   void sendStop();
@@ -191,6 +194,8 @@ class RockerService {
   SnapshotSource snapshots_;
   // The registry's signals as this cycle took them.
   zorv_control::SignalSnapshot snapshot_;
+  // The same signals read again just before a start's command.
+  zorv_control::SignalSnapshot late_snapshot_;
   JoystickVersion version_;
 };
 

@@ -131,12 +131,28 @@ StickInput::ReadState StickInput::readStateOf(const zorv_control::SignalSnapshot
 
 bool StickInput::countErrorCycle(bool read_error) {
   if (!read_error) {
-    error_cycles_ = 0;
+    error_run_since_.reset();
     return false;
   }
-  if (++error_cycles_ <= kReadErrorLimit) return false;
-  error_cycles_ = 0;
+  const Clock::time_point now = now_();
+  if (!error_run_since_) error_run_since_ = now;
+  if (now - *error_run_since_ < kReadErrorLimit) return false;
+  error_run_since_ = now;
   return true;
+}
+
+std::optional<std::string> StickInput::startVoidedBy(
+    const zorv_control::SignalSnapshot& later) const {
+  if (later.names.size() != Table::kCount) return "the joystick's signals are gone";
+  const ReadState state = readStateOf(later);
+  if (state.error) return "the joystick could not be read";
+  if (!young(state)) {
+    return state.oldest_axis_read == Clock::time_point()
+               ? std::string("the stick values are not all read")
+               : "the stick values are " + std::to_string(ageInMs(state)) + " ms old";
+  }
+  if (movedBeyond(later, JogDecision::kSteadinessLimit)) return "the stick was released or moved";
+  return std::nullopt;
 }
 
 std::optional<JogStopCause> StickInput::causeToEnd(const ReadState& state) {

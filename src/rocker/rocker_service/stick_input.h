@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "common/log_callback.h"
 #include "communication/modbus_wrapper/signal_snapshot.h"
@@ -24,7 +25,7 @@ struct StickReading {
   bool fresh = false;
   bool read_error_began = false;
   bool read_error_ended = false;
-  // More than kReadErrorLimit cycles in a row could not be read: jogging
+  // The joystick could not be read for kReadErrorLimit in a row: jogging
   // is to be switched off (which ends a jog by itself).
   bool switch_off_due = false;
   // Why a jog in progress must end now.
@@ -48,8 +49,9 @@ class StickInput {
   using Now = std::function<Clock::time_point()>;
   using ValueMap = StickChecks::ValueMap;
 
-  // After this many cycles in a row with a read error jogging is switched off.
-  static constexpr int kReadErrorLimit = 100;
+  // After read errors for this long in a row jogging is switched off; a
+  // time, not a number of cycles, so that it holds at any period.
+  static constexpr std::chrono::milliseconds kReadErrorLimit{1000};
 
   // `now` is the clock the registry stamps its reads with.
   StickInput(LogCallback log, Now now);
@@ -78,6 +80,11 @@ class StickInput {
   void requireCentre();
   // A push came before the centre: said once per requirement.
   void holdBackStart();
+  // Why a start decided on the last reading no longer holds on `later`, a
+  // snapshot taken just before its command goes out: a read error, values
+  // older than input_timeout, or a stick that moved beyond the steadiness
+  // limit (let go, most likely). Empty when the start still holds.
+  std::optional<std::string> startVoidedBy(const zorv_control::SignalSnapshot& later) const;
 
   // The last reading and its values, as the decision judges them.
   JogFrame frame() const;
@@ -121,7 +128,8 @@ class StickInput {
   ValueMap push_reference_;
   StickReading reading_;
   ChangeDetector read_error_;
-  int error_cycles_ = 0;
+  // Since when every cycle has found a read error; empty without one.
+  std::optional<Clock::time_point> error_run_since_;
   Clock::time_point read_error_since_;
   bool old_values_reported_ = false;
   bool implausible_reported_ = false;

@@ -56,6 +56,7 @@ bool HostBackend::isSteady() {
 }
 
 std::vector<double> HostBackend::getToolPose() {
+  stallIfArmed("getToolPose");
   auto lock = lockUpToDate();
   faults_.throwIfArmed("getToolPose");
   std::vector<double> pose = faults_.poseReply("getToolPose").value_or(model_.toolPose());
@@ -130,6 +131,30 @@ void HostBackend::failCall(const std::string& name, int times) {
 void HostBackend::replyPose(const std::string& name, std::optional<std::vector<double>> reply) {
   std::lock_guard<std::mutex> lock(mutex_);
   faults_.replyPose(name, std::move(reply));
+}
+
+void HostBackend::withholdHandle(const std::string& getter, bool withheld) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  faults_.withholdHandle(getter, withheld);
+}
+
+bool HostBackend::handleWithheld(const char* getter) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return faults_.handleWithheld(getter);
+}
+
+void HostBackend::stallCall(const std::string& name, std::function<void()> during) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  faults_.stallCall(name, std::move(during));
+}
+
+void HostBackend::stallIfArmed(const char* name) {
+  std::function<void()> during;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    during = faults_.stall(name);
+  }
+  if (during) during();
 }
 
 void HostBackend::advance(std::chrono::nanoseconds dt) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -58,6 +59,9 @@ class HostBackend {
   // Failures on demand (HostFaults).
   void failCall(const std::string& name, int times);
   void replyPose(const std::string& name, std::optional<std::vector<double>> reply);
+  void withholdHandle(const std::string& getter, bool withheld);
+  bool handleWithheld(const char* getter);
+  void stallCall(const std::string& name, std::function<void()> during);
   // Moves simulated time on by dt (also in real-time mode, on top of the
   // time that passes by itself).
   void advance(std::chrono::nanoseconds dt);
@@ -70,6 +74,8 @@ class HostBackend {
   std::unique_lock<std::mutex> lockUpToDate();
   // Caller holds mutex_.
   void catchUpRealTime();
+  // Runs the call's stall, if any, without the lock: it may move the robot.
+  void stallIfArmed(const char* name);
   // Caller holds mutex_, so that the record's order is the order in which the
   // robot saw the calls.
   void record(const char* name, velk::sim::CallKind kind, std::vector<double> args,

@@ -21,6 +21,31 @@ void HostFaults::replyPose(const std::string& name, std::optional<std::vector<do
   }
 }
 
+void HostFaults::withholdHandle(const std::string& getter, bool withheld) {
+  if (withheld) {
+    withheld_handles_.insert(getter);
+  } else {
+    withheld_handles_.erase(getter);
+  }
+}
+
+bool HostFaults::handleWithheld(const char* getter) const {
+  return withheld_handles_.count(getter) != 0;
+}
+
+void HostFaults::stallCall(const std::string& name, std::function<void()> during) {
+  if (during) {
+    stalls_[name] = std::move(during);
+  } else {
+    stalls_.erase(name);
+  }
+}
+
+std::function<void()> HostFaults::stall(const char* name) const {
+  const auto found = stalls_.find(name);
+  return found == stalls_.end() ? std::function<void()>() : found->second;
+}
+
 void HostFaults::throwIfArmed(const char* name) {
   const auto found = failures_.find(name);
   if (found == failures_.end()) return;

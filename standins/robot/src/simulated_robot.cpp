@@ -119,6 +119,14 @@ void SimulatedRobot::replyPose(const std::string& name, std::optional<std::vecto
   backend_->replyPose(name, std::move(reply));
 }
 
+void SimulatedRobot::withholdHandle(const std::string& getter, bool withheld) {
+  backend_->withholdHandle(getter, withheld);
+}
+
+void SimulatedRobot::stallCall(const std::string& name, std::function<void()> during) {
+  backend_->stallCall(name, std::move(during));
+}
+
 void SimulatedRobot::clearCalls() { backend_->callRecord().clear(); }
 
 void SimulatedRobot::setCallRecordCapacity(std::size_t capacity) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -118,6 +119,15 @@ class SimulatedRobot {
   // The named pose query ("getToolPose" or "poseTrans") answers `reply`
   // (short, non-finite, anything) instead of the truth; nullopt clears it.
   void replyPose(const std::string& name, std::optional<std::vector<double>> reply);
+  // The named handle getter of the API or the robot interface
+  // ("getRobotState", "getMotionControl", "getIoControl", "getRobotManage",
+  // "getMath", "getRuntimeMachine", "getSystemInfo") returns an empty
+  // handle while withheld, as a host that lost the part would.
+  void withholdHandle(const std::string& getter, bool withheld = true);
+  // The named call (getToolPose) runs `during` before it answers, as a host busy for a while
+  // would: the test moves its clocks and the joystick meanwhile. Empty
+  // clears it. `during` must not call the robot.
+  void stallCall(const std::string& name, std::function<void()> during);
 
   std::vector<RecordedCall> calls() const;
   std::vector<RecordedCall> callsNamed(const std::string& name) const;

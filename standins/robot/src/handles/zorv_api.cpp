@@ -20,12 +20,17 @@ std::shared_ptr<RobotInterface> ZorvApi::getRobotInterface(const std::string& na
 }
 
 std::shared_ptr<RuntimeMachine> ZorvApi::getRuntimeMachine() {
+  if (backend_->handleWithheld("getRuntimeMachine")) return nullptr;
   return std::make_shared<RuntimeMachine>(backend_);
 }
 
-std::shared_ptr<Math> ZorvApi::getMath() { return std::make_shared<Math>(backend_); }
+std::shared_ptr<Math> ZorvApi::getMath() {
+  if (backend_->handleWithheld("getMath")) return nullptr;
+  return std::make_shared<Math>(backend_);
+}
 
 std::shared_ptr<SystemInfo> ZorvApi::getSystemInfo() {
+  if (backend_->handleWithheld("getSystemInfo")) return nullptr;
   return std::make_shared<SystemInfo>(backend_);
 }
 
