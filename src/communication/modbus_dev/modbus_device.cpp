@@ -591,7 +591,8 @@ bool ModbusDevice::readGroup(Group& group, int frequency,
   // built with a larger limit; reading it would overrun the buffer.
   int result = kModbusTooManyData;
   if (count <= static_cast<int>(N)) {
-    if (RefusedRun* refused = refusedRunOver(group)) {
+    RefusedRun* refused = refusedRunOver(group);
+    if (refused != nullptr && readsAlone(*refused)) {
       readPieces<T>(group, *refused, read, buffer.data());
       return true;
     }
@@ -636,22 +637,25 @@ void ModbusDevice::noteRefusedRun(const Group& run) {
   for (const RefusedRun& refused : refused_runs_) {
     if (refused.type == run.type && refused.start == run.start && refused.end == run.end) return;
   }
-  RefusedRun refused{run.type, run.start, run.end};
+  refused_runs_.push_back(RefusedRun{run.type, run.start, run.end});
+}
+
+bool ModbusDevice::readsAlone(const RefusedRun& refused) const {
+  // Only when every signal of the refused run has come back through its
+  // probe is it the run's gaps that the slave refuses. While one still fails
+  // alone, it is that signal's address, and its run is left as it is.
   std::lock_guard<std::mutex> signals(signal_mutex_);
-  int covered = 0;
-  for (int address = run.start; address <= run.end; ++address) {
-    const bool has_signal = std::any_of(signals_.begin(), signals_.end(), [&](const auto& entry) {
-      return entry.second->type.load() == run.type && entry.second->address.load() == address;
-    });
-    covered += has_signal ? 1 : 0;
-  }
-  refused.gapless = covered == run.end - run.start + 1;
-  refused_runs_.push_back(refused);
+  return std::none_of(signals_.begin(), signals_.end(), [&](const auto& entry) {
+    const ModbusSignal& signal = *entry.second;
+    const int address = signal.address.load();
+    return signal.type.load() == refused.type && address >= refused.start &&
+           address <= refused.end && signal.error_state.load() != 0;
+  });
 }
 
 std::vector<ModbusDevice::Piece> ModbusDevice::piecesOf(const Group& group) const {
   // The runs of consecutive addresses that have healthy signals; a run that
-  // lies in a refused run without gaps is read address by address.
+  // the slave has refused itself is read address by address.
   std::vector<int> addresses;
   {
     std::lock_guard<std::mutex> signals(signal_mutex_);
@@ -677,7 +681,7 @@ std::vector<ModbusDevice::Piece> ModbusDevice::piecesOf(const Group& group) cons
   std::vector<Piece> split;
   for (const Piece& piece : pieces) {
     const bool single = std::any_of(refused_runs_.begin(), refused_runs_.end(), [&](const auto& r) {
-      return r.gapless && r.type == group.type && r.start <= piece.start && piece.end <= r.end;
+      return r.type == group.type && r.start == piece.start && piece.end == r.end;
     });
     if (!single) {
       split.push_back(piece);

@@ -177,9 +177,6 @@ class ModbusDevice {
     AddressType type = AddressType::Coil;
     int start = 0;
     int end = 0;
-    // Every address of it has a signal: it can only be read address by
-    // address.
-    bool gapless = false;
     bool announced = false;
   };
   struct Piece {
@@ -202,6 +199,7 @@ class ModbusDevice {
                   T* buffer, std::chrono::steady_clock::time_point read_at);
   RefusedRun* refusedRunOver(const Group& group);
   void noteRefusedRun(const Group& run);
+  bool readsAlone(const RefusedRun& refused) const;
   std::vector<Piece> piecesOf(const Group& group) const;
   void announceSplit(RefusedRun& refused, const std::vector<Piece>& pieces);
   int fastestFrequency() const;
