@@ -155,7 +155,8 @@ TEST_F(TcpConnection, SlaveExceptionsAndTimeOutsKeepTheConnectionAndTheirMillise
   EXPECT_EQ(device.readInputRegisters(0, 1, value.data()), 6);
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
   EXPECT_TRUE(device.isConnected());
-  EXPECT_EQ(log.messages(kLogWarning).size(), 1u);
+  EXPECT_TRUE(log.messages(kLogWarning).empty());  // one time-out may be a lost reply
+  EXPECT_EQ(device.readInputRegisters(0, 1, value.data()), 6);
   EXPECT_EQ(log.countContaining("Modbus slave 2 at 127.0.0.1:" + std::to_string(slave.port()) +
                                 " does not answer (no reply within 200 ms)"),
             1);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/log_level.h"
+#include "host_rig/rig_timing.h"
 #include "communication/modbus_wrapper/modbus_wrapper_impl.h"
 #include "joystick_sim/pty_pair.h"
 #include "joystick_sim/rtu_slave.h"
@@ -254,6 +255,34 @@ TEST(PollThread, DestructionReturnsOnlyAfterThePassInProgress) {
   const int requests = slave.requestCount();
   std::this_thread::sleep_for(milliseconds(100));
   EXPECT_EQ(slave.requestCount(), requests);
+}
+
+// A joystick set to another slave number is connected but never answers.
+// Its sixteen probes then cost one response time-out per pass, not one
+// each: removing a signal and releasing the registry wait for at most one
+// time-out and a pass.
+TEST(PollThread, SilentSlaveHoldsRemovalAndReleaseForOneTimeOutAtMost) {
+  using velk::host_rig::timing::scaled;
+  TcpSlave slave;
+  slave.setSilentToOtherUnits(true);
+  LogCapture log;
+  auto registry = std::make_unique<ModbusWrapperImpl>(log.callback());
+  for (int address = 0; address < 16; ++address) {
+    registry->modbusAddSignal(infoOf(slave), 3, address, kHoldingRegister,
+                              "signal_" + std::to_string(100 + address));
+  }
+  const std::string silent = "Modbus slave 3 at " + deviceOf(slave) +
+                             " does not answer (no reply within 1000 ms): check its slave "
+                             "number, baud rate and wiring";
+  ASSERT_TRUE(waitForLog(log, velk::kLogWarning, silent, kConnectWait));
+  const auto bound = scaled(2 * (milliseconds(1000) + milliseconds(100)));
+  auto started = steady_clock::now();
+  EXPECT_EQ(registry->modbusDeleteSignal("signal_100"), 0);
+  EXPECT_LE(steady_clock::now() - started, bound);
+  started = steady_clock::now();
+  registry.reset();
+  EXPECT_LE(steady_clock::now() - started, bound);
+  EXPECT_EQ(log.countContaining("does not answer"), 1);
 }
 
 TEST(PollThread, RawRequestsKeepTheirDeviceUntilSentOverRtu) {

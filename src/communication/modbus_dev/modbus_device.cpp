@@ -32,6 +32,7 @@ constexpr double kSmoothing = 0.2;
 constexpr int kRateSamples = 5;
 constexpr double kSlowShare = 0.8;
 constexpr double kRecoveredShare = 0.95;
+constexpr int kSilentAfterTimeouts = 2;
 
 ModbusDevice::Clock orSteadyClock(ModbusDevice::Clock clock) {
   if (clock) return clock;
@@ -216,9 +217,12 @@ void ModbusDevice::noteAnswer(int result, std::chrono::steady_clock::duration to
       timed_out && took < std::chrono::milliseconds(link_->settings().response_timeout_ms);
   if (timed_out && !last_reply_cut_off_) {
     // One lost reply on a noisy line or a slave that is silent: either way
-    // the rest of the pass would only wait for more time-outs.
+    // the rest of the pass would only wait for more time-outs. A second
+    // time-out without an answer between says it is the slave; a noisy
+    // line's single losses say nothing.
     pass_timed_out_ = true;
-    if (!silent_) {
+    ++timeouts_in_a_row_;
+    if (!silent_ && timeouts_in_a_row_ >= kSilentAfterTimeouts) {
       silent_ = true;
       VELK_LOG(log_, kLogWarning) << "Modbus slave " << slaveLabel()
                                   << " does not answer (no reply within "
@@ -228,6 +232,7 @@ void ModbusDevice::noteAnswer(int result, std::chrono::steady_clock::duration to
     return;
   }
   if (result == kModbusNotConnected || result == kModbusNoContext) return;
+  timeouts_in_a_row_ = 0;
   if (silent_) {
     silent_ = false;
     VELK_LOG(log_, kLogInfo) << "Modbus slave " << slaveLabel() << " answers again";
@@ -531,30 +536,84 @@ int ModbusDevice::readAllSignals(double elapsed) {
   const std::function<int(int, int, uint16_t*)> input_registers =
       [this](int a, int n, uint16_t* d) { return readInputRegisters(a, n, d); };
   // Fastest first, across the address spaces: when the line cannot carry
-  // every rate, the stick axes still come first.
+  // every rate, the stick axes still come first: a slower group waits for
+  // the next pass once this one has read a slower group and taken a period
+  // of the fastest, or when the fastest, not read in this pass, falls due
+  // before the slower read would be over. The axes are then never more than
+  // about a period and one slower read apart.
   const int fastest = fastestFrequency();
+  const auto begun = clock_();
+  bool fastest_read = false;
+  bool slower_read = false;
+  defer_slower_reads_ = false;
+  // Before each group: whether a slower one must wait for the next pass.
+  const auto decide = [&](int frequency) {
+    if (frequency == fastest) return;
+    const double spent = secondsOf(clock_() - begun);
+    const bool axes_due_meanwhile =
+        !fastest_read && countdownOf(fastest) - spent < transaction_seconds_.load();
+    if (axes_due_meanwhile || (slower_read && spent >= 1.0 / fastest)) defer_slower_reads_ = true;
+  };
+  // After it: what was read.
+  const auto note = [&](int frequency, bool read) {
+    if (!read) return;
+    if (frequency == fastest) {
+      if (!fastest_read) noteFastestRead(frequency);
+      fastest_read = true;
+    } else {
+      slower_read = true;
+    }
+  };
   for (int frequency = fastest; frequency > 0; frequency = nextGroupFrequency(frequency)) {
-    bool read = false;
-    if (auto it = coil_groups_.find(frequency); it != coil_groups_.end()) {
-      read |= readGroup<uint8_t, kBitGroupLimit>(it->second, frequency, coils, elapsed);
+    // The groups of one frequency, the longest overdue first: when only some
+    // of them fit into a pass, the others take their turn in the next.
+    std::array<std::pair<Group*, int>, 4> due{};
+    std::size_t count = 0;
+    int space = 0;
+    for (GroupMap* map : {&coil_groups_, &discrete_input_groups_, &holding_register_groups_,
+                          &input_register_groups_}) {
+      if (auto it = map->find(frequency); it != map->end()) due[count++] = {&it->second, space};
+      ++space;
     }
-    if (auto it = discrete_input_groups_.find(frequency); it != discrete_input_groups_.end()) {
-      read |= readGroup<uint8_t, kBitGroupLimit>(it->second, frequency, inputs, elapsed);
+    std::stable_sort(due.begin(), due.begin() + count, [](const auto& a, const auto& b) {
+      return a.first->countdown < b.first->countdown;
+    });
+    for (std::size_t i = 0; i < count; ++i) {
+      Group& group = *due[i].first;
+      decide(frequency);
+      bool read = false;
+      switch (due[i].second) {
+        case 0:
+          read = readGroup<uint8_t, kBitGroupLimit>(group, frequency, coils, elapsed);
+          break;
+        case 1:
+          read = readGroup<uint8_t, kBitGroupLimit>(group, frequency, inputs, elapsed);
+          break;
+        case 2:
+          read = readGroup<uint16_t, kRegisterGroupLimit>(group, frequency, holding, elapsed);
+          break;
+        default:
+          read = readGroup<uint16_t, kRegisterGroupLimit>(group, frequency, input_registers,
+                                                          elapsed);
+          break;
+      }
+      note(frequency, read);
     }
-    if (auto it = holding_register_groups_.find(frequency);
-        it != holding_register_groups_.end()) {
-      read |= readGroup<uint16_t, kRegisterGroupLimit>(it->second, frequency, holding, elapsed);
-    }
-    if (auto it = input_register_groups_.find(frequency); it != input_register_groups_.end()) {
-      read |= readGroup<uint16_t, kRegisterGroupLimit>(it->second, frequency, input_registers,
-                                                       elapsed);
-    }
-    if (read && frequency == fastest) noteFastestRead(frequency);
   }
   return 0;
 }
 
 int ModbusDevice::fastestFrequency() const { return nextGroupFrequency(INT_MAX); }
+
+double ModbusDevice::countdownOf(int frequency) const {
+  double countdown = kLongestWait;
+  for (const GroupMap* map : {&coil_groups_, &discrete_input_groups_, &holding_register_groups_,
+                              &input_register_groups_}) {
+    auto it = map->find(frequency);
+    if (it != map->end()) countdown = std::min(countdown, it->second.countdown);
+  }
+  return countdown;
+}
 
 int ModbusDevice::nextGroupFrequency(int below) const {
   int next = 0;
@@ -578,7 +637,7 @@ template <typename T, std::size_t N>
 bool ModbusDevice::readGroup(Group& group, int frequency,
                              const std::function<int(int, int, T*)>& read, double elapsed) {
   group.countdown -= elapsed;
-  if (group.countdown >= kDueThreshold || pass_timed_out_) return false;
+  if (group.countdown >= kDueThreshold || pass_timed_out_ || defer_slower_reads_) return false;
   // Due at fixed times: a late read does not push the next one back, but a
   // group more than a period behind is read once and starts afresh, with
   // no burst of reads to catch up.
@@ -600,7 +659,7 @@ bool ModbusDevice::readGroup(Group& group, int frequency,
     if (result == kModbusIllegalAddress && count > 1) noteRefusedRun(group);
   }
   // The reply's arrival, as near as the poll thread knows it.
-  const auto read_at = std::chrono::steady_clock::now();
+  const auto read_at = clock_();
   std::lock_guard<std::mutex> signals(signal_mutex_);
   distribute<T>(group, result, read, buffer.data(), read_at);
   return true;
@@ -706,7 +765,7 @@ void ModbusDevice::readPieces(const Group& group, RefusedRun& refused,
     T* const part = buffer + (piece.start - group.start);
     const int result = readRun<T>(run, read, part);
     if (result == kModbusIllegalAddress && piece.end > piece.start) noteRefusedRun(run);
-    const auto read_at = std::chrono::steady_clock::now();
+    const auto read_at = clock_();
     std::lock_guard<std::mutex> signals(signal_mutex_);
     distribute<T>(run, result, read, part, read_at);
   }

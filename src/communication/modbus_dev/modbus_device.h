@@ -48,7 +48,8 @@ namespace velk::zorv_control {
 //    the connection lasts, after one Warning;
 //  - a slave that does not answer: after a request has timed out, the rest
 //    of the pass sends nothing, so a pass costs at most one response
-//    time-out; one Warning says so, one Info when it answers again;
+//    time-out; from the second time-out in a row one Warning says so, one
+//    Info when it answers again;
 //  - a line too slow for the rates asked: one Warning with the time of a
 //    request and the rate achieved (transactionSeconds, fastestGroupRate).
 // A written output is not written again before one period of its signal
@@ -186,6 +187,8 @@ class ModbusDevice {
 
   void forgetSlave();
   int nextGroupFrequency(int below) const;
+  // The least countdown of the groups of one frequency.
+  double countdownOf(int frequency) const;
   template <typename T, std::size_t N>
   bool readGroup(Group& group, int frequency, const std::function<int(int, int, T*)>& read,
                  double elapsed);
@@ -231,6 +234,9 @@ class ModbusDevice {
   // nothing more; the slave is silent (logged once per change).
   bool pass_timed_out_ = false;
   bool silent_ = false;
+  int timeouts_in_a_row_ = 0;
+  // This pass has read for a period of the fastest group already.
+  bool defer_slower_reads_ = false;
   // The last request's reply began but stopped short (poll thread).
   bool last_reply_cut_off_ = false;
   // The line's pace. The atomics are read by other threads; the rest is
