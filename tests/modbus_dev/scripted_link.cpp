@@ -33,7 +33,8 @@ int ScriptedLink::answer(const joystick_sim::SlaveRequest& request, int span) {
   in_doubt_ = silent_ || lost_replies_ > 0;
   if (in_doubt_) {
     lost_replies_ = std::max(0, lost_replies_ - 1);
-    if (clock_ != nullptr) clock_->advance(std::chrono::milliseconds(settings_.response_timeout_ms));
+    if (clock_ != nullptr)
+      clock_->advance(std::chrono::milliseconds(settings_.response_timeout_ms));
     return kModbusBusyOrTimeout;
   }
   if (clock_ != nullptr) clock_->advance(latency_);

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "common/log_level.h"
-#include "host_rig/rig_timing.h"
 #include "communication/modbus_wrapper/modbus_wrapper_impl.h"
+#include "host_rig/rig_timing.h"
 #include "joystick_sim/pty_pair.h"
 #include "joystick_sim/rtu_slave.h"
 #include "joystick_sim/tcp_slave.h"

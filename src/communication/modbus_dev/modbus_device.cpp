@@ -259,12 +259,14 @@ void ModbusDevice::noteFastestRead(int frequency) {
   const double interval = secondsOf(now - last_fastest_read_);
   last_fastest_read_ = now;
   if (interval <= 0.0) return;
-  fastest_interval_ =
-      rate_samples_ == 0 ? interval : fastest_interval_ + kSmoothing * (interval - fastest_interval_);
+  fastest_interval_ = rate_samples_ == 0
+                          ? interval
+                          : fastest_interval_ + kSmoothing * (interval - fastest_interval_);
   ++rate_samples_;
   fastest_rate_ = 1.0 / fastest_interval_;
   // A silent slave slows every read; its own Warning says why.
-  if (rate_samples_ >= kRateSamples && !silent_) checkLineCarriesRates(frequency, 1.0 / fastest_interval_);
+  if (rate_samples_ >= kRateSamples && !silent_)
+    checkLineCarriesRates(frequency, 1.0 / fastest_interval_);
 }
 
 void ModbusDevice::checkLineCarriesRates(int frequency, double rate) {
@@ -593,8 +595,8 @@ int ModbusDevice::readAllSignals(double elapsed) {
           read = readGroup<uint16_t, kRegisterGroupLimit>(group, frequency, holding, elapsed);
           break;
         default:
-          read = readGroup<uint16_t, kRegisterGroupLimit>(group, frequency, input_registers,
-                                                          elapsed);
+          read =
+              readGroup<uint16_t, kRegisterGroupLimit>(group, frequency, input_registers, elapsed);
           break;
       }
       note(frequency, read);
