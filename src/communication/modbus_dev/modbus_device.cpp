@@ -526,17 +526,6 @@ int ModbusDevice::readAllSignals(double elapsed) {
     return kModbusNoContext;
   }
   std::lock_guard<std::mutex> groups(group_mutex_);
-  const std::function<int(int, int, uint8_t*)> coils = [this](int a, int n, uint8_t* d) {
-    return readBits(a, n, d);
-  };
-  const std::function<int(int, int, uint8_t*)> inputs = [this](int a, int n, uint8_t* d) {
-    return readInputBits(a, n, d);
-  };
-  const std::function<int(int, int, uint16_t*)> holding = [this](int a, int n, uint16_t* d) {
-    return readRegisters(a, n, d);
-  };
-  const std::function<int(int, int, uint16_t*)> input_registers =
-      [this](int a, int n, uint16_t* d) { return readInputRegisters(a, n, d); };
   // Fastest first, across the address spaces: when the line cannot carry
   // every rate, the stick axes still come first: a slower group waits for
   // the next pass once this one has read a slower group and taken a period
@@ -581,28 +570,32 @@ int ModbusDevice::readAllSignals(double elapsed) {
       return a.first->countdown < b.first->countdown;
     });
     for (std::size_t i = 0; i < count; ++i) {
-      Group& group = *due[i].first;
       decide(frequency);
-      bool read = false;
-      switch (due[i].second) {
-        case 0:
-          read = readGroup<uint8_t, kBitGroupLimit>(group, frequency, coils, elapsed);
-          break;
-        case 1:
-          read = readGroup<uint8_t, kBitGroupLimit>(group, frequency, inputs, elapsed);
-          break;
-        case 2:
-          read = readGroup<uint16_t, kRegisterGroupLimit>(group, frequency, holding, elapsed);
-          break;
-        default:
-          read =
-              readGroup<uint16_t, kRegisterGroupLimit>(group, frequency, input_registers, elapsed);
-          break;
-      }
-      note(frequency, read);
+      note(frequency, readGroupOf(due[i].second, *due[i].first, frequency, elapsed));
     }
   }
   return 0;
+}
+
+bool ModbusDevice::readGroupOf(int space, Group& group, int frequency, double elapsed) {
+  switch (space) {
+    case 0:
+      return readGroup<uint8_t, kBitGroupLimit>(
+          group, frequency, [this](int a, int n, uint8_t* d) { return readBits(a, n, d); },
+          elapsed);
+    case 1:
+      return readGroup<uint8_t, kBitGroupLimit>(
+          group, frequency, [this](int a, int n, uint8_t* d) { return readInputBits(a, n, d); },
+          elapsed);
+    case 2:
+      return readGroup<uint16_t, kRegisterGroupLimit>(
+          group, frequency, [this](int a, int n, uint16_t* d) { return readRegisters(a, n, d); },
+          elapsed);
+    default:
+      return readGroup<uint16_t, kRegisterGroupLimit>(
+          group, frequency,
+          [this](int a, int n, uint16_t* d) { return readInputRegisters(a, n, d); }, elapsed);
+  }
 }
 
 int ModbusDevice::fastestFrequency() const { return nextGroupFrequency(INT_MAX); }

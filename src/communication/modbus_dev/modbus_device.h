@@ -189,6 +189,9 @@ class ModbusDevice {
   int nextGroupFrequency(int below) const;
   // The least countdown of the groups of one frequency.
   double countdownOf(int frequency) const;
+  // Reads one group of the address space `space` (0 coils, 1 discrete
+  // inputs, 2 holding registers, 3 input registers) if it is due.
+  bool readGroupOf(int space, Group& group, int frequency, double elapsed);
   template <typename T, std::size_t N>
   bool readGroup(Group& group, int frequency, const std::function<int(int, int, T*)>& read,
                  double elapsed);
