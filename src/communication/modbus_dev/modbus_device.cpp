@@ -63,6 +63,19 @@ const char* spaceName(AddressType type) {
   return "addresses";
 }
 
+// Counts a registry call that wants the device's locks for as long as it
+// waits for them and holds them.
+class WaitingCaller {
+ public:
+  explicit WaitingCaller(std::atomic<int>& waiting) : waiting_(waiting) { ++waiting_; }
+  ~WaitingCaller() { --waiting_; }
+  WaitingCaller(const WaitingCaller&) = delete;
+  WaitingCaller& operator=(const WaitingCaller&) = delete;
+
+ private:
+  std::atomic<int>& waiting_;
+};
+
 double periodOf(const ModbusSignal& signal) {
   const int frequency = signal.update_frequency.load();
   return frequency > 0 ? 1.0 / frequency : kRetryPeriod;
@@ -352,6 +365,10 @@ int ModbusDevice::writeAllSignals(double elapsed) {
     return kModbusNoContext;
   }
   sendQueuedRawRequests();
+  if (registryWaiting()) {
+    pass_timed_out_ = false;
+    return 0;
+  }
   std::lock_guard<std::mutex> lock(signal_mutex_);
   for (auto& [name, signal] : signals_) {
     if (signal->write_hold > 0.0) signal->write_hold -= elapsed;
@@ -400,6 +417,7 @@ void ModbusDevice::markAllSignals(int32_t error_state) {
 
 int ModbusDevice::addSignal(ModbusSignal* signal) {
   if (signal == nullptr) return kModbusNoContext;
+  const WaitingCaller waiting(registry_waiting_);
   common::CoAwareLockGuard groups(group_mutex_);
   common::CoAwareLockGuard signals(signal_mutex_);
   signals_[signal->name] = signal;
@@ -408,6 +426,7 @@ int ModbusDevice::addSignal(ModbusSignal* signal) {
 }
 
 int ModbusDevice::deleteSignal(const std::string& name) {
+  const WaitingCaller waiting(registry_waiting_);
   {
     common::CoAwareLockGuard signals(signal_mutex_);
     if (signals_.erase(name) == 0) return kModbusNoContext;
@@ -421,6 +440,7 @@ int ModbusDevice::updateSignalFrequency(ModbusSignal* signal) {
 }
 
 int ModbusDevice::refreshSignalsGroup() {
+  const WaitingCaller waiting(registry_waiting_);
   common::CoAwareLockGuard groups(group_mutex_);
   groupReset(coil_groups_);
   groupReset(discrete_input_groups_);
@@ -525,6 +545,7 @@ int ModbusDevice::readAllSignals(double elapsed) {
     markAllSignals(kModbusBadValueOrReply);
     return kModbusNoContext;
   }
+  if (registryWaiting()) return 0;
   std::lock_guard<std::mutex> groups(group_mutex_);
   // Fastest first, across the address spaces: when the line cannot carry
   // every rate, the stick axes still come first: a slower group waits for
@@ -596,6 +617,15 @@ bool ModbusDevice::readGroupOf(int space, Group& group, int frequency, double el
           group, frequency,
           [this](int a, int n, uint16_t* d) { return readInputRegisters(a, n, d); }, elapsed);
   }
+}
+
+bool ModbusDevice::registryWaiting() const {
+  // A registry call waiting for the locks (attach, detach, regroup) would
+  // otherwise find them free only between two passes, and on a line kept
+  // busy by its rates hardly ever: this pass leaves its reads, probes and
+  // writes to the next one instead, so the call waits for one request at
+  // most.
+  return registry_waiting_.load() > 0;
 }
 
 int ModbusDevice::fastestFrequency() const { return nextGroupFrequency(INT_MAX); }
@@ -819,7 +849,7 @@ int ModbusDevice::checkErrSignalsAddedToGroup(double elapsed) {
   // The first pass of a round: a time-out of the round before is over.
   pass_timed_out_ = false;
   const double remaining = retry_countdown_ - elapsed;
-  if (remaining >= kDueThreshold) {
+  if (remaining >= kDueThreshold || registryWaiting()) {
     retry_countdown_ = remaining;
     return 0;
   }

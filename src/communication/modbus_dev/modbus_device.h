@@ -186,6 +186,7 @@ class ModbusDevice {
   };
 
   void forgetSlave();
+  bool registryWaiting() const;
   int nextGroupFrequency(int below) const;
   // The least countdown of the groups of one frequency.
   double countdownOf(int frequency) const;
@@ -233,6 +234,8 @@ class ModbusDevice {
   std::unique_ptr<ModbusLink> link_;
   Clock clock_;
   std::atomic<bool> regroup_{false};
+  // Registry calls waiting for or holding the group or signal-map lock.
+  std::atomic<int> registry_waiting_{0};
   // Poll thread only: a request of this pass timed out, so the pass sends
   // nothing more; the slave is silent (logged once per change).
   bool pass_timed_out_ = false;
