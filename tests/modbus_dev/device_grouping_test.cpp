@@ -5,6 +5,7 @@
 #include <tuple>
 #include <vector>
 
+#include "common/log_level.h"
 #include "communication/modbus_dev/modbus_device.h"
 #include "modbus_dev/device_test_kit.h"
 
@@ -181,6 +182,42 @@ TEST_F(BatchedReads, RejectedAddressInsideARunCyclesBetweenProbeAndRegroup) {
   EXPECT_EQ(bad->error_state, 2);
   EXPECT_EQ(low->value, 0);
   EXPECT_EQ(high->value, 0);
+}
+
+// A joystick that serves only the coils it documents (0..3, 16, 17) refuses
+// the run 0..17 for its gaps (illegal data address), while each signal reads
+// alone: the run is then read as the runs that have signals, after one
+// Warning, until the connection is made anew. Without that the probes let
+// the signals back, the regroup spans the gaps again and fails again,
+// forever, and the joystick never jogs.
+TEST_F(BatchedReads, RunRefusedForItsGapsIsReadAsTheRunsThatHaveSignals) {
+  link.rejectAddresses(4, 15, kModbusIllegalAddress, kReadCoils);
+  std::vector<std::unique_ptr<ModbusSignal>> coils;
+  for (int address : {0, 1, 2, 3, 16, 17}) {
+    link.set(AddressType::Coil, address, 1);
+    coils.push_back(attach("coil_" + std::to_string(address), AddressType::Coil, address));
+  }
+  pollPasses(device, 10);
+  EXPECT_EQ(link.requestCount(kReadCoils, 0, 18), 1);
+  pollPasses(device, 100);  // the probes, then 0.9 s of reads
+  EXPECT_EQ(link.requestCount(kReadCoils, 0, 18), 1);
+  EXPECT_EQ(link.requestCount(kReadCoils, 0, 4), 9);
+  EXPECT_EQ(link.requestCount(kReadCoils, 16, 2), 9);
+  for (const auto& coil : coils) {
+    EXPECT_EQ(coil->value, 1) << coil->name;
+    EXPECT_EQ(coil->error_state, 0) << coil->name;
+  }
+  EXPECT_EQ(log.countContaining("Modbus slave 2 at /dev/ttyUSB0 refuses coils 0 to 17 in one "
+                                "request (illegal data address), although its signals read "
+                                "alone; reading 0 to 3, 16 to 17 instead while connected"),
+            1);
+  EXPECT_EQ(log.messages(kLogWarning).size(), 1u);
+
+  // A new connection may be to another slave: the whole run is tried again.
+  device.close();
+  device.reconnect();
+  pollPasses(device, 10);
+  EXPECT_EQ(link.requestCount(kReadCoils, 0, 18), 2);
 }
 
 // The exception illegal data value is the slave's answer, not a damaged

@@ -86,8 +86,8 @@ TEST_F(JoystickPolling, OneSecondProbesOnceThenReadsThreeGroupsAtTenHertz) {
   for (auto [function, start, count] : {std::tuple{1, 0, 18}, {4, 256, 9}, {3, 512, 1}}) {
     EXPECT_EQ(link.requestCount(function, start, count), 9 + (function == 3)) << function;
   }
-  // Written from its probe on until the group read of pass 19 confirms it.
-  EXPECT_EQ(link.requestCount(6, 512, 3), 9);
+  // Written once after its probe; the group read of pass 19 confirms it.
+  EXPECT_EQ(link.requestCount(6, 512, 3), 1);
   EXPECT_FALSE(signal("set_indicator_light").outputPending());
   EXPECT_EQ(signal("get_x").value, 56);
   EXPECT_EQ(signal("get_hardware_version").value, 64);
@@ -97,6 +97,82 @@ TEST_F(JoystickPolling, OneSecondProbesOnceThenReadsThreeGroupsAtTenHertz) {
   link.clearLog();
   pollPasses(device, 100);
   EXPECT_EQ(link.requestCount(), 30);
+}
+
+// A slave that does not answer (another slave number, baud rate, no power)
+// costs one response time-out per pass: the probes stop at the first one.
+// It is reported once when it goes quiet and once when it answers again; a
+// single lost reply costs its time-out and no more, and says nothing.
+TEST_F(JoystickPolling, SilentSlaveCostsOneTimeOutPerPassAndIsReportedOncePerChange) {
+  timedPasses(std::chrono::seconds(1));
+  link.setSilent(true);
+  link.clearLog();
+  const int passes = timedPasses(std::chrono::seconds(5));
+  EXPECT_LE(link.requestCount(), passes);
+  EXPECT_GE(link.requestCount(), 20);  // 200 ms each
+  EXPECT_EQ(log.countContaining("Modbus slave 2 at /dev/ttyUSB0 does not answer (no reply within "
+                                "200 ms): check its slave number, baud rate and wiring"),
+            1);
+  link.setSilent(false);
+  timedPasses(std::chrono::seconds(1));
+  EXPECT_EQ(log.countContaining("Modbus slave 2 at /dev/ttyUSB0 answers again"), 1);
+  for (const TableRow& row : kJoystick) EXPECT_EQ(signal(row.name).error_state, 0) << row.name;
+
+  link.loseReplies(1);
+  link.clearLog();
+  const auto lost_at = clock.now();
+  timedPasses(std::chrono::milliseconds(500));
+  EXPECT_EQ(log.countContaining("does not answer"), 1);
+  for (const TableRow& row : kJoystick) {
+    EXPECT_EQ(signal(row.name).error_state, 0) << row.name;
+    EXPECT_GT(signal(row.name).lastRead(), lost_at + std::chrono::milliseconds(250)) << row.name;
+  }
+}
+
+// A USB serial adapter holds each reply up to its latency timer: 20 ms a
+// request. At 10 Hz the groups still come every 100 ms, from fixed due
+// times. With the axes at 50 Hz the line cannot carry it all: the axes come
+// first, the others keep their 10 Hz, and one Warning says what a request
+// takes and what the axes get.
+TEST_F(JoystickPolling, GroupsKeepFixedDueTimesOnASlowLineAndTheAxesComeFirst) {
+  link.useClock(&clock, std::chrono::milliseconds(20));
+  timedPasses(std::chrono::seconds(1));
+  link.clearLog();
+  timedPasses(std::chrono::seconds(2));
+  for (auto [function, start, count] : {std::tuple{1, 0, 18}, {4, 256, 9}, {3, 512, 1}}) {
+    EXPECT_NEAR(link.requestCount(function, start, count), 20, 1) << start;
+  }
+  EXPECT_NEAR(device.transactionSeconds(), 0.020, 1e-6);
+  EXPECT_NEAR(device.fastestGroupRate(), 10.0, 0.5);
+  EXPECT_EQ(log.countContaining("cannot be read as often as asked"), 0);
+
+  for (const char* axis : {"get_x", "get_y", "get_z", "get_rx", "get_ry", "get_rz"}) {
+    signal(axis).update_frequency = 50;
+  }
+  device.refreshSignalsGroup();
+  timedPasses(std::chrono::milliseconds(500));
+  link.clearLog();
+  auto oldest = std::chrono::steady_clock::duration::zero();
+  for (const auto end = clock.now() + std::chrono::seconds(2); clock.now() < end;) {
+    timedPasses(std::chrono::milliseconds(1));  // one pass, and the wait after it
+    oldest = std::max(oldest, clock.now() - signal("get_x").lastRead());
+  }
+  // Read first in every pass, after at most one slower read.
+  EXPECT_LE(oldest, std::chrono::milliseconds(41));
+  const int axis_reads = link.requestCount(4, 256, 6);
+  // The line carries 50 requests a second: the axes take half of them,
+  // the slower groups share the rest, and none of them starves.
+  EXPECT_NEAR(axis_reads, 50, 3);
+  int slower_reads = 0;
+  for (auto [function, start, count] : {std::tuple{1, 0, 18}, {4, 262, 3}, {3, 512, 1}}) {
+    EXPECT_GE(link.requestCount(function, start, count), 10) << start;
+    slower_reads += link.requestCount(function, start, count);
+  }
+  EXPECT_GE(slower_reads, 45);
+  EXPECT_NEAR(device.fastestGroupRate(), axis_reads / 2.0, 8.0);
+  EXPECT_EQ(log.countContaining("cannot be read as often as asked: a request takes 20.0 ms and "
+                                "the fastest group (50 Hz) is read at "),
+            1);
 }
 
 // The registry's side runs in a periodic task (co-aware locks yield there)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -26,11 +28,11 @@ inline std::unique_ptr<ModbusSignal> makeSignal(const std::string& name, Address
 }
 
 // One pass over a connected device, in the poll thread's order.
-inline void pollPass(ModbusDevice& device) {
-  device.checkErrSignalsAddedToGroup(kPollPeriod);
-  device.readAllSignals(kPollPeriod);
+inline void pollPass(ModbusDevice& device, double elapsed = kPollPeriod) {
+  device.checkErrSignalsAddedToGroup(elapsed);
+  device.readAllSignals(elapsed);
   device.checkIfRegroupNeeded();
-  device.writeAllSignals(kPollPeriod);
+  device.writeAllSignals(elapsed);
 }
 
 inline void pollPasses(ModbusDevice& device, int count) {
@@ -38,8 +40,11 @@ inline void pollPasses(ModbusDevice& device, int count) {
 }
 
 // A connected device on a scripted link; `link` is the test's hold on the
-// link the device owns.
+// link the device owns. Both run on `clock`, which moves only when a test
+// moves it (timedPasses) or a request has a latency.
 struct ScriptedDevice {
+  ScriptedDevice() { link.useClock(&clock, {}); }
+
   std::unique_ptr<ModbusSignal> attach(const std::string& name, AddressType type, int address,
                                        int32_t error_state = 0) {
     auto signal = makeSignal(name, type, address, error_state);
@@ -47,9 +52,32 @@ struct ScriptedDevice {
     return signal;
   }
 
+  // Passes as the poll thread runs them, for `span` of the clock: each is
+  // handed the time since the previous one began, then the clock waits
+  // until the device is next due (at least half a millisecond, as the poll
+  // thread's sleep). Returns the number of passes.
+  int timedPasses(std::chrono::milliseconds span) {
+    const auto end = clock.now() + span;
+    int passes = 0;
+    while (clock.now() < end) {
+      const auto begun = clock.now();
+      const double elapsed = std::chrono::duration<double>(begun - previous_pass).count();
+      previous_pass = begun;
+      pollPass(device, elapsed);
+      ++passes;
+      const auto due = begun + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                   std::chrono::duration<double>(device.secondsUntilDue()));
+      clock.advance(std::max(due, clock.now() + std::chrono::microseconds(500)) - clock.now());
+    }
+    return passes;
+  }
+
   velk::test::LogCapture log;
+  SteppedClock clock;
+  std::chrono::steady_clock::time_point previous_pass = clock.now();
   ScriptedLink& link = *new ScriptedLink;
-  ModbusDevice device{log.callback(), std::unique_ptr<ModbusLink>(&link)};
+  ModbusDevice device{log.callback(), std::unique_ptr<ModbusLink>(&link),
+                      [this] { return clock.now(); }};
 };
 
 }  // namespace velk::zorv_control::testkit

@@ -30,6 +30,14 @@ int ScriptedLink::write(int function, AddressType type, int addr, uint16_t value
 int ScriptedLink::answer(const joystick_sim::SlaveRequest& request, int span) {
   if (!connected_) return kModbusNotConnected;
   if (span > 0) requests_.push_back(request);
+  in_doubt_ = silent_ || lost_replies_ > 0;
+  if (in_doubt_) {
+    lost_replies_ = std::max(0, lost_replies_ - 1);
+    if (clock_ != nullptr)
+      clock_->advance(std::chrono::milliseconds(settings_.response_timeout_ms));
+    return kModbusBusyOrTimeout;
+  }
+  if (clock_ != nullptr) clock_->advance(latency_);
   int result = kModbusOk;
   for (auto rule = rules_.lower_bound(request.address);
        rule != rules_.end() && rule->first < request.address + span; ++rule) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -15,6 +16,17 @@
 
 namespace velk::zorv_control::testkit {
 
+// A clock that moves only when told: the device's, and the scripted link's
+// for the time its requests take.
+class SteppedClock {
+ public:
+  std::chrono::steady_clock::time_point now() const { return now_; }
+  void advance(std::chrono::steady_clock::duration by) { now_ += by; }
+
+ private:
+  std::chrono::steady_clock::time_point now_{std::chrono::hours(1)};
+};
+
 // A link with no wire behind it, for the device's grouping and pass tests:
 // a slave's four tables in memory, the log of the requests the device made
 // (as the stand-in slaves log them: a write's count is its value), and the
@@ -22,7 +34,10 @@ namespace velk::zorv_control::testkit {
 // connected (kModbusNotConnected, nothing logged), stays lost once an answer
 // has lost the connection until the next connect, and switches a coil on
 // for any value but 0. Connected from construction; reconnect() connects at
-// once. One thread drives it; only isConnected may be called from another.
+// once. On a stepped clock each request takes the scripted latency, and one
+// that gets no reply takes the response time-out (200 ms) and leaves the
+// reply in doubt, as the product's link does. One thread drives it; only
+// isConnected may be called from another.
 class ScriptedLink : public ModbusLink {
  public:
   void set(AddressType type, int address, uint16_t value) { tables_[{type, address}] = value; }
@@ -31,6 +46,16 @@ class ScriptedLink : public ModbusLink {
   // `result` instead of an answer.
   void rejectAddress(int address, int result, int function = 0) {
     rules_.emplace(address, std::make_pair(function, result));
+  }
+  void rejectAddresses(int first, int last, int result, int function = 0) {
+    for (int address = first; address <= last; ++address) rejectAddress(address, result, function);
+  }
+  // Requests get no reply while silent, and the next `count` do so anyway.
+  void setSilent(bool silent) { silent_ = silent; }
+  void loseReplies(int count) { lost_replies_ = count; }
+  void useClock(SteppedClock* clock, std::chrono::microseconds latency) {
+    clock_ = clock;
+    latency_ = latency;
   }
   // The next requests get these results, in order, before any rule;
   // kModbusNotConnected loses the connection.
@@ -74,9 +99,9 @@ class ScriptedLink : public ModbusLink {
   }
   int sendRawRequest(const uint8_t* request, int length) override;
   // No libmodbus call fails here, so errno says nothing, and no reply is
-  // ever damaged or late: the drain and its retry are the wire tests'.
+  // ever damaged: the drain and its retry are the wire tests'.
   int checkErrno() override { return kModbusOk; }
-  bool lastReplyInDoubt() const override { return false; }
+  bool lastReplyInDoubt() const override { return in_doubt_; }
 
  private:
   template <typename T>
@@ -91,7 +116,12 @@ class ScriptedLink : public ModbusLink {
   // Logs the request (unless it has no span: a raw one) and decides its result.
   int answer(const joystick_sim::SlaveRequest& request, int span);
 
-  LinkSettings settings_;
+  LinkSettings settings_ = LinkSettings::overSerialLine("/dev/ttyUSB0", 115200, 'N', 8, 1, 2, 200);
+  SteppedClock* clock_ = nullptr;
+  std::chrono::microseconds latency_{0};
+  bool silent_ = false;
+  int lost_replies_ = 0;
+  bool in_doubt_ = false;
   std::atomic<bool> connected_{true};
   std::map<std::pair<AddressType, int>, uint16_t> tables_;
   std::multimap<int, std::pair<int, int>> rules_;  // address: function, result

@@ -209,6 +209,34 @@ TEST(PollThreadShutdown, DestructionReturnsOnlyAfterThePassInProgress) {
   EXPECT_EQ(slave.requestCount(), requests);
 }
 
+// A joystick set to another slave number is connected but never answers.
+// Its sixteen probes then cost one response time-out per pass, not one
+// each: removing a signal and releasing the registry wait for at most one
+// time-out and a pass.
+TEST(PollThreadShutdown, SilentSlaveHoldsRemovalAndReleaseForOneTimeOutAtMost) {
+  using velk::host_rig::timing::scaled;
+  TcpSlave slave;
+  slave.setSilentToOtherUnits(true);
+  LogCapture log;
+  auto registry = std::make_unique<ModbusWrapperImpl>(log.callback());
+  for (int address = 0; address < 16; ++address) {
+    registry->modbusAddSignal(slave.deviceInfo(), 3, address, kHoldingRegister,
+                              "signal_" + std::to_string(100 + address));
+  }
+  const std::string silent = "Modbus slave 3 at " + slave.deviceName() +
+                             " does not answer (no reply within 1000 ms): check its slave "
+                             "number, baud rate and wiring";
+  ASSERT_TRUE(waitForLog(log, velk::kLogWarning, silent, kConnectWait));
+  const auto bound = scaled(2 * (milliseconds(1000) + milliseconds(100)));
+  auto started = steady_clock::now();
+  EXPECT_EQ(registry->modbusDeleteSignal("signal_100"), 0);
+  EXPECT_LE(steady_clock::now() - started, bound);
+  started = steady_clock::now();
+  registry.reset();
+  EXPECT_LE(steady_clock::now() - started, bound);
+  EXPECT_EQ(log.countContaining("does not answer"), 1);
+}
+
 TEST(PollThreadOverRtu, RawRequestsKeepTheirDeviceUntilSentOverRtu) {
   PtyPair line;
   RtuSlave slave(line.slavePath());

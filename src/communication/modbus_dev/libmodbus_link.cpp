@@ -3,8 +3,10 @@
 #include <modbus/modbus.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cmath>
 #include <utility>
 
 #include "common/log.h"
@@ -25,6 +27,29 @@ constexpr int kMaxRawLength = MODBUS_MAX_PDU_LENGTH + 1;
 // delays that acknowledgement by up to 40 ms: the window must be longer.
 constexpr int kQuietMs = 50;
 constexpr int kMaxDrainRounds = 10;
+
+// The byte time-out: how long a reply that has begun may pause before it
+// counts as cut off. libmodbus's default of 0.5 s would hold the poll thread
+// that long for every truncated reply. A sound reply pauses for no more than
+// a character gap on the line (3.5 character times end an RTU frame; the
+// standard fixes that gap at 1.75 ms above 19200 baud), plus whatever the
+// serial adapter holds back: a USB adapter hands on what it has received
+// when its latency timer runs out, 16 ms by default, so a reply may come in
+// two parts that far apart. 20 ms covers that timer with room to spare. A
+// TCP reply comes in one segment; a part held back on its way by a gateway
+// or a busy host takes about as long as an adapter's timer, so TCP gets
+// the same order.
+constexpr double kAdapterLatencyMs = 20.0;
+constexpr double kShortestFrameGapMs = 1.75;
+constexpr int kTcpByteTimeoutMs = 50;
+
+int byteTimeoutMs(const LinkSettings& s) {
+  if (s.tcp || s.baud <= 0) return kTcpByteTimeoutMs;
+  const int parity_bits = s.parity == 'N' ? 0 : 1;
+  const double character_ms = 1000.0 * (1 + s.data_bits + parity_bits + s.stop_bits) / s.baud;
+  const double gap_ms = std::max(3.5 * character_ms, kShortestFrameGapMs);
+  return static_cast<int>(std::ceil(gap_ms + kAdapterLatencyMs));
+}
 
 // A reply came, but not a sound answer to the request: damaged on the line
 // (check sum), from another unit, of another function, length or
@@ -135,6 +160,9 @@ int LibmodbusLink::openContext(modbus_t* context, int slave, int response_timeou
   }
   modbus_set_response_timeout(context, static_cast<uint32_t>(response_timeout_ms / 1000),
                               static_cast<uint32_t>((response_timeout_ms % 1000) * 1000));
+  const int byte_timeout_ms = byteTimeoutMs(settings_);
+  modbus_set_byte_timeout(context, static_cast<uint32_t>(byte_timeout_ms / 1000),
+                          static_cast<uint32_t>((byte_timeout_ms % 1000) * 1000));
   modbus_set_debug(context, debug_.load() ? 1 : 0);
   // Whatever the transport already holds belongs to an earlier exchange.
   modbus_flush(context);

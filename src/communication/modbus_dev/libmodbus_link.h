@@ -16,8 +16,9 @@ namespace velk::zorv_control {
 // a serial line, built from the device's settings, and everything about the
 // wire: opening and closing it, the pace of reconnection, the single and
 // raw requests, the mapping of libmodbus's errno to result codes, the drain
-// of a transport after a late or damaged reply, the transaction's time-outs,
-// and the connection problem with its log lines.
+// of a transport after a late or damaged reply, the transaction's time-outs
+// (the byte time-out sized to the line, so that a reply cut off fails in
+// tens of milliseconds) and the connection problem with its log lines.
 //
 // libmodbus 3.1 raises "too many data" for a request larger than a reply can
 // carry; a reply with more data than asked comes back as a bad reply.

@@ -1,7 +1,9 @@
 #include "communication/modbus_dev/modbus_device.h"
 
+#include <algorithm>
 #include <array>
 #include <climits>
+#include <cstdio>
 #include <utility>
 
 #include "common/co_aware_lock_guard.h"
@@ -19,6 +21,65 @@ namespace {
 constexpr double kDueThreshold = 1e-6;
 constexpr double kRetryPeriod = 0.1;
 constexpr int kHighestAddress = 0xFFFF;
+// The longest the poll thread is told to wait for a device.
+constexpr double kLongestWait = 1.0;
+// Weight of the newest sample in the smoothed request time and read interval.
+constexpr double kSmoothing = 0.2;
+// Reads of the fastest group measured before the line is judged; below the
+// slow share of the rate asked the line is too slow, from the recovered
+// share on it carries the rates again (apart, so that the verdict does not
+// flap around one value).
+constexpr int kRateSamples = 5;
+constexpr double kSlowShare = 0.8;
+constexpr double kRecoveredShare = 0.95;
+constexpr int kSilentAfterTimeouts = 2;
+
+ModbusDevice::Clock orSteadyClock(ModbusDevice::Clock clock) {
+  if (clock) return clock;
+  return [] { return std::chrono::steady_clock::now(); };
+}
+
+double secondsOf(std::chrono::steady_clock::duration d) {
+  return std::chrono::duration<double>(d).count();
+}
+
+std::string oneDecimal(double value) {
+  std::array<char, 32> text{};
+  std::snprintf(text.data(), text.size(), "%.1f", value);
+  return text.data();
+}
+
+const char* spaceName(AddressType type) {
+  switch (type) {
+    case AddressType::Coil:
+      return "coils";
+    case AddressType::DiscreteInput:
+      return "discrete inputs";
+    case AddressType::InputRegister:
+      return "input registers";
+    case AddressType::HoldingRegister:
+      return "holding registers";
+  }
+  return "addresses";
+}
+
+// Counts a registry call that wants the device's locks for as long as it
+// waits for them and holds them.
+class WaitingCaller {
+ public:
+  explicit WaitingCaller(std::atomic<int>& waiting) : waiting_(waiting) { ++waiting_; }
+  ~WaitingCaller() { --waiting_; }
+  WaitingCaller(const WaitingCaller&) = delete;
+  WaitingCaller& operator=(const WaitingCaller&) = delete;
+
+ private:
+  std::atomic<int>& waiting_;
+};
+
+double periodOf(const ModbusSignal& signal) {
+  const int frequency = signal.update_frequency.load();
+  return frequency > 0 ? 1.0 / frequency : kRetryPeriod;
+}
 
 bool hasProtocolAddress(int address) { return address >= 0 && address <= kHighestAddress; }
 
@@ -51,7 +112,8 @@ bool coveredByFasterGroup(const ModbusDevice::GroupMap& groups, int frequency, i
 }  // namespace
 
 ModbusDevice::ModbusDevice()
-    : link_(std::make_unique<LibmodbusLink>(LogCallback{}, LinkSettings{})) {}
+    : link_(std::make_unique<LibmodbusLink>(LogCallback{}, LinkSettings{})),
+      clock_(orSteadyClock({})) {}
 
 ModbusDevice::ModbusDevice(LogCallback log, const std::string& host, int port, int slave,
                            int response_timeout_ms)
@@ -65,8 +127,8 @@ ModbusDevice::ModbusDevice(LogCallback log, const std::string& serial_path, int 
                        log, LinkSettings::overSerialLine(serial_path, baud, parity, data_bits,
                                                          stop_bits, slave, response_timeout_ms))) {}
 
-ModbusDevice::ModbusDevice(LogCallback log, std::unique_ptr<ModbusLink> link)
-    : log_(std::move(log)), link_(std::move(link)) {}
+ModbusDevice::ModbusDevice(LogCallback log, std::unique_ptr<ModbusLink> link, Clock clock)
+    : log_(std::move(log)), link_(std::move(link)), clock_(orSteadyClock(std::move(clock))) {}
 
 ModbusDevice::~ModbusDevice() { close(); }
 
@@ -90,9 +152,21 @@ void ModbusDevice::setDebugMode(bool debug) { link_->setDebugMode(debug); }
 
 // ------------------------------------------------ handed through to the link
 
-int ModbusDevice::connect() { return link_->connect(); }
+int ModbusDevice::connect() {
+  forgetSlave();
+  return link_->connect();
+}
 
-int ModbusDevice::reconnect() { return link_->reconnect(); }
+int ModbusDevice::reconnect() {
+  forgetSlave();
+  return link_->reconnect();
+}
+
+void ModbusDevice::forgetSlave() {
+  std::lock_guard<std::mutex> groups(group_mutex_);
+  refused_runs_.clear();
+  rate_frequency_ = 0;
+}
 
 void ModbusDevice::close() { link_->close(); }
 
@@ -109,27 +183,141 @@ int ModbusDevice::connectRtu(const char* serial_path, int baud, char parity, int
 std::string ModbusDevice::connectionProblem() const { return link_->connectionProblem(); }
 
 int ModbusDevice::readBits(int addr, int nb, uint8_t* dest) {
-  return link_->readBits(addr, nb, dest);
+  return exchange([&] { return link_->readBits(addr, nb, dest); });
 }
 
 int ModbusDevice::readInputBits(int addr, int nb, uint8_t* dest) {
-  return link_->readInputBits(addr, nb, dest);
+  return exchange([&] { return link_->readInputBits(addr, nb, dest); });
 }
 
 int ModbusDevice::readRegisters(int addr, int nb, uint16_t* dest) {
-  return link_->readRegisters(addr, nb, dest);
+  return exchange([&] { return link_->readRegisters(addr, nb, dest); });
 }
 
 int ModbusDevice::readInputRegisters(int addr, int nb, uint16_t* dest) {
-  return link_->readInputRegisters(addr, nb, dest);
+  return exchange([&] { return link_->readInputRegisters(addr, nb, dest); });
 }
 
-int ModbusDevice::writeBit(int addr, int value) { return link_->writeBit(addr, value); }
+int ModbusDevice::writeBit(int addr, int value) {
+  return exchange([&] { return link_->writeBit(addr, value); });
+}
 
-int ModbusDevice::writeRegister(int addr, int value) { return link_->writeRegister(addr, value); }
+int ModbusDevice::writeRegister(int addr, int value) {
+  return exchange([&] { return link_->writeRegister(addr, value); });
+}
 
 int ModbusDevice::sendRawRequest(const uint8_t* request, int length) {
-  return link_->sendRawRequest(request, length);
+  return exchange([&] { return link_->sendRawRequest(request, length); });
+}
+
+// ------------------------------------------------------------ the line's pace
+
+template <typename Call>
+int ModbusDevice::exchange(const Call& call) {
+  const auto start = clock_();
+  const int result = call();
+  noteAnswer(result, clock_() - start);
+  return result;
+}
+
+void ModbusDevice::noteAnswer(int result, std::chrono::steady_clock::duration took) {
+  // Exception 06 (busy) is an answer; only a time-out leaves the reply in
+  // doubt. One that came before the response time-out was a reply that
+  // began and stopped (the link's byte time-out): a damaged reply, not a
+  // silent slave.
+  const bool timed_out = result == kModbusBusyOrTimeout && link_->lastReplyInDoubt();
+  last_reply_cut_off_ =
+      timed_out && took < std::chrono::milliseconds(link_->settings().response_timeout_ms);
+  if (timed_out && !last_reply_cut_off_) {
+    // One lost reply on a noisy line or a slave that is silent: either way
+    // the rest of the pass would only wait for more time-outs. A second
+    // time-out without an answer between says it is the slave; a noisy
+    // line's single losses say nothing.
+    pass_timed_out_ = true;
+    ++timeouts_in_a_row_;
+    if (!silent_ && timeouts_in_a_row_ >= kSilentAfterTimeouts) {
+      silent_ = true;
+      VELK_LOG(log_, kLogWarning) << "Modbus slave " << slaveLabel()
+                                  << " does not answer (no reply within "
+                                  << link_->settings().response_timeout_ms
+                                  << " ms): check its slave number, baud rate and wiring";
+    }
+    return;
+  }
+  if (result == kModbusNotConnected || result == kModbusNoContext) return;
+  timeouts_in_a_row_ = 0;
+  if (silent_) {
+    silent_ = false;
+    VELK_LOG(log_, kLogInfo) << "Modbus slave " << slaveLabel() << " answers again";
+  }
+  const double seconds = secondsOf(took);
+  const double smoothed = transaction_seconds_.load();
+  transaction_seconds_ = smoothed == 0.0 ? seconds : smoothed + kSmoothing * (seconds - smoothed);
+}
+
+std::string ModbusDevice::slaveLabel() const {
+  const LinkSettings& s = link_->settings();
+  const std::string where = s.tcp ? s.host + ":" + std::to_string(s.port) : s.serial_path;
+  return std::to_string(s.slave) + " at " + where;
+}
+
+void ModbusDevice::noteFastestRead(int frequency) {
+  const auto now = clock_();
+  if (frequency != rate_frequency_) {
+    rate_frequency_ = frequency;
+    rate_samples_ = 0;
+    last_fastest_read_ = now;
+    return;
+  }
+  const double interval = secondsOf(now - last_fastest_read_);
+  last_fastest_read_ = now;
+  if (interval <= 0.0) return;
+  fastest_interval_ = rate_samples_ == 0
+                          ? interval
+                          : fastest_interval_ + kSmoothing * (interval - fastest_interval_);
+  ++rate_samples_;
+  fastest_rate_ = 1.0 / fastest_interval_;
+  // A silent slave slows every read; its own Warning says why.
+  if (rate_samples_ >= kRateSamples && !silent_)
+    checkLineCarriesRates(frequency, 1.0 / fastest_interval_);
+}
+
+void ModbusDevice::checkLineCarriesRates(int frequency, double rate) {
+  if (!overloaded_ && rate < kSlowShare * frequency) {
+    overloaded_ = true;
+    const double request_ms = transaction_seconds_.load() * 1000.0;
+    VELK_LOG(log_, kLogWarning)
+        << "Modbus slave " << slaveLabel() << " cannot be read as often as asked: a request takes "
+        << oneDecimal(request_ms) << " ms and the fastest group (" << frequency
+        << " Hz) is read at " << oneDecimal(rate)
+        << " Hz; lower the serial adapter's latency timer, lower stick_rate, or give "
+           "input_timeout at least three reads ("
+        << static_cast<int>(3000.0 / rate + 0.5) << " ms)";
+  } else if (overloaded_ && rate >= kRecoveredShare * frequency) {
+    overloaded_ = false;
+    VELK_LOG(log_, kLogInfo) << "Modbus slave " << slaveLabel()
+                             << " is read as often as asked again (fastest group " << frequency
+                             << " Hz)";
+  }
+}
+
+double ModbusDevice::secondsUntilDue() const {
+  double due = kLongestWait;
+  std::lock_guard<std::mutex> groups(group_mutex_);
+  for (const GroupMap* map : {&coil_groups_, &discrete_input_groups_, &holding_register_groups_,
+                              &input_register_groups_}) {
+    for (const auto& entry : *map) due = std::min(due, entry.second.countdown);
+  }
+  std::lock_guard<std::mutex> signals(signal_mutex_);
+  for (const auto& entry : signals_) {
+    const ModbusSignal& signal = *entry.second;
+    if (signal.error_state.load() != 0) {
+      due = std::min(due, retry_countdown_);
+    } else if (signal.outputPending()) {
+      due = std::min(due, signal.write_hold);
+    }
+  }
+  return std::max(due, 0.0);
 }
 
 int ModbusDevice::checkErrno() { return link_->checkErrno(); }
@@ -163,31 +351,43 @@ void ModbusDevice::sendQueuedRawRequests() {
   while (budget-- > 0 && popRawRequest(request)) {
     const int length = static_cast<int>(std::min<std::size_t>(request.size(), INT_MAX));
     sendRawRequest(request.data(), length);
-    // Sending the rest into a dead link would only lose them; they go out
-    // after the reconnect instead.
-    if (!link_->isConnected()) break;
+    // Sending the rest into a dead link would only lose them, and into a
+    // silent one only wait; they go out after the reconnect or next pass.
+    if (!link_->isConnected() || pass_timed_out_) break;
   }
 }
 
 // ------------------------------------------------------------------- writes
 
-int ModbusDevice::writeAllSignals(double /*elapsed*/) {
+int ModbusDevice::writeAllSignals(double elapsed) {
   if (!link_->isConnected()) {
     markAllSignals(kModbusNotConnected);
     return kModbusNoContext;
   }
   sendQueuedRawRequests();
+  if (registryWaiting()) {
+    pass_timed_out_ = false;
+    return 0;
+  }
   std::lock_guard<std::mutex> lock(signal_mutex_);
   for (auto& [name, signal] : signals_) {
+    if (signal->write_hold > 0.0) signal->write_hold -= elapsed;
     if (!signal->outputPending() || signal->error_state.load() != 0) continue;
+    if (signal->write_hold >= kDueThreshold || pass_timed_out_) continue;
     writeSingle(name, *signal);
   }
+  // The last pass of a round: the next round may talk to the slave again.
+  pass_timed_out_ = false;
   return 0;
 }
 
 void ModbusDevice::writeSingle(const std::string& name, ModbusSignal& signal) {
   const AddressType type = signal.type.load();
   const int address = signal.address.load();
+  // An output goes out at most once per period of its signal: the read of
+  // its group confirms it meanwhile, and a value set again and again (a
+  // light that flaps) costs no more than that.
+  signal.write_hold = periodOf(signal);
   if (!isWritable(type)) {
     VELK_LOGF(log_, kLogError, "Unknown modbus address type({}) when set {} output ",
               static_cast<int>(type), name);
@@ -202,6 +402,8 @@ void ModbusDevice::writeSingle(const std::string& name, ModbusSignal& signal) {
       type == AddressType::Coil ? writeBit(address, value) : writeRegister(address, value);
   if (result != 0) {
     VELK_LOGF(log_, kLogError, "Set Modbus signal {} result failed, ret:{} ", name, result);
+    // Paused by its error state instead, until a probe lets it back.
+    signal.write_hold = 0.0;
   }
   signal.error_state = result;
 }
@@ -215,6 +417,7 @@ void ModbusDevice::markAllSignals(int32_t error_state) {
 
 int ModbusDevice::addSignal(ModbusSignal* signal) {
   if (signal == nullptr) return kModbusNoContext;
+  const WaitingCaller waiting(registry_waiting_);
   common::CoAwareLockGuard groups(group_mutex_);
   common::CoAwareLockGuard signals(signal_mutex_);
   signals_[signal->name] = signal;
@@ -223,6 +426,7 @@ int ModbusDevice::addSignal(ModbusSignal* signal) {
 }
 
 int ModbusDevice::deleteSignal(const std::string& name) {
+  const WaitingCaller waiting(registry_waiting_);
   {
     common::CoAwareLockGuard signals(signal_mutex_);
     if (signals_.erase(name) == 0) return kModbusNoContext;
@@ -236,6 +440,7 @@ int ModbusDevice::updateSignalFrequency(ModbusSignal* signal) {
 }
 
 int ModbusDevice::refreshSignalsGroup() {
+  const WaitingCaller waiting(registry_waiting_);
   common::CoAwareLockGuard groups(group_mutex_);
   groupReset(coil_groups_);
   groupReset(discrete_input_groups_);
@@ -340,54 +545,272 @@ int ModbusDevice::readAllSignals(double elapsed) {
     markAllSignals(kModbusBadValueOrReply);
     return kModbusNoContext;
   }
+  if (registryWaiting()) return 0;
   std::lock_guard<std::mutex> groups(group_mutex_);
-  readGroups<uint8_t, kBitGroupLimit>(
-      coil_groups_, [this](int a, int n, uint8_t* d) { return readBits(a, n, d); }, elapsed);
-  readGroups<uint8_t, kBitGroupLimit>(
-      discrete_input_groups_, [this](int a, int n, uint8_t* d) { return readInputBits(a, n, d); },
-      elapsed);
-  readGroups<uint16_t, kRegisterGroupLimit>(
-      holding_register_groups_,
-      [this](int a, int n, uint16_t* d) { return readRegisters(a, n, d); }, elapsed);
-  readGroups<uint16_t, kRegisterGroupLimit>(
-      input_register_groups_,
-      [this](int a, int n, uint16_t* d) { return readInputRegisters(a, n, d); }, elapsed);
+  // Fastest first, across the address spaces: when the line cannot carry
+  // every rate, the stick axes still come first: a slower group waits for
+  // the next pass once this one has read a slower group and taken a period
+  // of the fastest, or when the fastest, not read in this pass, falls due
+  // before the slower read would be over. The axes are then never more than
+  // about a period and one slower read apart.
+  const int fastest = fastestFrequency();
+  const auto begun = clock_();
+  bool fastest_read = false;
+  bool slower_read = false;
+  defer_slower_reads_ = false;
+  // Before each group: whether a slower one must wait for the next pass.
+  const auto decide = [&](int frequency) {
+    if (frequency == fastest) return;
+    const double spent = secondsOf(clock_() - begun);
+    const bool axes_due_meanwhile =
+        !fastest_read && countdownOf(fastest) - spent < transaction_seconds_.load();
+    if (axes_due_meanwhile || (slower_read && spent >= 1.0 / fastest)) defer_slower_reads_ = true;
+  };
+  // After it: what was read.
+  const auto note = [&](int frequency, bool read) {
+    if (!read) return;
+    if (frequency == fastest) {
+      if (!fastest_read) noteFastestRead(frequency);
+      fastest_read = true;
+    } else {
+      slower_read = true;
+    }
+  };
+  for (int frequency = fastest; frequency > 0; frequency = nextGroupFrequency(frequency)) {
+    // The groups of one frequency, the longest overdue first: when only some
+    // of them fit into a pass, the others take their turn in the next.
+    std::array<std::pair<Group*, int>, 4> due{};
+    std::size_t count = 0;
+    int space = 0;
+    for (GroupMap* map : {&coil_groups_, &discrete_input_groups_, &holding_register_groups_,
+                          &input_register_groups_}) {
+      if (auto it = map->find(frequency); it != map->end()) due[count++] = {&it->second, space};
+      ++space;
+    }
+    std::stable_sort(due.begin(), due.begin() + count, [](const auto& a, const auto& b) {
+      return a.first->countdown < b.first->countdown;
+    });
+    for (std::size_t i = 0; i < count; ++i) {
+      decide(frequency);
+      note(frequency, readGroupOf(due[i].second, *due[i].first, frequency, elapsed));
+    }
+  }
   return 0;
+}
+
+bool ModbusDevice::readGroupOf(int space, Group& group, int frequency, double elapsed) {
+  switch (space) {
+    case 0:
+      return readGroup<uint8_t, kBitGroupLimit>(
+          group, frequency, [this](int a, int n, uint8_t* d) { return readBits(a, n, d); },
+          elapsed);
+    case 1:
+      return readGroup<uint8_t, kBitGroupLimit>(
+          group, frequency, [this](int a, int n, uint8_t* d) { return readInputBits(a, n, d); },
+          elapsed);
+    case 2:
+      return readGroup<uint16_t, kRegisterGroupLimit>(
+          group, frequency, [this](int a, int n, uint16_t* d) { return readRegisters(a, n, d); },
+          elapsed);
+    default:
+      return readGroup<uint16_t, kRegisterGroupLimit>(
+          group, frequency,
+          [this](int a, int n, uint16_t* d) { return readInputRegisters(a, n, d); }, elapsed);
+  }
+}
+
+bool ModbusDevice::registryWaiting() const {
+  // A registry call waiting for the locks (attach, detach, regroup) would
+  // otherwise find them free only between two passes, and on a line kept
+  // busy by its rates hardly ever: this pass leaves its reads, probes and
+  // writes to the next one instead, so the call waits for one request at
+  // most.
+  return registry_waiting_.load() > 0;
+}
+
+int ModbusDevice::fastestFrequency() const { return nextGroupFrequency(INT_MAX); }
+
+double ModbusDevice::countdownOf(int frequency) const {
+  double countdown = kLongestWait;
+  for (const GroupMap* map : {&coil_groups_, &discrete_input_groups_, &holding_register_groups_,
+                              &input_register_groups_}) {
+    auto it = map->find(frequency);
+    if (it != map->end()) countdown = std::min(countdown, it->second.countdown);
+  }
+  return countdown;
+}
+
+int ModbusDevice::nextGroupFrequency(int below) const {
+  int next = 0;
+  for (const GroupMap* map : {&coil_groups_, &discrete_input_groups_, &holding_register_groups_,
+                              &input_register_groups_}) {
+    auto it = map->lower_bound(below);
+    if (it != map->begin()) next = std::max(next, std::prev(it)->first);
+  }
+  return next;
 }
 
 template <typename T, std::size_t N>
 int ModbusDevice::readGroups(GroupMap& groups, std::function<int(int, int, T*)> read,
                              double elapsed) {
   if (!read) return kModbusNoContext;
-  for (auto& [frequency, group] : groups) {
-    group.countdown -= elapsed;
-    if (group.countdown >= kDueThreshold) continue;
-    std::array<T, N> buffer{};
-    const int count = group.end - group.start + 1;
-    // A run longer than the buffer can only come from a caller's own map
-    // built with a larger limit; reading it would overrun the buffer.
-    int result = kModbusTooManyData;
-    if (count <= static_cast<int>(N)) {
-      result = read(group.start, count, buffer.data());
-      // A damaged reply (a bad reply with the link in doubt; without that,
-      // 3 is the exception illegal data value) is tried once more before the
-      // whole run goes into error to be probed signal by signal: a damaged
-      // frame is rarely followed by another, and one request is cheaper than
-      // a probe per signal. An exception is the slave's considered answer, a
-      // lost connection is gone, and a time-out tried again would hold the
-      // poll thread for a second response time-out when the slave has gone
-      // quiet: none of them is tried again.
-      if (result == kModbusBadValueOrReply && link_->lastReplyInDoubt()) {
-        result = read(group.start, count, buffer.data());
+  for (auto& [frequency, group] : groups) readGroup<T, N>(group, frequency, read, elapsed);
+  return 0;
+}
+
+template <typename T, std::size_t N>
+bool ModbusDevice::readGroup(Group& group, int frequency,
+                             const std::function<int(int, int, T*)>& read, double elapsed) {
+  group.countdown -= elapsed;
+  if (group.countdown >= kDueThreshold || pass_timed_out_ || defer_slower_reads_) return false;
+  // Due at fixed times: a late read does not push the next one back, but a
+  // group more than a period behind is read once and starts afresh, with
+  // no burst of reads to catch up.
+  const double period = 1.0 / frequency;
+  group.countdown += period;
+  if (group.countdown < kDueThreshold) group.countdown = period;
+  std::array<T, N> buffer{};
+  const int count = group.end - group.start + 1;
+  // A run longer than the buffer can only come from a caller's own map
+  // built with a larger limit; reading it would overrun the buffer.
+  int result = kModbusTooManyData;
+  if (count <= static_cast<int>(N)) {
+    RefusedRun* refused = refusedRunOver(group);
+    if (refused != nullptr && readsAlone(*refused)) {
+      readPieces<T>(group, *refused, read, buffer.data());
+      return true;
+    }
+    result = readRun<T>(group, read, buffer.data());
+    if (result == kModbusIllegalAddress && count > 1) noteRefusedRun(group);
+  }
+  // The reply's arrival, as near as the poll thread knows it.
+  const auto read_at = clock_();
+  std::lock_guard<std::mutex> signals(signal_mutex_);
+  distribute<T>(group, result, read, buffer.data(), read_at);
+  return true;
+}
+
+template <typename T>
+int ModbusDevice::readRun(const Group& run, const std::function<int(int, int, T*)>& read,
+                          T* buffer) {
+  const int count = run.end - run.start + 1;
+  int result = read(run.start, count, buffer);
+  // A damaged reply (a bad reply with the link in doubt; without that, 3 is
+  // the exception illegal data value; a reply cut off counts as damaged)
+  // is tried once more before the whole run goes into error to be probed
+  // signal by signal: a damaged frame is rarely followed by another, and one
+  // request is cheaper than a probe per signal. An exception is the slave's
+  // considered answer, a lost connection is gone, and a time-out tried again
+  // would hold the poll thread for a second response time-out when the
+  // slave has gone quiet: none of them is tried again.
+  const bool damaged = result == kModbusBadValueOrReply && link_->lastReplyInDoubt();
+  if (damaged || last_reply_cut_off_) result = read(run.start, count, buffer);
+  return result;
+}
+
+ModbusDevice::RefusedRun* ModbusDevice::refusedRunOver(const Group& group) {
+  for (RefusedRun& refused : refused_runs_) {
+    if (refused.type == group.type && refused.start <= group.end && group.start <= refused.end) {
+      return &refused;
+    }
+  }
+  return nullptr;
+}
+
+void ModbusDevice::noteRefusedRun(const Group& run) {
+  for (const RefusedRun& refused : refused_runs_) {
+    if (refused.type == run.type && refused.start == run.start && refused.end == run.end) return;
+  }
+  refused_runs_.push_back(RefusedRun{run.type, run.start, run.end});
+}
+
+bool ModbusDevice::readsAlone(const RefusedRun& refused) const {
+  // Only when every signal of the refused run has come back through its
+  // probe is it the run's gaps that the slave refuses. While one still fails
+  // alone, it is that signal's address, and its run is left as it is.
+  std::lock_guard<std::mutex> signals(signal_mutex_);
+  return std::none_of(signals_.begin(), signals_.end(), [&](const auto& entry) {
+    const ModbusSignal& signal = *entry.second;
+    const int address = signal.address.load();
+    return signal.type.load() == refused.type && address >= refused.start &&
+           address <= refused.end && signal.error_state.load() != 0;
+  });
+}
+
+std::vector<ModbusDevice::Piece> ModbusDevice::piecesOf(const Group& group) const {
+  // The runs of consecutive addresses that have healthy signals; a run that
+  // the slave has refused itself is read address by address.
+  std::vector<int> addresses;
+  {
+    std::lock_guard<std::mutex> signals(signal_mutex_);
+    for (const auto& entry : signals_) {
+      const ModbusSignal& signal = *entry.second;
+      const int address = signal.address.load();
+      if (signal.type.load() == group.type && signal.error_state.load() == 0 &&
+          address >= group.start && address <= group.end) {
+        addresses.push_back(address);
       }
     }
-    // The reply's arrival, as near as the poll thread knows it.
-    const auto read_at = std::chrono::steady_clock::now();
-    std::lock_guard<std::mutex> signals(signal_mutex_);
-    distribute<T>(group, result, read, buffer.data(), read_at);
-    group.countdown = 1.0 / frequency;
   }
-  return 0;
+  std::sort(addresses.begin(), addresses.end());
+  addresses.erase(std::unique(addresses.begin(), addresses.end()), addresses.end());
+  std::vector<Piece> pieces;
+  for (int address : addresses) {
+    if (!pieces.empty() && pieces.back().end + 1 == address) {
+      pieces.back().end = address;
+    } else {
+      pieces.push_back(Piece{address, address});
+    }
+  }
+  std::vector<Piece> split;
+  for (const Piece& piece : pieces) {
+    const bool single = std::any_of(refused_runs_.begin(), refused_runs_.end(), [&](const auto& r) {
+      return r.type == group.type && r.start == piece.start && piece.end == r.end;
+    });
+    if (!single) {
+      split.push_back(piece);
+      continue;
+    }
+    for (int address = piece.start; address <= piece.end; ++address) {
+      split.push_back(Piece{address, address});
+    }
+  }
+  return split;
+}
+
+template <typename T>
+void ModbusDevice::readPieces(const Group& group, RefusedRun& refused,
+                              const std::function<int(int, int, T*)>& read, T* buffer) {
+  const std::vector<Piece> pieces = piecesOf(group);
+  announceSplit(refused, pieces);
+  for (const Piece& piece : pieces) {
+    if (pass_timed_out_) break;
+    const Group run{static_cast<uint16_t>(piece.start), static_cast<uint16_t>(piece.end),
+                    group.countdown, group.type};
+    T* const part = buffer + (piece.start - group.start);
+    const int result = readRun<T>(run, read, part);
+    if (result == kModbusIllegalAddress && piece.end > piece.start) noteRefusedRun(run);
+    const auto read_at = clock_();
+    std::lock_guard<std::mutex> signals(signal_mutex_);
+    distribute<T>(run, result, read, part, read_at);
+  }
+}
+
+void ModbusDevice::announceSplit(RefusedRun& refused, const std::vector<Piece>& pieces) {
+  if (refused.announced || pieces.empty()) return;
+  refused.announced = true;
+  std::string runs;
+  for (const Piece& piece : pieces) {
+    if (!runs.empty()) runs += ", ";
+    runs += std::to_string(piece.start);
+    if (piece.end != piece.start) runs += " to " + std::to_string(piece.end);
+  }
+  VELK_LOG(log_, kLogWarning) << "Modbus slave " << slaveLabel() << " refuses "
+                              << spaceName(refused.type) << " " << refused.start << " to "
+                              << refused.end
+                              << " in one request (illegal data address), although its "
+                                 "signals read alone; reading "
+                              << runs << " instead while connected";
 }
 
 template <typename T>
@@ -423,8 +846,10 @@ template int ModbusDevice::readGroups<uint16_t, ModbusDevice::kRegisterGroupLimi
     GroupMap&, std::function<int(int, int, uint16_t*)>, double);
 
 int ModbusDevice::checkErrSignalsAddedToGroup(double elapsed) {
+  // The first pass of a round: a time-out of the round before is over.
+  pass_timed_out_ = false;
   const double remaining = retry_countdown_ - elapsed;
-  if (remaining >= kDueThreshold) {
+  if (remaining >= kDueThreshold || registryWaiting()) {
     retry_countdown_ = remaining;
     return 0;
   }
@@ -434,6 +859,9 @@ int ModbusDevice::checkErrSignalsAddedToGroup(double elapsed) {
   std::lock_guard<std::mutex> groups(group_mutex_);
   std::lock_guard<std::mutex> signals(signal_mutex_);
   for (auto& [name, signal] : signals_) {
+    // A probe that timed out says the slave is silent, not the signal: the
+    // next round tries again.
+    if (pass_timed_out_) break;
     if (signal->error_state.load() != 0) probe(name, *signal);
   }
   return 0;

@@ -34,10 +34,31 @@ namespace velk::zorv_control {
 // 16 bits, i.e. another address. A signal outside that range is logged, set
 // to error state 2 and never grouped, probed or written.
 //
+// Schedule: the elapsed time handed to the passes is the time since the
+// previous pass began (the poll thread measures it). A group is due at fixed
+// times, one period apart: a late read does not push the next one back, and
+// a group more than a period behind is read once and re-based. Within a
+// pass the due groups are read fastest first, so the stick axes come first
+// when the line cannot carry everything.
+//
+// Line faults the device copes with on its own:
+//  - a slave that refuses a group read with illegal data address while its
+//    signals read fine alone (it serves only its documented addresses): the
+//    run is read as the runs of addresses that have signals, for as long as
+//    the connection lasts, after one Warning;
+//  - a slave that does not answer: after a request has timed out, the rest
+//    of the pass sends nothing, so a pass costs at most one response
+//    time-out; from the second time-out in a row one Warning says so, one
+//    Info when it answers again;
+//  - a line too slow for the rates asked: one Warning with the time of a
+//    request and the rate achieved (transactionSeconds, fastestGroupRate).
+// A written output is not written again before one period of its signal
+// has passed: its group's read confirms it meanwhile.
+//
 // Threads: the poll thread calls isConnected, hasSignals, hasRawRequests,
 // setDebugMode, reconnect, the four passes (checkErrSignalsAddedToGroup,
-// readAllSignals, checkIfRegroupNeeded, writeAllSignals), close and the
-// destructor. The registry's thread calls addSignal, deleteSignal,
+// readAllSignals, checkIfRegroupNeeded, writeAllSignals), secondsUntilDue,
+// close and the destructor. The registry's thread calls addSignal, deleteSignal,
 // refreshSignalsGroup, updateSignalFrequency, addRawRequest, getIP and
 // getPort. Locks: group lock before signal-map lock, always. The caller side
 // takes them co-aware (a periodic task yields instead of blocking its
@@ -55,6 +76,8 @@ class ModbusDevice {
   };
   // Keyed by update frequency in hertz: at most one group per frequency.
   using GroupMap = std::map<int, Group>;
+  // The clock that times requests and reads; steady_clock's by default.
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
   // A group never reaches this many addresses.
   static constexpr int kBitGroupLimit = 256;
@@ -65,8 +88,8 @@ class ModbusDevice {
                int response_timeout_ms);
   ModbusDevice(LogCallback log, const std::string& serial_path, int baud, char parity,
                int data_bits, int stop_bits, int slave, int response_timeout_ms);
-  // A device that reaches its slave through `link`.
-  ModbusDevice(LogCallback log, std::unique_ptr<ModbusLink> link);
+  // A device that reaches its slave through `link`, timed by `clock`.
+  ModbusDevice(LogCallback log, std::unique_ptr<ModbusLink> link, Clock clock = {});
   // Closes the link (logging that it did); the attached signals stay alive,
   // the registry owns them. Nothing is sent to the slave.
   ~ModbusDevice();
@@ -82,10 +105,21 @@ class ModbusDevice {
   // Takes effect at the next connect.
   void setDebugMode(bool debug);
 
+  // The line as measured, for any thread: the smoothed time of one answered
+  // request, and how often the fastest group is read (per second); 0 until
+  // measured. A service can compare the second with the rate it asked for.
+  double transactionSeconds() const { return transaction_seconds_.load(); }
+  double fastestGroupRate() const { return fastest_rate_.load(); }
+  // Poll thread: seconds from the start of the last pass until the next
+  // read, probe or write falls due (at most one second).
+  double secondsUntilDue() const;
+
   // Connection, through the link.
   int connect();
   // Called on every pass while disconnected; the link attempts connect()
-  // now and then (the product's link on every 102nd call).
+  // now and then (the product's link on every 102nd call). What the device
+  // learnt about the slave (refused runs) is forgotten: a new connection
+  // may be to another slave.
   int reconnect();
   void close();
   int connectTcp(const char* host, int port, int slave, int response_timeout_ms);
@@ -139,9 +173,50 @@ class ModbusDevice {
   int readGroups(GroupMap& groups, std::function<int(int, int, T*)> read, double elapsed);
 
  private:
+  // A run that the slave refused in one request (illegal data address).
+  struct RefusedRun {
+    AddressType type = AddressType::Coil;
+    int start = 0;
+    int end = 0;
+    bool announced = false;
+  };
+  struct Piece {
+    int start = 0;
+    int end = 0;
+  };
+
+  void forgetSlave();
+  bool registryWaiting() const;
+  int nextGroupFrequency(int below) const;
+  // The least countdown of the groups of one frequency.
+  double countdownOf(int frequency) const;
+  // Reads one group of the address space `space` (0 coils, 1 discrete
+  // inputs, 2 holding registers, 3 input registers) if it is due.
+  bool readGroupOf(int space, Group& group, int frequency, double elapsed);
+  template <typename T, std::size_t N>
+  bool readGroup(Group& group, int frequency, const std::function<int(int, int, T*)>& read,
+                 double elapsed);
+  template <typename T>
+  int readRun(const Group& run, const std::function<int(int, int, T*)>& read, T* buffer);
+  template <typename T>
+  void readPieces(const Group& group, RefusedRun& refused,
+                  const std::function<int(int, int, T*)>& read, T* buffer);
   template <typename T>
   void distribute(const Group& group, int result, const std::function<int(int, int, T*)>& read,
                   T* buffer, std::chrono::steady_clock::time_point read_at);
+  RefusedRun* refusedRunOver(const Group& group);
+  void noteRefusedRun(const Group& run);
+  bool readsAlone(const RefusedRun& refused) const;
+  std::vector<Piece> piecesOf(const Group& group) const;
+  void announceSplit(RefusedRun& refused, const std::vector<Piece>& pieces);
+  int fastestFrequency() const;
+  void noteFastestRead(int frequency);
+  void checkLineCarriesRates(int frequency, double rate);
+  // Makes one request through the link, timing it and noting a time-out.
+  template <typename Call>
+  int exchange(const Call& call);
+  void noteAnswer(int result, std::chrono::steady_clock::duration took);
+  std::string slaveLabel() const;
   void probe(const std::string& name, ModbusSignal& signal);
   void sortIn(const std::string& name, ModbusSignal& signal);
   // The highest update frequency below `below` among the healthy signals; 0
@@ -157,7 +232,28 @@ class ModbusDevice {
 
   LogCallback log_;
   std::unique_ptr<ModbusLink> link_;
+  Clock clock_;
   std::atomic<bool> regroup_{false};
+  // Registry calls waiting for or holding the group or signal-map lock.
+  std::atomic<int> registry_waiting_{0};
+  // Poll thread only: a request of this pass timed out, so the pass sends
+  // nothing more; the slave is silent (logged once per change).
+  bool pass_timed_out_ = false;
+  bool silent_ = false;
+  int timeouts_in_a_row_ = 0;
+  // This pass has read for a period of the fastest group already.
+  bool defer_slower_reads_ = false;
+  // The last request's reply began but stopped short (poll thread).
+  bool last_reply_cut_off_ = false;
+  // The line's pace. The atomics are read by other threads; the rest is
+  // the poll thread's.
+  std::atomic<double> transaction_seconds_{0.0};
+  std::atomic<double> fastest_rate_{0.0};
+  int rate_frequency_ = 0;
+  int rate_samples_ = 0;
+  double fastest_interval_ = 0.0;
+  std::chrono::steady_clock::time_point last_fastest_read_{};
+  bool overloaded_ = false;
   double retry_countdown_ = 0.1;
   mutable std::mutex signal_mutex_;
   std::map<std::string, ModbusSignal*> signals_;
@@ -168,6 +264,8 @@ class ModbusDevice {
   GroupMap discrete_input_groups_;
   GroupMap holding_register_groups_;
   GroupMap input_register_groups_;
+  // Guarded by the group lock; emptied when the connection is made anew.
+  std::vector<RefusedRun> refused_runs_;
 };
 
 }  // namespace velk::zorv_control

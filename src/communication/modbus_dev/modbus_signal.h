@@ -27,6 +27,8 @@ namespace velk::zorv_control {
 //    read by the poll thread.
 //  - value and error_state are written by the poll thread and read by the
 //    registry's snapshot queries; so is the time of the last good read.
+//  - write_hold belongs to the poll thread alone: the seconds until a
+//    written output may be written again.
 //  - The output value and its pending flag live together in ONE atomic word
 //    (see setOutput / confirmOutput). Two separate atomics would allow this
 //    loss: the poll thread reads value V1, sees it equals the output value,
@@ -73,6 +75,7 @@ class ModbusSignal {
   std::atomic<int32_t> update_frequency{kDefaultUpdateFrequency};
   std::atomic<uint16_t> value{0};
   std::atomic<int32_t> error_state{kNotYetRead};
+  double write_hold = 0.0;
 
  private:
   static constexpr uint32_t kPendingBit = 0x10000u;

@@ -2,9 +2,8 @@
 
 #include <pthread.h>
 
-#include <cerrno>
+#include <algorithm>
 #include <cstdlib>
-#include <ctime>
 #include <utility>
 
 #include "common/log.h"
@@ -20,6 +19,11 @@ constexpr int kResponseTimeoutMs = 1000;
 // Linux refuses thread names longer than 15 characters, so the full
 // "RockerModbusClient" would leave the thread unnamed.
 constexpr const char* kPollThreadName = "RockerModbusCli";
+// The poll thread's waits between passes: at most this long while every
+// device is connected (then it wakes when a read falls due or an output is
+// queued), and at least a moment.
+constexpr double kLongestSleep = 0.1;
+constexpr std::chrono::microseconds kShortestSleep{500};
 
 // Comma-separated fields; runs of commas and commas at either end make no
 // field, blanks belong to the field.
@@ -53,6 +57,7 @@ ModbusWrapperImpl::ModbusWrapperImpl(
 
 ModbusWrapperImpl::~ModbusWrapperImpl() {
   running_ = false;
+  wakePollThread();
   if (poll_thread_ && poll_thread_->joinable()) poll_thread_->join();
   // Nothing else runs any more, but the locks are still taken in their one
   // order: signal lock, then device lock. Devices go first: they refer to
@@ -417,6 +422,7 @@ int ModbusWrapperImpl::modbusSetOutputSignal(const std::string& name, unsigned s
   // read-back clears the flag only if the word still holds the value it read:
   // an output set while a write or read is under way is never lost.
   it->second->setOutput(value);
+  wakePollThread();
   return 0;
 }
 
@@ -433,6 +439,7 @@ int ModbusWrapperImpl::modbusSendCustomCommand(const std::string& device_info, i
   request.insert(request.end(), data.begin(), data.end());
   const ReservedDevice device = obtainReservedDevice(*screened, slave);
   device->addRawRequest(request);
+  wakePollThread();
   return 0;
 }
 
@@ -440,16 +447,31 @@ int ModbusWrapperImpl::modbusSendCustomCommand(const std::string& device_info, i
 
 void ModbusWrapperImpl::modbusPoll() {
   pthread_setname_np(pthread_self(), kPollThreadName);
-  while (running_) pollPass();
+  // The devices schedule their reads by the time that has really passed
+  // since the previous pass began, I/O included.
+  auto previous = std::chrono::steady_clock::now();
+  while (running_) {
+    const auto begun = std::chrono::steady_clock::now();
+    const double elapsed = std::chrono::duration<double>(begun - previous).count();
+    previous = begun;
+    const double due = pollPass(elapsed);
+    sleepUntilDue(begun, due);
+  }
 }
 
-void ModbusWrapperImpl::pollPass() {
+double ModbusWrapperImpl::pollPass(double elapsed) {
   pruneAndSnapshot();
   // Device I/O runs without the device lock, so operations can look devices
   // up and enter new ones meanwhile. Only this thread releases devices, so the
   // snapshot's pointers stay valid for the whole pass.
-  for (ModbusDevice* device : pass_devices_) serviceDevice(device);
-  sleepPollPeriod();
+  double due = kLongestSleep;
+  for (ModbusDevice* device : pass_devices_) {
+    serviceDevice(device, elapsed);
+    // A device that is not connected counts its passes to pace its
+    // connection attempts: it keeps the poll period.
+    due = std::min(due, device->isConnected() ? device->secondsUntilDue() : poll_period_us_ / 1e6);
+  }
+  return pass_devices_.empty() ? poll_period_us_ / 1e6 : due;
 }
 
 void ModbusWrapperImpl::pruneAndSnapshot() {
@@ -480,8 +502,7 @@ bool ModbusWrapperImpl::isUnused(ModbusDevice* device) const {
   return reservations_.count(device) == 0 && !device->hasSignals() && !device->hasRawRequests();
 }
 
-void ModbusWrapperImpl::serviceDevice(ModbusDevice* device) const {
-  const double elapsed = poll_period_us_ / 1e6;
+void ModbusWrapperImpl::serviceDevice(ModbusDevice* device, double elapsed) const {
   if (device->isConnected()) {
     device->checkErrSignalsAddedToGroup(elapsed);
     device->readAllSignals(elapsed);
@@ -493,10 +514,24 @@ void ModbusWrapperImpl::serviceDevice(ModbusDevice* device) const {
   }
 }
 
-void ModbusWrapperImpl::sleepPollPeriod() const {
-  timespec remaining{0, static_cast<long>(poll_period_us_) * 1000L};
-  while (nanosleep(&remaining, &remaining) == -1 && errno == EINTR) {
+void ModbusWrapperImpl::sleepUntilDue(std::chrono::steady_clock::time_point begun, double due) {
+  // Until the next read falls due, a new output or request is queued, or the
+  // registry is released; never less than a moment, so that a device always
+  // due cannot turn the loop into a spin.
+  const auto wake_at = begun + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                   std::chrono::duration<double>(due));
+  const auto earliest = std::chrono::steady_clock::now() + kShortestSleep;
+  std::unique_lock<std::mutex> lock(wake_mutex_);
+  wake_.wait_until(lock, std::max(wake_at, earliest), [this] { return wake_requested_; });
+  wake_requested_ = false;
+}
+
+void ModbusWrapperImpl::wakePollThread() {
+  {
+    std::lock_guard<std::mutex> lock(wake_mutex_);
+    wake_requested_ = true;
   }
+  wake_.notify_one();
 }
 
 }  // namespace velk::zorv_control

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
@@ -112,12 +113,17 @@ class ModbusWrapperImpl {
 
   // The poll thread's body: passes until the running flag drops.
   void modbusPoll();
-  void pollPass();
+  // One pass; elapsed is the time since the previous one began. Returns the
+  // seconds from its start until the next pass is due.
+  double pollPass(double elapsed);
   // Prunes the device table and copies what is left into pass_devices_.
   void pruneAndSnapshot();
   bool isUnused(ModbusDevice* device) const;
-  void serviceDevice(ModbusDevice* device) const;
-  void sleepPollPeriod() const;
+  void serviceDevice(ModbusDevice* device, double elapsed) const;
+  void sleepUntilDue(std::chrono::steady_clock::time_point begun, double due);
+  // Cuts the poll thread's wait short: something is queued, or the registry
+  // is being released.
+  void wakePollThread();
 
   template <class Field>
   std::vector<int> collectSignalField(Field field) const;
@@ -139,6 +145,9 @@ class ModbusWrapperImpl {
   // thread touches it. Kept from pass to pass so that a pass at rest
   // allocates nothing.
   std::vector<ModbusDevice*> pass_devices_;
+  std::mutex wake_mutex_;
+  std::condition_variable wake_;
+  bool wake_requested_ = false;
 };
 
 }  // namespace velk::zorv_control

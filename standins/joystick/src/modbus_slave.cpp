@@ -158,9 +158,22 @@ void ModbusSlave::setReplyDelay(std::chrono::milliseconds delay) {
   delay_ = std::clamp(delay, std::chrono::milliseconds(0), kLongestDelay);
 }
 
+void ModbusSlave::setSilentToOtherUnits(bool silent) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  silent_to_other_units_ = silent;
+}
+
+bool ModbusSlave::ignoresUnitOf(modbus_t* context, const uint8_t* request, int length) const {
+  // The unit number is the last byte of the header, over TCP and RTU alike.
+  const int offset = modbus_get_header_length(context);
+  std::lock_guard<std::mutex> lock(mutex_);
+  return silent_to_other_units_ && offset > 0 && length >= offset && request[offset - 1] != unit_;
+}
+
 void ModbusSlave::clearFaults() {
   std::lock_guard<std::mutex> lock(mutex_);
   silent_ = false;
+  silent_to_other_units_ = false;
   exception_for_all_ = 0;
   rejected_.clear();
   delay_ = std::chrono::milliseconds(0);
@@ -175,6 +188,7 @@ void ModbusSlave::interruptDelays() {
 void ModbusSlave::serve(modbus_t* context, const uint8_t* request, int length) {
   const SlaveRequest parsed = parse(context, request, length);
   record(parsed);
+  if (ignoresUnitOf(context, request, length)) return;
   int exception_code = 0;
   switch (judge(parsed, &exception_code)) {
     case Verdict::kSilent:

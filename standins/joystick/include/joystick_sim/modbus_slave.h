@@ -50,6 +50,9 @@ struct SlaveWrite {
 //    runs into its response time-out.
 //  - setReplyDelay(d): every answer leaves d later (capped at 10 s; the wait
 //    ends early when the slave is destroyed).
+//  - setSilentToOtherUnits(true): requests for another unit number than
+//    the slave's are logged but never answered, as from a device set to
+//    another slave number (over RTU libmodbus ignores them anyway).
 // Faults are checked in this order: silent, exception for all, rejected
 // address, then the normal answer after the delay.
 class ModbusSlave {
@@ -87,6 +90,7 @@ class ModbusSlave {
   void rejectAddress(int address, int exception_code, int function = 0);
   void setSilent(bool silent);
   void setReplyDelay(std::chrono::milliseconds delay);
+  void setSilentToOtherUnits(bool silent);
   void clearFaults();
 
   int unit() const { return unit_; }
@@ -111,6 +115,7 @@ class ModbusSlave {
   Verdict judge(const SlaveRequest& request, int* exception_code) const;
   void record(const SlaveRequest& request);
   bool waitDelay();
+  bool ignoresUnitOf(modbus_t* context, const uint8_t* request, int length) const;
   void checkAddress(int address) const;
 
   const int unit_;
@@ -120,6 +125,7 @@ class ModbusSlave {
   std::vector<SlaveRequest> requests_;
   std::vector<SlaveWrite> writes_;
   bool silent_ = false;
+  bool silent_to_other_units_ = false;
   int exception_for_all_ = 0;
   std::multimap<int, Rule> rejected_;
   std::chrono::milliseconds delay_{0};
