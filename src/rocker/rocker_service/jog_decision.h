@@ -105,7 +105,7 @@ class JogDecision {
  private:
   using Read = StickReads::Read;
   using Axes = StickChecks::Axes;
-  // What a watched axis is tested on; -1 when no watched axis passes.
+  // What a test measures on one axis, from one read (or cycle) to another.
   using Measure = int (*)(const Axes& from, const Axes& to, std::size_t axis);
 
   bool releaseSeen(const JogFrame& frame, JogVerdict& verdict);
@@ -128,7 +128,8 @@ class JogDecision {
   static int growth(const Axes& from, const Axes& to, std::size_t axis);
   static int drop(const Axes& from, const Axes& to, std::size_t axis);
   static int magnitude(const Axes& from, const Axes& to, std::size_t axis);
-  // Over the watched axes, in the order x, y, z (rx, ry, rz).
+  // The first watched axis, in the order x, y, z (rx, ry, rz), whose
+  // measure is above the threshold; -1 when none is.
   int firstWatchedAxisAbove(const Axes& from, const Axes& to, Measure measure, int threshold) const;
 
   LogCallback log_;
