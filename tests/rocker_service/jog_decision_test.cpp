@@ -72,6 +72,10 @@ TEST(JogDecisionTest, StartsOnlyAfterAPushThatSettlesAboveTheDeflection) {
   std::vector<Axes> ramp;
   for (int value = 210; value <= 400; value += 10) ramp.push_back(x(value));
   for (int i = 0; i < 3; ++i) ramp.push_back(x(400));
+  // 5 a read at 50 Hz, 25 in 100 ms: arms; steady once six reads are
+  // beyond 200.
+  std::vector<Axes> slow_push;
+  for (int value = 5; value <= 230; value += 5) slow_push.push_back(x(value));
   const struct {
     const char* name;
     std::vector<Axes> frames;  // one read each
@@ -94,6 +98,8 @@ TEST(JogDecisionTest, StartsOnlyAfterAPushThatSettlesAboveTheDeflection) {
        10},
       {"a ramp at 50 Hz starts once it has held 100 ms within 30", ramp,
        static_cast<int>(ramp.size()) - 2, true, true, 3, 2, 50},
+      {"a slow push at 50 Hz arms over 100 ms", slow_push, static_cast<int>(slow_push.size()) - 1,
+       true, true, 3, 2, 50},
       {"armed survives the centre", {x(150), x(0), x(0), x(400), x(400)}, 4},
       {"negative y counts by magnitude", {{0, -300, 0, 0, 0, 0}, {0, -310, 0, 0, 0, 0}}, 1},
       {"a wobbling rotation axis holds the start back",

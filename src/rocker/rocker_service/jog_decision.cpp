@@ -198,15 +198,24 @@ void JogDecision::stop(JogVerdict& verdict, JogStopCause cause, std::string deta
 
 // True when a push was seen that may not arm yet.
 bool JogDecision::detectPush(const JogFrame& frame) {
-  if (moving_ || armed_ ||
-      firstWatchedAxisAbove(StickChecks::axesOf(frame.push_reference),
-                            StickChecks::axesOf(frame.current), &JogDecision::growth,
-                            kPushThreshold) < 0) {
-    return false;
-  }
+  if (moving_ || armed_ || !pushSeen(frame)) return false;
   if (!frame.centre_seen) return true;
   armed_ = true;
   return false;
+}
+
+// A watched axis grew by more than 10 since the last values the decision
+// could act on, or since the read about 100 ms ago: at a faster stick rate
+// a steady push grows less from one read to the next.
+bool JogDecision::pushSeen(const JogFrame& frame) const {
+  const Axes current = StickChecks::axesOf(frame.current);
+  if (firstWatchedAxisAbove(StickChecks::axesOf(frame.push_reference), current,
+                            &JogDecision::growth, kPushThreshold) >= 0) {
+    return true;
+  }
+  const Read* from = windowStart(frame.reads, 0);
+  return from != nullptr && firstWatchedAxisAbove(from->axes, frame.reads.ago(0)->axes,
+                                                  &JogDecision::growth, kPushThreshold) >= 0;
 }
 
 // The newest read and the one about 100 ms before it differ by at most 30

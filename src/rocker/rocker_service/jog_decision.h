@@ -117,6 +117,7 @@ class JogDecision {
   bool nearCentreSeen(const JogFrame& frame, JogVerdict& verdict);
   bool startAxesCentredSeen(const JogFrame& frame, JogVerdict& verdict);
   bool detectPush(const JogFrame& frame);
+  bool pushSeen(const JogFrame& frame) const;
   bool steadyOverWindow(const StickReads& reads) const;
   void checkStart(const JogFrame& frame);
   void recordStart(const Read& newest);
