@@ -117,6 +117,47 @@ TEST_F(TcpFaultTest, SixAxisTwistTurnsTheToolUntilTheRelease) {
   EXPECT_EQ(rig_.speedCommands(), 1);
 }
 
+// A knock (or a dropped joystick) reads x = 800 in exactly one read, 0
+// before and after: with about ten cycles per read, the cycles after it
+// must not take it for a steady push. The knock is placed between reads by
+// the slave's request log: set well after one read was answered, reset
+// well after the next, before the one after that. An attempt the test
+// thread was too late for is tried again.
+TEST_F(TcpFaultTest, AKnockOfOneReadNeverStartsAJog) {
+  rig_.start(tcpInfo(joystick_.port()));
+  ASSERT_TRUE(rig_.switchJoggingOn(joystick_)) << rig_.logSince(0);
+  // At the default stick rate the axes come in the one input register read
+  // of each pass.
+  const auto axisReads = [&] { return joystick_.requestCount(MODBUS_FC_READ_INPUT_REGISTERS); };
+
+  const auto awaitAxisRead = [&](int total) {
+    return waitFor([&] { return axisReads() >= total; }, 5000ms);
+  };
+  // Well inside the 100 ms between two reads: the read just logged has
+  // been answered, the next one is not due yet.
+  constexpr auto kMargin = 30ms;
+  int knocks = 0;
+  for (int attempt = 0; attempt < 5 && knocks < 2; ++attempt) {
+    ASSERT_TRUE(awaitAxisRead(axisReads() + 3));  // centred, and read so
+    const int starts = rig_.speedCommands();
+    const int before = axisReads();
+    ASSERT_TRUE(awaitAxisRead(before + 1));
+    const int read = axisReads();
+    std::this_thread::sleep_for(kMargin);
+    joystick_.setInputRegister(JoystickMap::kFirstAxisRegister, 800);
+    const bool set_between = axisReads() == read;
+    ASSERT_TRUE(awaitAxisRead(read + 1));
+    std::this_thread::sleep_for(kMargin);
+    joystick_.setInputRegister(JoystickMap::kFirstAxisRegister, 0);
+    const bool reset_between = axisReads() == read + 1;
+    ASSERT_TRUE(awaitAxisRead(read + 6));
+    if (!set_between || !reset_between) continue;  // maybe two reads: no knock
+    ++knocks;
+    EXPECT_EQ(rig_.speedCommands(), starts) << rig_.logSince(0);
+  }
+  EXPECT_GE(knocks, 1) << "no attempt placed the knock in one read";
+}
+
 // stick_rate reads the six axes, in one request, that often; everything
 // else stays at 10 Hz.
 TEST_F(TcpFaultTest, StickRateReadsTheAxesFasterThanTheRest) {

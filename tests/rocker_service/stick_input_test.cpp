@@ -33,6 +33,9 @@ TEST(StickInputTest, ValuesAreFreshUpToInputTimeoutAndAJogEndsOnOldOrLostOnes) {
   InputDriver d;
   EXPECT_TRUE(d.take().fresh);
   EXPECT_FALSE(d.take().stop) << "nothing to end without a jog";
+  EXPECT_FALSE(d.input.reading().new_read) << "the same read again";
+  d.clock.advanceMs(10);
+  EXPECT_TRUE(d.take().new_read) << "the same values, read anew: known by the read time";
   d.joystick.setSilent(true);
   d.clock.advanceMs(300);
   EXPECT_TRUE(d.take(true).fresh) << "300 ms old is not older than input_timeout";

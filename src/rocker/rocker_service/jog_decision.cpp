@@ -1,5 +1,8 @@
 #include "rocker/rocker_service/jog_decision.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <string_view>
 #include <utility>
 
 #include "common/log.h"
@@ -12,14 +15,17 @@ namespace {
 
 using Table = RockerSignalTable;
 
-int signedValue(const StickChecks::ValueMap& values, const char* axis) {
-  return StickChecks::valueOf(values, axis);
+const char* axisName(std::size_t axis) { return Table::axes()[axis]; }
+// "get_y" -> "y".
+const char* shortName(std::size_t axis) { return axisName(axis) + 4; }
+
+// "one read", "5 reads": how far apart two reads are.
+std::string readsText(const StickReads::Read& from, const StickReads::Read& to) {
+  const auto reads = to.serial - from.serial;
+  return reads == 1 ? "one read" : std::to_string(reads) + " reads";
 }
 
-// "get_y" -> "y".
-const char* shortName(const char* axis) { return axis + 4; }
-
-std::string reversalText(const char* axis, int previous, int current) {
+std::string reversalText(std::size_t axis, int previous, int current) {
   return std::string(shortName(axis)) + " went from " + std::to_string(previous) + " to " +
          std::to_string(current);
 }
@@ -30,6 +36,13 @@ JogDecision::JogDecision(LogCallback log, RockerClock clock)
     : log_(std::move(log)), clock_(std::move(clock)), sign_watch_axis_(Table::kX) {
   stop_time_ = clock_.now();
   start_time_ = clock_.now();
+}
+
+void JogDecision::configure(const RockerSettings& settings) {
+  watched_axes_ = settings.jogAxisCount();
+  const int reads = (settings.stick_rate + kThresholdRateHz / 2) / kThresholdRateHz;
+  span_ =
+      static_cast<std::size_t>(std::clamp(reads, 1, static_cast<int>(StickReads::kCapacity) - 1));
 }
 
 JogVerdict JogDecision::decide(const JogFrame& frame) {
@@ -52,41 +65,54 @@ JogVerdict JogDecision::decide(const JogFrame& frame) {
 }
 
 // The stop tests in order of precedence: the first that fires logs its
-// line and decides the cause.
+// line and decides the cause. A drop is judged once per read: the cycles in
+// between show the same read again.
 bool JogDecision::releaseSeen(const JogFrame& frame, JogVerdict& verdict) {
-  if (anyWatchedAxisAbove(frame, &JogDecision::drop, kReleaseThreshold)) {
-    if (immediateStopSeen(frame, verdict)) return true;
-    countDrop(frame);
-  }
-  return stopCountSeen(frame, verdict) || signReversalSeen(frame, verdict) ||
-         linearReversalSeen(frame, verdict) || nearCentreSeen(frame, verdict);
+  if (frame.new_read && dropSeen(frame, verdict)) return true;
+  return stopCountSeen(frame, verdict) || reversalSeen(frame, verdict) ||
+         nearCentreSeen(frame, verdict) || startAxesCentredSeen(frame, verdict);
 }
 
-bool JogDecision::immediateStopSeen(const JogFrame& frame, JogVerdict& verdict) {
-  const char* axis = firstWatchedAxisAbove(frame, &JogDecision::drop, kImmediateStopThreshold);
-  if (axis == nullptr) return false;
+// A drop above 50 since the read about 100 ms ago stops at once; one above
+// 15 since the last counted one (or that read, if later) is counted.
+bool JogDecision::dropSeen(const JogFrame& frame, JogVerdict& verdict) {
+  const Read* newest = frame.reads.ago(0);
+  const Read* from = windowStart(frame.reads, start_read_);
+  if (newest == nullptr || from == nullptr) return false;
+  if (immediateStopSeen(*from, *newest, verdict)) return true;
+  const Read* counted_from = windowStart(frame.reads, counted_read_);
+  if (counted_from != nullptr &&
+      firstWatchedAxisAbove(counted_from->axes, newest->axes, &JogDecision::drop,
+                            kReleaseThreshold) >= 0) {
+    countDrop(*counted_from, *newest);
+  }
+  return false;
+}
+
+bool JogDecision::immediateStopSeen(const Read& from, const Read& newest, JogVerdict& verdict) {
+  const int axis =
+      firstWatchedAxisAbove(from.axes, newest.axes, &JogDecision::drop, kImmediateStopThreshold);
+  if (axis < 0) return false;
   VELK_LOG(log_, kLogInfo) << "摇杆反方向变化大于" << kImmediateStopThreshold << " 直接停止"
-                           << " get_x " << StickChecks::magnitudeOf(frame.previous, Table::kX)
-                           << " :" << StickChecks::magnitudeOf(frame.current, Table::kX)
-                           << " get_y: " << StickChecks::magnitudeOf(frame.previous, Table::kY)
-                           << " :" << StickChecks::magnitudeOf(frame.current, Table::kY)
-                           << " get_z: " << StickChecks::magnitudeOf(frame.previous, Table::kZ)
-                           << " :" << StickChecks::magnitudeOf(frame.current, Table::kZ);
+                           << " get_x " << std::abs(from.axes[0]) << " :"
+                           << std::abs(newest.axes[0]) << " get_y: " << std::abs(from.axes[1])
+                           << " :" << std::abs(newest.axes[1])
+                           << " get_z: " << std::abs(from.axes[2]) << " :"
+                           << std::abs(newest.axes[2]);
+  const auto index = static_cast<std::size_t>(axis);
   stop(verdict, JogStopCause::kFastDrop,
-       std::string(shortName(axis)) + " dropped " + std::to_string(drop(frame, axis)) +
-           " in one read");
+       std::string(shortName(index)) + " dropped " +
+           std::to_string(drop(from.axes, newest.axes, index)) + " in " + readsText(from, newest));
   return true;
 }
 
-void JogDecision::countDrop(const JogFrame& frame) {
+void JogDecision::countDrop(const Read& from, const Read& newest) {
   ++reversal_count_;
+  counted_read_ = newest.serial;
   VELK_LOG(log_, kLogInfo) << "摇杆反方向开始变化停止计数:" << reversal_count_ << "   "
-                           << " get_x " << signedValue(frame.previous, Table::kX) << " :"
-                           << signedValue(frame.current, Table::kX)
-                           << " get_y: " << signedValue(frame.previous, Table::kY) << " :"
-                           << signedValue(frame.current, Table::kY)
-                           << " get_z: " << signedValue(frame.previous, Table::kZ) << " :"
-                           << signedValue(frame.current, Table::kZ);
+                           << " get_x " << from.axes[0] << " :" << newest.axes[0]
+                           << " get_y: " << from.axes[1] << " :" << newest.axes[1]
+                           << " get_z: " << from.axes[2] << " :" << newest.axes[2];
 }
 
 bool JogDecision::stopCountSeen(const JogFrame& frame, JogVerdict& verdict) {
@@ -105,28 +131,25 @@ bool JogDecision::stopCountSeen(const JogFrame& frame, JogVerdict& verdict) {
   return true;
 }
 
-bool JogDecision::signReversalSeen(const JogFrame& frame, JogVerdict& verdict) {
-  const int current = signedValue(frame.current, sign_watch_axis_);
-  const int previous = signedValue(frame.previous, sign_watch_axis_);
-  if (!((current > 0 && previous < 0) || (current < 0 && previous > 0))) return false;
-  stop(verdict, JogStopCause::kSignReversed, reversalText(sign_watch_axis_, previous, current));
-  VELK_LOG(log_, kLogInfo) << "符号变反检测停止" << current << " : " << previous;
-  return true;
-}
-
-// An axis flipped from beyond the near-centre limit on one side to beyond
-// it on the other.
-bool JogDecision::linearReversalSeen(const JogFrame& frame, JogVerdict& verdict) {
-  // y and z, and with six axes watched rx, ry and rz; x has its own test.
-  for (std::size_t i = 1; i < watched_axes_; ++i) {
-    const char* axis = Table::axes()[i];
-    const int current = signedValue(frame.current, axis);
-    const int previous = signedValue(frame.previous, axis);
+// A watched axis flipped from beyond the centre band on one side to beyond
+// it on the other since the read about 100 ms ago.
+bool JogDecision::reversalSeen(const JogFrame& frame, JogVerdict& verdict) {
+  const Read* newest = frame.reads.ago(0);
+  const Read* from = windowStart(frame.reads, start_read_);
+  if (newest == nullptr || from == nullptr) return false;
+  for (std::size_t i = 0; i < watched_axes_; ++i) {
+    const int current = newest->axes[i];
+    const int previous = from->axes[i];
     const bool flipped = (current > kNearCentreLimit && previous < -kNearCentreLimit) ||
                          (current < -kNearCentreLimit && previous > kNearCentreLimit);
     if (!flipped) continue;
-    VELK_LOG(log_, kLogInfo) << "符号变反检测停止 " << axis << " " << current << " : " << previous;
-    stop(verdict, JogStopCause::kSignReversed, reversalText(axis, previous, current));
+    if (std::string_view(axisName(i)) == sign_watch_axis_) {
+      VELK_LOG(log_, kLogInfo) << "符号变反检测停止" << current << " : " << previous;
+    } else {
+      VELK_LOG(log_, kLogInfo) << "符号变反检测停止 " << axisName(i) << " " << current << " : "
+                               << previous;
+    }
+    stop(verdict, JogStopCause::kSignReversed, reversalText(i, previous, current));
     return true;
   }
   return false;
@@ -135,14 +158,35 @@ bool JogDecision::linearReversalSeen(const JogFrame& frame, JogVerdict& verdict)
 // A release that comes to rest just off the centre: no drop above 15 and
 // not every axis inside +-9, yet no watched axis is deflected any more.
 bool JogDecision::nearCentreSeen(const JogFrame& frame, JogVerdict& verdict) {
-  if (anyWatchedAxisAbove(frame, &JogDecision::magnitude, kNearCentreLimit)) return false;
+  const Axes current = StickChecks::axesOf(frame.current);
+  if (firstWatchedAxisAbove(current, current, &JogDecision::magnitude, kNearCentreLimit) >= 0) {
+    return false;
+  }
   VELK_LOG(log_, kLogInfo) << "摇杆回到中心附近检测停止"
-                           << " get_x " << StickChecks::magnitudeOf(frame.current, Table::kX)
-                           << " get_y: " << StickChecks::magnitudeOf(frame.current, Table::kY)
-                           << " get_z: " << StickChecks::magnitudeOf(frame.current, Table::kZ);
+                           << " get_x " << std::abs(current[0])
+                           << " get_y: " << std::abs(current[1])
+                           << " get_z: " << std::abs(current[2]);
   stop(verdict, JogStopCause::kNearCentre,
        std::string(watched_axes_ == 6 ? "all six axes" : "x, y and z") + " within " +
            std::to_string(kNearCentreLimit) + " of 0");
+  return true;
+}
+
+// The stick steered off the jog's direction: the jog goes the way its
+// start read pointed, so it ends once the axes that read pushed are back in
+// the centre band, whatever the other axes do now.
+bool JogDecision::startAxesCentredSeen(const JogFrame& frame, JogVerdict& verdict) {
+  const Axes current = StickChecks::axesOf(frame.current);
+  std::string centred;
+  for (std::size_t i = 0; i < watched_axes_; ++i) {
+    if (!start_axes_[i]) continue;
+    if (std::abs(current[i]) > kNearCentreLimit) return false;
+    centred += std::string(centred.empty() ? "" : ", ") + shortName(i) + " at " +
+               std::to_string(current[i]);
+  }
+  if (centred.empty()) return false;
+  stop(verdict, JogStopCause::kStartAxesCentred,
+       centred + ", within " + std::to_string(kNearCentreLimit) + " of 0");
   return true;
 }
 
@@ -154,59 +198,88 @@ void JogDecision::stop(JogVerdict& verdict, JogStopCause cause, std::string deta
 
 // True when a push was seen that may not arm yet.
 bool JogDecision::detectPush(const JogFrame& frame) {
-  if (moving_ || armed_ || !anyWatchedAxisAbove(frame, &JogDecision::growth, kPushThreshold)) {
-    return false;
-  }
+  if (moving_ || armed_ || !pushSeen(frame)) return false;
   if (!frame.centre_seen) return true;
   armed_ = true;
   return false;
 }
 
-void JogDecision::checkStart(const JogFrame& frame) {
-  if (!armed_ || moving_) return;
-  if (!anyWatchedAxisAbove(frame, &JogDecision::magnitude, kDeflectionThreshold)) return;
-  if (!StickChecks::steady(frame.current, frame.previous, Table::kCount, kSteadinessLimit, log_)) {
-    return;
+// A watched axis grew by more than 10 since the last values the decision
+// could act on, or since the read about 100 ms ago: at a faster stick rate
+// a steady push grows less from one read to the next.
+bool JogDecision::pushSeen(const JogFrame& frame) const {
+  const Axes current = StickChecks::axesOf(frame.current);
+  if (firstWatchedAxisAbove(StickChecks::axesOf(frame.push_reference), current,
+                            &JogDecision::growth, kPushThreshold) >= 0) {
+    return true;
   }
+  const Read* from = windowStart(frame.reads, 0);
+  return from != nullptr && firstWatchedAxisAbove(from->axes, frame.reads.ago(0)->axes,
+                                                  &JogDecision::growth, kPushThreshold) >= 0;
+}
+
+// The newest read and the one about 100 ms before it differ by at most 30
+// on every axis, and every read from that one on is deflected beyond 200:
+// a knock is one read, a ramp moves more than 30.
+bool JogDecision::steadyOverWindow(const StickReads& reads) const {
+  if (reads.size() <= span_) return false;
+  for (std::size_t n = 0; n <= span_; ++n) {
+    const Axes& axes = reads.ago(n)->axes;
+    if (firstWatchedAxisAbove(axes, axes, &JogDecision::magnitude, kDeflectionThreshold) < 0) {
+      return false;
+    }
+  }
+  return StickChecks::steady(reads.ago(0)->axes, reads.ago(span_)->axes, kSteadinessLimit);
+}
+
+void JogDecision::checkStart(const JogFrame& frame) {
+  if (!armed_ || moving_ || !steadyOverWindow(frame.reads)) return;
+  const Read& newest = *frame.reads.ago(0);
+  const Read& from = *frame.reads.ago(span_);
   VELK_LOG(log_, kLogDebug) << "摇杆加速参数变化值:"
-                            << " get_x " << signedValue(frame.current, Table::kX) << " : "
-                            << signedValue(frame.previous, Table::kX)
-                            << " get_y: " << signedValue(frame.current, Table::kY) << " : "
-                            << signedValue(frame.previous, Table::kY)
-                            << " get_z: " << signedValue(frame.current, Table::kZ) << " : "
-                            << signedValue(frame.previous, Table::kZ);
+                            << " get_x " << newest.axes[0] << " : " << from.axes[0]
+                            << " get_y: " << newest.axes[1] << " : " << from.axes[1]
+                            << " get_z: " << newest.axes[2] << " : " << from.axes[2];
   armed_ = false;
   motion_request_.value = true;
+  recordStart(newest);
 }
 
-bool JogDecision::anyWatchedAxisAbove(const JogFrame& frame,
-                                      int (*measure)(const JogFrame&, const char*),
-                                      int threshold) const {
-  return firstWatchedAxisAbove(frame, measure, threshold) != nullptr;
-}
-
-const char* JogDecision::firstWatchedAxisAbove(const JogFrame& frame,
-                                               int (*measure)(const JogFrame&, const char*),
-                                               int threshold) const {
-  for (std::size_t i = 0; i < watched_axes_; ++i) {
-    const char* axis = Table::axes()[i];
-    if (measure(frame, axis) > threshold) return axis;
+void JogDecision::recordStart(const Read& newest) {
+  start_read_ = newest.serial;
+  counted_read_ = newest.serial;
+  for (std::size_t i = 0; i < start_axes_.size(); ++i) {
+    start_axes_[i] = i < watched_axes_ && std::abs(newest.axes[i]) > kNearCentreLimit;
   }
-  return nullptr;
 }
 
-int JogDecision::growth(const JogFrame& frame, const char* axis) {
-  return StickChecks::magnitudeOf(frame.current, axis) -
-         StickChecks::magnitudeOf(frame.push_reference, axis);
+const StickReads::Read* JogDecision::windowStart(const StickReads& reads,
+                                                 std::uint64_t not_before) const {
+  const Read* newest = reads.ago(0);
+  if (newest == nullptr || newest->serial <= not_before) return nullptr;
+  const auto since = static_cast<std::size_t>(newest->serial - not_before);
+  const std::size_t back = std::min({span_, since, reads.size() - 1});
+  return back == 0 ? nullptr : reads.ago(back);
 }
 
-int JogDecision::drop(const JogFrame& frame, const char* axis) {
-  return StickChecks::magnitudeOf(frame.previous, axis) -
-         StickChecks::magnitudeOf(frame.current, axis);
+int JogDecision::firstWatchedAxisAbove(const Axes& from, const Axes& to, Measure measure,
+                                       int threshold) const {
+  for (std::size_t i = 0; i < watched_axes_; ++i) {
+    if (measure(from, to, i) > threshold) return static_cast<int>(i);
+  }
+  return -1;
 }
 
-int JogDecision::magnitude(const JogFrame& frame, const char* axis) {
-  return StickChecks::magnitudeOf(frame.current, axis);
+int JogDecision::growth(const Axes& from, const Axes& to, std::size_t axis) {
+  return std::abs(to[axis]) - std::abs(from[axis]);
+}
+
+int JogDecision::drop(const Axes& from, const Axes& to, std::size_t axis) {
+  return std::abs(from[axis]) - std::abs(to[axis]);
+}
+
+int JogDecision::magnitude(const Axes& /*from*/, const Axes& to, std::size_t axis) {
+  return std::abs(to[axis]);
 }
 
 void JogDecision::requestStop() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -10,6 +11,7 @@
 #include "rocker/rocker_service/rocker_clock.h"
 #include "rocker/rocker_service/rocker_settings.h"
 #include "rocker/rocker_service/stick_checks.h"
+#include "rocker/rocker_service/stick_reads.h"
 
 namespace velk::zorv_comm {
 
@@ -24,6 +26,11 @@ struct JogFrame {
   bool fresh;
   // The stick has been seen centred since that was last required.
   bool centre_seen;
+  // The reads behind the values: a start and a release are judged between
+  // reads, not cycles.
+  const StickReads& reads;
+  // The newest read is new in this cycle.
+  bool new_read;
 };
 
 struct JogVerdict {
@@ -36,11 +43,18 @@ struct JogVerdict {
   bool push_held_back = false;
 };
 
-// The motion decision: from two cycles of stick values, whether a jog
-// starts, goes on or stops. A jog is one speed command and one stop; this
-// class keeps the state between them (moving, armed, the slow-release
-// count, the motion request, when the last jog started and stopped) and
-// logs the decision's own lines. The host calls are the service's.
+// The motion decision: from the stick's reads and two cycles of values,
+// whether a jog starts, goes on or stops. A jog is one speed command and
+// one stop; this class keeps the state between them (moving, armed, the
+// slow-release count, the motion request, the axes the jog started on,
+// when the last jog started and stopped) and logs the decision's own
+// lines. The host calls are the service's.
+//
+// The thresholds are made for reads 100 ms apart: the start and release
+// tests compare the newest read with the one about 100 ms before it (at a
+// faster stick rate, several reads back), so that a knock seen in one read
+// never starts, a ramp is not taken for a steady push, and an eased
+// release is seen as soon at any stick rate.
 class JogDecision {
  public:
   // Raw stick units.
@@ -52,10 +66,12 @@ class JogDecision {
   static constexpr int kStopCountLimit = 2;
   static constexpr std::size_t kCentreAxes = 6;
   static constexpr int kCentreLimit = 10;
-  // y and z reverse, and x, y and z are near the centre, only beyond and
-  // within half the deflection threshold: a real stick at rest is not
+  // An axis reverses only from beyond this to beyond it on the other side,
+  // and is back in the centre band within it: a real stick at rest is not
   // exactly 0, and noise about the centre of an idle axis must not stop.
   static constexpr int kNearCentreLimit = kDeflectionThreshold / 2;
+  // What the thresholds were made for: one read per 100 ms (10 Hz).
+  static constexpr int kThresholdRateHz = 10;
   // Jogs closer together than this make the arm clatter; the next start is
   // held back by the delay.
   static constexpr int64_t kMinimumPauseMs = 200;
@@ -78,34 +94,44 @@ class JogDecision {
   void disarm() { armed_ = false; }
   // The axes the push, start and release tests watch: x, y and z (the
   // rotation axes count only for steadiness and the centre), or all six
-  // when the stick turns the tool as well.
-  void configure(const RockerSettings& settings) { watched_axes_ = settings.jogAxisCount(); }
+  // when the stick turns the tool as well; and how many reads make the
+  // 100 ms the thresholds are judged over.
+  void configure(const RockerSettings& settings);
 
   bool moving() const { return moving_; }
   bool armed() const { return armed_; }
   int reversalCount() const { return reversal_count_; }
 
  private:
+  using Read = StickReads::Read;
+  using Axes = StickChecks::Axes;
+  // What a test measures on one axis, from one read (or cycle) to another.
+  using Measure = int (*)(const Axes& from, const Axes& to, std::size_t axis);
+
   bool releaseSeen(const JogFrame& frame, JogVerdict& verdict);
-  bool immediateStopSeen(const JogFrame& frame, JogVerdict& verdict);
-  void countDrop(const JogFrame& frame);
+  bool dropSeen(const JogFrame& frame, JogVerdict& verdict);
+  bool immediateStopSeen(const Read& from, const Read& newest, JogVerdict& verdict);
+  void countDrop(const Read& from, const Read& newest);
   bool stopCountSeen(const JogFrame& frame, JogVerdict& verdict);
-  bool signReversalSeen(const JogFrame& frame, JogVerdict& verdict);
-  bool linearReversalSeen(const JogFrame& frame, JogVerdict& verdict);
+  bool reversalSeen(const JogFrame& frame, JogVerdict& verdict);
   bool nearCentreSeen(const JogFrame& frame, JogVerdict& verdict);
+  bool startAxesCentredSeen(const JogFrame& frame, JogVerdict& verdict);
   bool detectPush(const JogFrame& frame);
+  bool pushSeen(const JogFrame& frame) const;
+  bool steadyOverWindow(const StickReads& reads) const;
   void checkStart(const JogFrame& frame);
+  void recordStart(const Read& newest);
   void stop(JogVerdict& verdict, JogStopCause cause, std::string detail);
   void requestStop();
-  static int growth(const JogFrame& frame, const char* axis);
-  static int drop(const JogFrame& frame, const char* axis);
-  static int magnitude(const JogFrame& frame, const char* axis);
-  // Over the watched axes, in the order x, y, z (rx, ry, rz).
-  bool anyWatchedAxisAbove(const JogFrame& frame, int (*measure)(const JogFrame&, const char*),
-                           int threshold) const;
-  const char* firstWatchedAxisAbove(const JogFrame& frame,
-                                    int (*measure)(const JogFrame&, const char*),
-                                    int threshold) const;
+  // The read the newest is judged against: the one span_ reads before it,
+  // or a later one when the jog started or a drop was counted since.
+  const Read* windowStart(const StickReads& reads, std::uint64_t not_before) const;
+  static int growth(const Axes& from, const Axes& to, std::size_t axis);
+  static int drop(const Axes& from, const Axes& to, std::size_t axis);
+  static int magnitude(const Axes& from, const Axes& to, std::size_t axis);
+  // The first watched axis, in the order x, y, z (rx, ry, rz), whose
+  // measure is above the threshold; -1 when none is.
+  int firstWatchedAxisAbove(const Axes& from, const Axes& to, Measure measure, int threshold) const;
 
   LogCallback log_;
   RockerClock clock_;
@@ -115,6 +141,14 @@ class JogDecision {
   ChangeDetector motion_request_;
   const char* sign_watch_axis_;
   std::size_t watched_axes_ = 3;
+  // Reads per 100 ms at the stick rate.
+  std::size_t span_ = 1;
+  // The read the jog started on, and the one its last drop was counted on.
+  std::uint64_t start_read_ = 0;
+  std::uint64_t counted_read_ = 0;
+  // The watched axes beyond the centre band when the jog started: it ends
+  // once they are all back in it, wherever the others went.
+  std::array<bool, 6> start_axes_{};
   timespec stop_time_{};
   timespec start_time_{};
 };

@@ -16,6 +16,8 @@ const char* jogStopCauseText(JogStopCause cause) {
       return "stick reversed";
     case JogStopCause::kNearCentre:
       return "stick back near the centre";
+    case JogStopCause::kStartAxesCentred:
+      return "the axes it started on are centred";
     case JogStopCause::kSwitchedOff:
       return "jogging switched off";
     case JogStopCause::kSpeedChanged:
@@ -47,6 +49,7 @@ bool isOperatorRelease(JogStopCause cause) {
     case JogStopCause::kCentred:
     case JogStopCause::kSignReversed:
     case JogStopCause::kNearCentre:
+    case JogStopCause::kStartAxesCentred:
       return true;
     default:
       return false;

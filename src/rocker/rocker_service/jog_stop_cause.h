@@ -2,7 +2,7 @@
 
 namespace velk::zorv_comm {
 
-// Why a jog ended. The first five are the operator's release as the
+// Why a jog ended. The first six are the operator's release as the
 // decision sees it; the rest end a jog from outside the decision, and the
 // next jog then waits for the stick to be seen centred.
 enum class JogStopCause {
@@ -10,8 +10,9 @@ enum class JogStopCause {
   kFastDrop,          // a linear axis dropped by more than 50 in one read
   kSlowRelease,       // three drops above 15
   kCentred,           // all six axes back inside +-9
-  kSignReversed,      // x flipped sign, or y or z flipped beyond +-100
+  kSignReversed,      // an axis flipped from beyond +-100 to beyond it on the other side
   kNearCentre,        // x, y and z all back within +-100
+  kStartAxesCentred,  // every axis the jog started on back within +-100
   kSwitchedOff,       // jogging switched off, by the button or after read errors
   kSpeedChanged,      // the speed button was pressed
   kGateClosed,        // freedrive, runtime status or safety mode

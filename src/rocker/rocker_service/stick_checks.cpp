@@ -33,12 +33,21 @@ bool StickChecks::steady(const ValueMap& a, const ValueMap& b, std::size_t n, in
     VELK_LOG(log, kLogDebug) << "equal false:" << a.size() << "," << b.size() << "," << n;
     return false;
   }
-  for (const char* axis : RockerSignalTable::axes()) {
-    if (std::abs(static_cast<int>(valueOf(a, axis)) - static_cast<int>(valueOf(b, axis))) > limit) {
-      return false;
-    }
+  return steady(axesOf(a), axesOf(b), limit);
+}
+
+bool StickChecks::steady(const Axes& a, const Axes& b, int limit) {
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::abs(static_cast<int>(a[i]) - static_cast<int>(b[i])) > limit) return false;
   }
   return true;
+}
+
+StickChecks::Axes StickChecks::axesOf(const ValueMap& values) {
+  Axes axes{};
+  const auto& names = RockerSignalTable::axes();
+  for (std::size_t i = 0; i < axes.size(); ++i) axes[i] = valueOf(values, names[i]);
+  return axes;
 }
 
 }  // namespace velk::zorv_comm

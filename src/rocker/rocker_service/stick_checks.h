@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -14,6 +15,8 @@ namespace velk::zorv_comm {
 class StickChecks {
  public:
   using ValueMap = std::map<std::string, int16_t>;
+  // x, y, z, rx, ry, rz.
+  using Axes = std::array<int16_t, 6>;
 
   // Centred check: the first n stick axes (x, y, z, rx, ry, rz) all lie
   // strictly inside +-limit. n = 0 is never centred.
@@ -22,6 +25,8 @@ class StickChecks {
   // more than limit between them. A size mismatch is logged at Debug.
   static bool steady(const ValueMap& a, const ValueMap& b, std::size_t n, int limit,
                      const LogCallback& log);
+  static bool steady(const Axes& a, const Axes& b, int limit);
+  static Axes axesOf(const ValueMap& values);
   static int16_t valueOf(const ValueMap& values, const char* name);
   static int magnitudeOf(const ValueMap& values, const char* name);
 };

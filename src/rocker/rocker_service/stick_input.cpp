@@ -37,6 +37,7 @@ void StickInput::reset() {
     previous_[entry.name] = 0;
   }
   push_reference_ = previous_;
+  reads_.clear();
   requireCentre();
 }
 
@@ -44,6 +45,7 @@ void StickInput::clear() {
   current_.clear();
   previous_.clear();
   push_reference_.clear();
+  reads_.clear();
 }
 
 void StickInput::skip() {
@@ -77,6 +79,7 @@ const StickReading& StickInput::take(const zorv_control::SignalSnapshot& snapsho
     // This cycle's values are not taken; the decision must not see the last
     // change once more as if it were new.
     copyValues(current_, previous_);
+    reads_.clear();
     return reading_;
   }
   // A stick that moved while it could not be read for longer than its
@@ -94,6 +97,13 @@ const StickReading& StickInput::take(const zorv_control::SignalSnapshot& snapsho
   if (!is_plausible) {
     if (jog_active && !reading_.stop) reading_.stop = JogStopCause::kImplausibleStick;
     requireCentre();
+  }
+  // A read on either side of values that could not be used is no
+  // neighbour of the other.
+  if (is_young && is_plausible) {
+    reading_.new_read = reads_.add(state.oldest_axis_read, current_);
+  } else {
+    reads_.clear();
   }
   reading_.fresh = !state.error && is_young && is_plausible;
   if (reading_.fresh && state.oldest_axis_read > centre_required_since_ &&
@@ -255,7 +265,8 @@ void StickInput::holdBackStart() {
 }
 
 JogFrame StickInput::frame() const {
-  return JogFrame{current_, previous_, push_reference_, reading_.fresh, centre_seen_};
+  return JogFrame{current_,     previous_, push_reference_,  reading_.fresh,
+                  centre_seen_, reads_,    reading_.new_read};
 }
 
 // Both maps hold the same names in every cycle but the first: the values

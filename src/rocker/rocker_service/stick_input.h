@@ -12,6 +12,7 @@
 #include "rocker/rocker_service/jog_stop_cause.h"
 #include "rocker/rocker_service/rocker_settings.h"
 #include "rocker/rocker_service/stick_checks.h"
+#include "rocker/rocker_service/stick_reads.h"
 
 namespace velk::zorv_comm {
 
@@ -23,6 +24,8 @@ struct StickReading {
   // Taken without a read error, every stick value young and plausible: a
   // jog may start on them.
   bool fresh = false;
+  // The six stick values are a read the last cycles had not seen.
+  bool new_read = false;
   bool read_error_began = false;
   bool read_error_ended = false;
   // The joystick could not be read for kReadErrorLimit in a row: jogging
@@ -36,7 +39,8 @@ struct StickReading {
 
 // Owns the trust in the joystick's input: the current, previous and
 // push-reference values, the read-error edges and the run of error cycles,
-// the age of the stick values against input_timeout, their plausibility
+// the reads of the stick, told apart by their read times, the age of the
+// stick values against input_timeout, their plausibility
 // against stick_limit, and whether the stick has been seen centred since an
 // event that could hide a push (registration, switching on, a long read
 // error, a jog that did not end by the operator's release). Each cycle it
@@ -126,6 +130,8 @@ class StickInput {
   // from them (the previous values, unless cycles in between were not
   // fresh).
   ValueMap push_reference_;
+  // The young, plausible reads since the last gap.
+  StickReads reads_;
   StickReading reading_;
   ChangeDetector read_error_;
   // Since when every cycle has found a read error; empty without one.
