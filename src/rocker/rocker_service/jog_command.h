@@ -40,6 +40,10 @@ class JogCommand {
     ori_velc_ = ori_velc;
     pose_speed_fast_ = pose_speed_fast;
   }
+  // The angular speed at full deflection at this pose speed, rad/s.
+  double turnSpeedAt(double pose_speed) const {
+    return pose_speed_fast_ > 0 ? ori_velc_ * pose_speed / pose_speed_fast_ : 0;
+  }
   // Rotation of the joystick about the tool's z axis, radians.
   void setRotation(double angle) { rotation_angle_ = angle; }
 

@@ -54,7 +54,7 @@ JogVerdict JogDecision::decide(const JogFrame& frame) {
 // The stop tests in order of precedence: the first that fires logs its
 // line and decides the cause.
 bool JogDecision::releaseSeen(const JogFrame& frame, JogVerdict& verdict) {
-  if (anyWatchedAxisAbove(frame, &JogDecision::drop, kReleaseThreshold)) {
+  if (!following_ && anyWatchedAxisAbove(frame, &JogDecision::drop, kReleaseThreshold)) {
     if (immediateStopSeen(frame, verdict)) return true;
     countDrop(frame);
   }

@@ -79,7 +79,12 @@ class JogDecision {
   // The axes the push, start and release tests watch: x, y and z (the
   // rotation axes count only for steadiness and the centre), or all six
   // when the stick turns the tool as well.
-  void configure(const RockerSettings& settings) { watched_axes_ = settings.jogAxisCount(); }
+  // With jog_follow easing the stick slows a jog instead of ending it: the
+  // drop and count tests do not apply, the rest do.
+  void configure(const RockerSettings& settings) {
+    watched_axes_ = settings.jogAxisCount();
+    following_ = settings.jog_follow;
+  }
 
   bool moving() const { return moving_; }
   bool armed() const { return armed_; }
@@ -115,6 +120,7 @@ class JogDecision {
   ChangeDetector motion_request_;
   const char* sign_watch_axis_;
   std::size_t watched_axes_ = 3;
+  bool following_ = false;
   timespec stop_time_{};
   timespec start_time_{};
 };

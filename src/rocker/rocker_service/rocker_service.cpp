@@ -148,6 +148,7 @@ void RockerService::configure(const RockerSettings& settings) {
   setAxis(settings.tool_x, settings.tool_y, settings.tool_z);
   command_.configure(settings);
   decision_.configure(settings);
+  follower_.configure(settings);
   input_.setInputTimeout(settings.input_timeout);
   input_.setStickLimit(settings.stick_limit);
   stick_rate_ = settings.stick_rate;
@@ -377,6 +378,7 @@ void RockerService::decisionFullView() {
   if (verdict.push_held_back) input_.holdBackStart();
   if (verdict.action == JogVerdict::Action::kStart) startJog();
   if (verdict.action == JogVerdict::Action::kStop) stopJog(verdict.cause, verdict.detail);
+  if (verdict.action == JogVerdict::Action::kNothing && decision_.moving()) followStick();
 }
 
 void RockerService::startJog() {
@@ -385,13 +387,32 @@ void RockerService::startJog() {
   if (!robot || !sendSpeedCommand(*robot)) endActiveJog(JogStopCause::kHostFault);
 }
 
-bool RockerService::sendSpeedCommand(common_interface::RobotInterface& robot) {
+bool RockerService::sendSpeedCommand(common_interface::RobotInterface& robot,
+                                     bool only_if_changed) {
   const std::vector<double> tool_pose = robot.getRobotState()->getToolPose();
   const auto math = api_->getMath();
   const auto command = command_.speedFor(*math, tool_pose, input_.current(), pose_speed_);
   if (!command) return false;
+  if (only_if_changed && !follower_.differs(*command)) return true;
   robot.getMotionControl()->speedLine(*command, acc_, kSpeedCommandTime);
+  if (only_if_changed) {
+    follower_.sent(*command);
+  } else {
+    follower_.begin(*command, input_.reading().stick_read_time, pose_speed_,
+                    command_.turnSpeedAt(pose_speed_));
+  }
   return true;
+}
+
+// Only on values a jog could start on, once per read of the stick; the
+// decision has already ended a jog whose stick was let go.
+void RockerService::followStick() {
+  const StickReading& reading = input_.reading();
+  if (!follower_.enabled() || !reading.fresh || !follower_.takeRead(reading.stick_read_time)) {
+    return;
+  }
+  const auto robot = getRobotInterface();
+  if (!robot || !sendSpeedCommand(*robot, true)) endActiveJog(JogStopCause::kHostFault);
 }
 
 void RockerService::stopJog(JogStopCause cause, const std::string& detail) {

@@ -15,6 +15,7 @@
 #include "rocker/rocker_service/indicator_light.h"
 #include "rocker/rocker_service/jog_command.h"
 #include "rocker/rocker_service/jog_decision.h"
+#include "rocker/rocker_service/jog_follower.h"
 #include "rocker/rocker_service/joystick_version.h"
 #include "rocker/rocker_service/rocker_clock.h"
 #include "rocker/rocker_service/rocker_settings.h"
@@ -151,7 +152,11 @@ class RockerService {
 
   void startJog();
   // False when the host gave nothing usable to compute the command from.
-  bool sendSpeedCommand(common_interface::RobotInterface& robot);
+  // `only_if_changed`: sent only when it is more than a step from the last.
+  bool sendSpeedCommand(common_interface::RobotInterface& robot, bool only_if_changed = false);
+  // With jog_follow: a new read of the stick during a jog may change its
+  // speed command.
+  void followStick();
   // The stop steps: "Rocker stop", its cause, the stop command.
   void stopJog(JogStopCause cause, const std::string& detail);
   void sendStop();
@@ -182,6 +187,7 @@ class RockerService {
   JogDecision decision_;
   StickInput input_;
   JogCommand command_;
+  JogFollower follower_;
   IndicatorLight indicator_;
 
   // A stop command was due and has not returned yet (the host threw, or
