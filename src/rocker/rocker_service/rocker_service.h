@@ -47,7 +47,9 @@ namespace velk::zorv_comm {
 // in mode 8, takes the values the registry's poll thread has read, drives
 // the lights and handles the buttons; the second decides from this cycle's
 // and the previous cycle's stick values whether to start one speed command
-// or to stop it. A jog is one speedLine and one stopLine, nothing between.
+// or to stop it. A jog is one speedLine and one stopLine, nothing between;
+// with jog_follow a new read of the stick may send a new speedLine, which
+// JogFollower decides.
 //
 // Threads: construction and the settings run on the host thread before the
 // task starts; everything else on the periodic task thread. The only thing
