@@ -469,6 +469,8 @@ TEST(JogFollowTest, TheSpeedFollowsTheStickReadByRead) {
     EXPECT_EQ(s.rig.count("stopLine"), c.stopped ? 1u : 0u);
     EXPECT_EQ(s.rig.service.moving(), !c.stopped);
     EXPECT_LE(s.rig.robot.queryCounts()["getToolPose"], c.reads.size()) << "once per read";
+    EXPECT_EQ(s.rig.log.countContaining("Base_T_Rocker---"), 1) << "the start's frames only";
+    EXPECT_EQ(s.rig.log.countContaining("is above max_speed"), 0) << "nor a warning each read";
   }
 }
 

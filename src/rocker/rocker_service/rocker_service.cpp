@@ -41,6 +41,13 @@ constexpr const char* kHostCallFailed = "Rocker host call failed: ";
 constexpr const char* kShutdownFailed = "Rocker stop failed at shutdown: ";
 
 constexpr double kSpeedCommandTime = 100.0;
+
+LogCallback errorsOnly(LogCallback log) {
+  if (!log) return log;
+  return [log = std::move(log)](int level, const char* file, int line, const std::string& message) {
+    if (level <= kLogError) log(level, file, line, message);
+  };
+}
 constexpr double kStopDeceleration = 4.0;
 
 }  // namespace
@@ -69,6 +76,7 @@ RockerService::RockerService(std::shared_ptr<common_interface::ZorvApi> api, Log
       decision_(log_, RockerClock::completed(clock)),
       input_(log_, RockerClock::completed(clock).monotonic),
       command_(log_),
+      follow_command_(log_),
       stop_pending_(false),
       stick_rate_(kRegistryRate),
       snapshots_(std::move(snapshots)) {
@@ -391,15 +399,17 @@ bool RockerService::sendSpeedCommand(common_interface::RobotInterface& robot,
                                      bool only_if_changed) {
   const std::vector<double> tool_pose = robot.getRobotState()->getToolPose();
   const auto math = api_->getMath();
-  const auto command = command_.speedFor(*math, tool_pose, input_.current(), pose_speed_);
+  const JogCommand& computed_by = only_if_changed ? follow_command_ : command_;
+  const auto command = computed_by.speedFor(*math, tool_pose, input_.current(), pose_speed_);
   if (!command) return false;
   if (only_if_changed && !follower_.differs(*command)) return true;
   robot.getMotionControl()->speedLine(*command, acc_, kSpeedCommandTime);
   if (only_if_changed) {
     follower_.sent(*command);
-  } else {
+  } else if (follower_.enabled()) {
     follower_.begin(*command, input_.reading().stick_read_time, pose_speed_,
                     command_.turnSpeedAt(pose_speed_));
+    follow_command_ = command_.withLog(errorsOnly(log_));
   }
   return true;
 }

@@ -190,6 +190,10 @@ class RockerService {
   StickInput input_;
   JogCommand command_;
   JogFollower follower_;
+  // command_ for a following jog, which computes a command on every read:
+  // it logs errors only, since its frames and bound warnings would flood
+  // the log.
+  JogCommand follow_command_;
   IndicatorLight indicator_;
 
   // A stop command was due and has not returned yet (the host threw, or
