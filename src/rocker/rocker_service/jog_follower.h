@@ -15,15 +15,16 @@ namespace velk::zorv_comm {
 // step that counts as a change. At most one command per read: a cycle that
 // sees no new read sends nothing, whatever the cycle rate.
 //
-// The step: 5 % of the speed at full deflection in the jog's speed mode
-// (the pose speed, held to max_speed; likewise the turn), and 5° of
-// direction. At the default fast mode that is 5 mm/s, 50 stick units, in
-// either mode: above the 30 units a hold still counted steady may wander,
-// and some sixteen steps from the start threshold to full deflection. A step of 5 % of max_speed
-// alone would be 12.5 mm/s, more than the whole range of the slow mode, which could then never
-// follow. Direction counts only once the push is at least kDirectionFloor of full deflection: near
-// the centre a few units of noise turn the vector by many degrees, while the size test covers a
-// small push.
+// The step: 5 % of the speed at full deflection in the jog's speed mode (the
+// pose speed, held to max_speed; likewise the turn), or 5° of direction. In
+// either mode that is 50 stick units (5 mm/s in the default fast mode):
+// above the 30 units a hold still counted steady may wander, and some
+// sixteen steps from the start threshold to full deflection. 5 % of
+// max_speed would be 12.5 mm/s, more than the whole range of the slow mode,
+// which could then never follow. Direction counts only once the push is at
+// least kDirectionFloor of full deflection: near the centre a few units of
+// noise turn the vector by many degrees, and the size test covers a small
+// push.
 class JogFollower {
  public:
   using Clock = std::chrono::steady_clock;
@@ -47,7 +48,6 @@ class JogFollower {
   // Whether `command` is more than a step from the last one sent.
   bool differs(const Command& command) const;
   void sent(const Command& command) { last_sent_ = command; }
-  const Command& lastSent() const { return last_sent_; }
 
  private:
   // Over the three values from `first`.

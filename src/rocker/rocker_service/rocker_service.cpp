@@ -41,14 +41,15 @@ constexpr const char* kHostCallFailed = "Rocker host call failed: ";
 constexpr const char* kShutdownFailed = "Rocker stop failed at shutdown: ";
 
 constexpr double kSpeedCommandTime = 100.0;
+constexpr double kStopDeceleration = 4.0;
 
+// The lines of `log` at Error and above only.
 LogCallback errorsOnly(LogCallback log) {
   if (!log) return log;
   return [log = std::move(log)](int level, const char* file, int line, const std::string& message) {
     if (level <= kLogError) log(level, file, line, message);
   };
 }
-constexpr double kStopDeceleration = 4.0;
 
 }  // namespace
 
