@@ -87,6 +87,8 @@ const std::vector<StartOptions::Key>& StartOptions::keys() {
        true},
       {"stick_rate", value_t::integer, &O::stick_rate, "Hz",
        "how often the six stick axes are read", 10, 50},
+      {"jog_follow", value_t::boolean, &O::jog_follow, "",
+       "true: a running jog's speed follows the stick"},
   };
   return all;
 }
@@ -150,7 +152,9 @@ std::vector<std::string> StartOptions::screen() {
     if (isAxisMappingKey(key)) continue;
     std::visit(
         [&](auto member) {
-          if constexpr (std::is_arithmetic_v<std::decay_t<decltype(this->*member)>>) {
+          using Value = std::decay_t<decltype(this->*member)>;
+          // A boolean has no range: TOML gives it as true or false, or not at all.
+          if constexpr (std::is_arithmetic_v<Value> && !std::is_same_v<Value, bool>) {
             if (!beyondInt(key) && key.allows(static_cast<double>(this->*member))) return;
             std::ostringstream text;
             text << "Rocker " << key.name << " out of range, using the default " << defaults.*member

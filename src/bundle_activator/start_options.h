@@ -26,7 +26,9 @@ struct StartOptions : RockerSettings {
   struct Key {
     const char* name;
     toml::value_t type;
-    std::variant<double StartOptions::*, int StartOptions::*, std::string StartOptions::*> member;
+    std::variant<double StartOptions::*, int StartOptions::*, std::string StartOptions::*,
+                 bool StartOptions::*>
+        member;
     // Empty for a count, a code or a text.
     const char* unit;
     const char* meaning;

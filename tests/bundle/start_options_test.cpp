@@ -47,14 +47,16 @@ TEST(StartOptionsTest, KeysMissingOrOfAnotherTypeGiveTheDefaultSilently) {
     EXPECT_DOUBLE_EQ(o.pose_speed_fast, 0.1);
     EXPECT_DOUBLE_EQ(o.pose_speed_slow, 0.01);
     EXPECT_DOUBLE_EQ(o.input_timeout, 0.3);
+    EXPECT_FALSE(o.jog_follow);
   }
+  EXPECT_FALSE(StartOptions::parse("jog_follow = 1").jog_follow) << "an integer is no boolean";
 }
 
 TEST(StartOptionsTest, ValuesOfTheirExactTypeAreTaken) {
   const StartOptions o = StartOptions::parse(
       "cycle = 0.02\ndevice_info = \"127.0.0.1,1502\"\ntool_x = -2\ntool_y = 3\ntool_z = 1\n"
       "ori_velc = 0.5\nacc = 2.5\ndebug = 2\nrotation = 90.0\npose_speed_fast = 0.2\n"
-      "pose_speed_slow = 0.02\ninput_timeout = 0.0\nunknown = \"ignored\"\n");
+      "pose_speed_slow = 0.02\ninput_timeout = 0.0\njog_follow = true\nunknown = \"ignored\"\n");
   EXPECT_EQ(o.periodMicroseconds(), 20000u);
   EXPECT_EQ(o.device_info, "127.0.0.1,1502");
   EXPECT_EQ(o.tool_x, -2);
@@ -67,6 +69,7 @@ TEST(StartOptionsTest, ValuesOfTheirExactTypeAreTaken) {
   EXPECT_DOUBLE_EQ(o.pose_speed_fast, 0.2);
   EXPECT_DOUBLE_EQ(o.pose_speed_slow, 0.02);
   EXPECT_DOUBLE_EQ(o.input_timeout, 0.0);
+  EXPECT_TRUE(o.jog_follow);
   EXPECT_TRUE(o.inputTimeoutIsUsable()) << "0 switches the age check off";
 }
 
@@ -310,6 +313,7 @@ std::string choicesOf(const StartOptions::Key& key) {
 }
 
 std::string allowed(const StartOptions::Key& key) {
+  if (key.type == toml::value_t::boolean) return "true or false";
   const std::string choices = choicesOf(key);
   if (!choices.empty()) return choices;
   if (key.low == -HUGE_VAL && key.high == HUGE_VAL) return "any";
@@ -328,6 +332,8 @@ std::string fallback(const StartOptions::Key& key) {
         const auto& value = defaults.*member;
         if constexpr (std::is_same_v<std::decay_t<decltype(value)>, std::string>) {
           return value;
+        } else if constexpr (std::is_same_v<std::decay_t<decltype(value)>, bool>) {
+          return value ? "true" : "false";
         } else if constexpr (std::is_floating_point_v<std::decay_t<decltype(value)>>) {
           const std::string text = decimal(value);
           return text.find('.') == std::string::npos ? text + ".0" : text;
@@ -344,6 +350,7 @@ TEST(StartOptionsTest, TheReadmeTableListsEveryOptionAsTheCodeTakesIt) {
   for (const StartOptions::Key& key : StartOptions::keys()) {
     const char* type = key.type == toml::value_t::floating  ? "float"
                        : key.type == toml::value_t::integer ? "integer"
+                       : key.type == toml::value_t::boolean ? "boolean"
                                                             : "string";
     EXPECT_EQ(readme[key.name], (Row{type, key.unit, allowed(key), fallback(key)})) << key.name;
     readme.erase(key.name);

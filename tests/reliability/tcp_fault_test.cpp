@@ -124,7 +124,7 @@ TEST_F(TcpFaultTest, SixAxisTwistTurnsTheToolUntilTheRelease) {
 // well after the next, before the one after that. An attempt the test
 // thread was too late for is tried again.
 TEST_F(TcpFaultTest, AKnockOfOneReadNeverStartsAJog) {
-  rig_.start(tcpInfo(joystick_.port()));
+  rig_.start(joystick_.deviceInfo());
   ASSERT_TRUE(rig_.switchJoggingOn(joystick_)) << rig_.logSince(0);
   // At the default stick rate the axes come in the one input register read
   // of each pass.

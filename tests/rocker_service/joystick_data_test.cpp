@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -534,6 +537,147 @@ TEST(JoystickJogStartTest, NoStartOnUndeliveredValuesOrAStickAlreadyDeflected) {
     if (deliberate) continue;
     t.stickX({0, 290, 300});
     EXPECT_EQ(rig.count("speedLine"), 1u);
+  }
+}
+
+// With jog_follow the stick is read every kCyclesPerRead cycles (10 Hz at
+// the 10 ms cycle): in between the joystick is silent, its values unchanged
+// and young.
+struct FollowingService : FedService {
+  static constexpr int kCyclesPerRead = 10;
+  struct Stick {
+    int x;
+    int y = 0;
+  };
+
+  explicit FollowingService(bool follow, double pose_speed_fast = 0.1) {
+    RockerSettings settings;
+    settings.jog_follow = follow;
+    settings.pose_speed_fast = pose_speed_fast;
+    rig.service.configure(settings);
+    powerOn();
+    switchOn();
+  }
+  void read(Stick stick) {
+    joystick.setStickX(stick.x);
+    joystick.set(Table::kY, stick.y);
+    joystick.setSilent(false);
+    cycle();
+    joystick.setSilent(true);
+    for (int i = 1; i < kCyclesPerRead; ++i) cycle();
+  }
+  // The x of every speed command, each within max_speed.
+  std::vector<double> speedsX() const {
+    std::vector<double> xs;
+    for (const auto& call : rig.calls("speedLine")) {
+      EXPECT_LE(std::hypot(call.args[0], call.args[1], call.args[2]),
+                RockerSettings().max_speed + 1e-12);
+      xs.push_back(std::round(call.args[0] * 1e4) / 1e4);
+    }
+    return xs;
+  }
+};
+
+// What a following jog sends, read by read: one command at most per read,
+// only when it is more than a step (5 mm/s here) from the last, and the
+// drops that end a fixed jog only slow it.
+TEST(JogFollowTest, TheSpeedFollowsTheStickReadByRead) {
+  using Stick = FollowingService::Stick;
+  const struct {
+    const char* name;
+    std::vector<Stick> reads;  // the first two start the jog
+    std::vector<double> speeds_x;
+    bool stopped;
+    bool follow = true;
+    double pose_speed_fast = 0.1;
+  } cases[] = {
+      {"a growing push",
+       {{300}, {300}, {400}, {520}, {540}, {700}, {1000}},
+       {0.03, 0.04, 0.052, 0.07, 0.1},
+       false},
+      {"an easing push slows, does not stop",
+       {{800}, {800}, {650}, {500}, {300}, {150}},
+       {0.08, 0.065, 0.05, 0.03, 0.015},
+       false},
+      {"noise on a held stick sends nothing",
+       {{500}, {500}, {503}, {497}, {530}, {480}, {500}},
+       {0.05},
+       false},
+      {"turning the push 5 degrees is a change", {{500}, {500}, {498, 45}}, {0.05, 0.0498}, false},
+      {"each command is held to max_speed",
+       {{300}, {300}, {400}, {700}, {900}},
+       {0.15, 0.2, 0.25},
+       false,
+       true,
+       0.5},
+      {"a reversal stops", {{500}, {500}, {-500}}, {0.05}, true},
+      {"letting go stops", {{500}, {500}, {0}}, {0.05}, true},
+      {"easing into the centre band stops", {{500}, {500}, {300}, {90}}, {0.05, 0.03}, true},
+      {"without jog_follow the speed is fixed", {{300}, {300}, {400}, {700}}, {0.03}, false, false},
+      {"without jog_follow easing stops", {{800}, {800}, {650}}, {0.08}, true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FollowingService s(c.follow, c.pose_speed_fast);
+    for (const Stick& stick : c.reads) s.read(stick);
+    EXPECT_EQ(s.speedsX(), c.speeds_x);
+    EXPECT_EQ(s.rig.count("stopLine"), c.stopped ? 1u : 0u);
+    EXPECT_EQ(s.rig.service.moving(), !c.stopped);
+    EXPECT_LE(s.rig.robot.queryCounts()["getToolPose"], c.reads.size()) << "once per read";
+    EXPECT_EQ(s.rig.log.countContaining("Base_T_Rocker---"), 1) << "the start's frames only";
+    EXPECT_EQ(s.rig.log.countContaining("is above max_speed"), 0) << "nor a warning each read";
+  }
+}
+
+// Letting go stops in the cycle of the read that shows it; every interlock
+// ends a following jog once, and nothing follows after it.
+TEST(JogFollowTest, AReleaseAndEveryInterlockEndAFollowingJog) {
+  using Stick = FollowingService::Stick;
+  const struct {
+    const char* name;
+    std::function<void(FollowingService&)> end;
+  } ways[] = {
+      {"released", [](FollowingService& s) { s.joystick.setStickX(0); }},
+      {"stale values",
+       [](FollowingService& s) {
+         s.joystick.setSilent(true);
+         s.rig.clock.advanceMs(400);
+       }},
+      {"connection lost", [](FollowingService& s) { s.joystick.setAllErrors(-1); }},
+      {"implausible stick", [](FollowingService& s) { s.joystick.setStickX(32767); }},
+      {"freedrive", [](FollowingService& s) { s.rig.robot.setFreedriveEnabled(true); }},
+      {"runtime status", [](FollowingService& s) { s.rig.robot.setRuntimeStatus(3); }},
+      {"safety mode", [](FollowingService& s) { s.rig.robot.setSafetyModeType(2); }},
+      {"power button", [](FollowingService& s) { s.press(Table::kPowerButton); }},
+      {"speed button", [](FollowingService& s) { s.press(Table::kSpeedButton); }},
+      {"speedLine throws",
+       [](FollowingService& s) {
+         s.rig.robot.failCall("speedLine", -1);
+         s.joystick.setStickX(800);
+       }},
+      {"no usable tool pose",
+       [](FollowingService& s) {
+         s.rig.robot.replyPose("getToolPose", std::vector<double>{0, 0});
+         s.joystick.setStickX(800);
+       }},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    FollowingService s(true);
+    for (int x : {500, 500, 600}) s.read(Stick{x});
+    ASSERT_EQ(s.rig.count("speedLine"), 2u);
+    s.joystick.setSilent(false);
+    way.end(s);
+    s.cycle();
+    EXPECT_EQ(s.rig.count("stopLine"), 1u) << "within the read";
+    EXPECT_FALSE(s.rig.service.moving());
+    s.rig.robot.failCall("speedLine", 0);
+    s.rig.robot.replyPose("getToolPose", std::nullopt);
+    // The stick moves on, short of a fresh push from the centre.
+    const int after = s.rig.service.currentValues().at(Table::kX) == 0 ? 50 : 650;
+    for (int x : {after, after + 100}) s.read(Stick{x});
+    EXPECT_EQ(s.rig.count("speedLine"), 2u) << "nothing follows an ended jog";
+    EXPECT_EQ(s.rig.count("stopLine"), 1u);
   }
 }
 

@@ -101,6 +101,15 @@ TEST(JogAnalyzer, AFaultExplainsASilentStopAndAHaltOrANewCommandEndsAJog) {
   EXPECT_EQ(*jogs[2].stop, 5.5);
   EXPECT_EQ(jogs[3].cause, StopCause::kStillMoving);
   EXPECT_FALSE(jogs[3].stop);
+
+  // With jog_follow the later commands change the open jog's speed.
+  record.start_options = {"jog_follow = true\n"};
+  const auto followed = JogAnalyzer(record).jogs();
+  ASSERT_EQ(followed.size(), 3u);
+  ASSERT_EQ(followed[1].changes.size(), 1u);
+  EXPECT_EQ(followed[1].changes[0].speed[0], -0.05);
+  EXPECT_EQ(followed[1].changes[0].t, 5.0);
+  EXPECT_EQ(followed[1].cause, StopCause::kRobotHalted);
 }
 
 }  // namespace

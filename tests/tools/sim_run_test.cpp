@@ -4,6 +4,7 @@
 // scenario.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -231,6 +232,32 @@ TEST(RockerSimOverTcp, SixAxisScenarioTurnsTheToolAsScripted) {
   EXPECT_LT(turn(2)[2], -0.05) << "push and twist in one command";
   EXPECT_GT(moved(jogs[2])[0], 0.03);
   EXPECT_GT(turn(3)[0], 0.05) << "the tilt turned it about x until reversed";
+}
+
+// The follow scenario through the loaded bundle: one jog whose speed rises
+// with the push and falls as it eases, each command within max_speed, and
+// the release stops it.
+TEST(RockerSimOverTcp, FollowScenarioChangesTheSpeedWithinOneJog) {
+  SimWorkspace space;
+  SimRun run;
+  run.process = SimProcess::run({ROCKER_SIM_EXECUTABLE, "--scenario", ROCKER_SIM_FOLLOW, "--report",
+                                 space.file("report.json"), "--log-level", "2"},
+                                space.path());
+  run.report = json::parse(std::ifstream(space.file("report.json")));
+  expectCompleted(run);
+  const json& jogs = run.report["jogs"];
+  ASSERT_EQ(jogs.size(), 1u) << run.process.out;
+  std::vector<double> speeds = {jogs[0]["speed"][0].get<double>()};
+  for (const auto& change : jogs[0]["speed_changes"]) speeds.push_back(change["speed"][0]);
+  ASSERT_GT(speeds.size(), 4u) << run.process.out;
+  const auto fastest = std::max_element(speeds.begin(), speeds.end());
+  EXPECT_NEAR(*fastest, 0.09, 0.006) << "grew with the push";
+  EXPECT_LT(speeds.back(), 0.04) << "and eased, without a stop";
+  EXPECT_TRUE(std::is_sorted(speeds.begin(), fastest + 1));
+  for (double speed : speeds) EXPECT_LE(speed, 0.25);
+  EXPECT_EQ(jogs[0]["stop_cause"], "centred");
+  EXPECT_NEAR(jogs[0]["stop"].get<double>(), stepTime(run.report, "stick centre"),
+              kJogLengthTolerance);
 }
 
 // The push a second after jogging is on, once the stick has been read

@@ -61,7 +61,7 @@ std::optional<std::vector<double>> JogCommand::speedFor(common_interface::Math& 
     const std::vector<double> turn = turnVector(stick);
     const std::vector<double> turned = math.poseTrans(base_t_rocker, turn);
     if (!isPose(turned, "poseTrans") || !keepsLength(turn, turned, "turn")) return std::nullopt;
-    const double ori_speed = pose_speed_fast_ > 0 ? ori_velc_ * pose_speed / pose_speed_fast_ : 0;
+    const double ori_speed = turnSpeedAt(pose_speed);
     for (std::size_t i = 0; i < 3; ++i) {
       rocker[i + 3] = turn[i];
       speed[i + 3] = turned[i] * ori_speed;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "common/log_callback.h"
@@ -41,6 +42,16 @@ class JogCommand {
   void setOrientationSpeed(double ori_velc, double pose_speed_fast) {
     ori_velc_ = ori_velc;
     pose_speed_fast_ = pose_speed_fast;
+  }
+  // The same command logging into `log`.
+  JogCommand withLog(LogCallback log) const {
+    JogCommand copy = *this;
+    copy.log_ = std::move(log);
+    return copy;
+  }
+  // The angular speed at full deflection at this pose speed, rad/s.
+  double turnSpeedAt(double pose_speed) const {
+    return pose_speed_fast_ > 0 ? ori_velc_ * pose_speed / pose_speed_fast_ : 0;
   }
   // Rotation of the joystick about the tool's z axis, radians.
   void setRotation(double angle) { rotation_angle_ = angle; }

@@ -40,6 +40,7 @@ JogDecision::JogDecision(LogCallback log, RockerClock clock)
 
 void JogDecision::configure(const RockerSettings& settings) {
   watched_axes_ = settings.jogAxisCount();
+  following_ = settings.jog_follow;
   const int reads = (settings.stick_rate + kThresholdRateHz / 2) / kThresholdRateHz;
   span_ =
       static_cast<std::size_t>(std::clamp(reads, 1, static_cast<int>(StickReads::kCapacity) - 1));
@@ -68,7 +69,7 @@ JogVerdict JogDecision::decide(const JogFrame& frame) {
 // line and decides the cause. A drop is judged once per read: the cycles in
 // between show the same read again.
 bool JogDecision::releaseSeen(const JogFrame& frame, JogVerdict& verdict) {
-  if (frame.new_read && dropSeen(frame, verdict)) return true;
+  if (!following_ && frame.new_read && dropSeen(frame, verdict)) return true;
   return stopCountSeen(frame, verdict) || reversalSeen(frame, verdict) ||
          nearCentreSeen(frame, verdict) || startAxesCentredSeen(frame, verdict);
 }

@@ -95,7 +95,9 @@ class JogDecision {
   // The axes the push, start and release tests watch: x, y and z (the
   // rotation axes count only for steadiness and the centre), or all six
   // when the stick turns the tool as well; and how many reads make the
-  // 100 ms the thresholds are judged over.
+  // 100 ms the thresholds are judged over. With jog_follow easing the stick
+  // slows a jog instead of ending it: the drop and count tests do not apply,
+  // the rest do.
   void configure(const RockerSettings& settings);
 
   bool moving() const { return moving_; }
@@ -149,6 +151,7 @@ class JogDecision {
   // The watched axes beyond the centre band when the jog started: it ends
   // once they are all back in it, wherever the others went.
   std::array<bool, 6> start_axes_{};
+  bool following_ = false;
   timespec stop_time_{};
   timespec start_time_{};
 };

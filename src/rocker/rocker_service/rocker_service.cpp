@@ -53,6 +53,14 @@ std::shared_ptr<common_interface::MotionControl> motionOf(common_interface::Robo
   return HostCallGuard::require(robot.getMotionControl(), "getMotionControl");
 }
 
+// The lines of `log` at Error and above only.
+LogCallback errorsOnly(LogCallback log) {
+  if (!log) return log;
+  return [log = std::move(log)](int level, const char* file, int line, const std::string& message) {
+    if (level <= kLogError) log(level, file, line, message);
+  };
+}
+
 }  // namespace
 
 RockerService::RockerService(std::shared_ptr<common_interface::ZorvApi> api, LogCallback log,
@@ -79,6 +87,7 @@ RockerService::RockerService(std::shared_ptr<common_interface::ZorvApi> api, Log
       decision_(log_, RockerClock::completed(clock)),
       input_(log_, RockerClock::completed(clock).monotonic),
       command_(log_),
+      follow_command_(log_),
       stop_pending_(false),
       stick_rate_(kRegistryRate),
       snapshots_(std::move(snapshots)) {
@@ -158,6 +167,7 @@ void RockerService::configure(const RockerSettings& settings) {
   setAxis(settings.tool_x, settings.tool_y, settings.tool_z);
   command_.configure(settings);
   decision_.configure(settings);
+  follower_.configure(settings);
   input_.setInputTimeout(settings.input_timeout);
   input_.setStickLimit(settings.stick_limit);
   stick_rate_ = settings.stick_rate;
@@ -408,12 +418,13 @@ void RockerService::decisionFullView() {
   if (verdict.push_held_back) input_.holdBackStart();
   if (verdict.action == JogVerdict::Action::kStart) startJog();
   if (verdict.action == JogVerdict::Action::kStop) stopJog(verdict.cause, verdict.detail);
+  if (verdict.action == JogVerdict::Action::kNothing && decision_.moving()) followStick();
 }
 
 void RockerService::startJog() {
   decision_.beginJog();
   const auto robot = getRobotInterface();
-  const auto command = robot ? speedCommand(*robot) : std::nullopt;
+  const auto command = robot ? speedCommand(*robot, command_) : std::nullopt;
   if (!command) {
     endActiveJog(JogStopCause::kHostFault);
     return;
@@ -421,13 +432,18 @@ void RockerService::startJog() {
   const auto motion = motionOf(*robot);
   if (!startStillHolds()) return;
   motion->speedLine(*command, acc_, kSpeedCommandTime);
+  if (follower_.enabled()) {
+    follower_.begin(*command, input_.reading().stick_read_time, pose_speed_,
+                    command_.turnSpeedAt(pose_speed_));
+    follow_command_ = command_.withLog(errorsOnly(log_));
+  }
 }
 
 std::optional<std::vector<double>> RockerService::speedCommand(
-    common_interface::RobotInterface& robot) {
+    common_interface::RobotInterface& robot, const JogCommand& computed_by) {
   const std::vector<double> tool_pose = stateOf(robot)->getToolPose();
-  return command_.speedFor(*HostCallGuard::require(api_->getMath(), "getMath"), tool_pose,
-                           input_.current(), pose_speed_);
+  return computed_by.speedFor(*HostCallGuard::require(api_->getMath(), "getMath"), tool_pose,
+                              input_.current(), pose_speed_);
 }
 
 // The host calls before the command (and the wait after a recent stop) may
@@ -442,6 +458,29 @@ bool RockerService::startStillHolds() {
   VELK_LOG(log_, kLogInfo) << "Rocker start dropped: " << *voided
                            << " while the start was prepared";
   return false;
+}
+
+// Only on values a jog could start on, once per read of the stick; the
+// decision has already ended a jog whose stick was let go.
+void RockerService::followStick() {
+  const StickReading& reading = input_.reading();
+  if (!follower_.enabled() || !reading.fresh || !follower_.takeRead(reading.stick_read_time)) {
+    return;
+  }
+  const auto robot = getRobotInterface();
+  const auto command = robot ? speedCommand(*robot, follow_command_) : std::nullopt;
+  if (!command) {
+    endActiveJog(JogStopCause::kHostFault);
+    return;
+  }
+  if (!follower_.differs(*command)) return;
+  const auto motion = motionOf(*robot);
+  // As at the start: nothing goes out on values the host calls outlasted;
+  // the next cycle's decision ends the jog if the stick was let go.
+  snapshots_(late_snapshot_);
+  if (input_.startVoidedBy(late_snapshot_)) return;
+  motion->speedLine(*command, acc_, kSpeedCommandTime);
+  follower_.sent(*command);
 }
 
 void RockerService::stopJog(JogStopCause cause, const std::string& detail) {

@@ -16,6 +16,7 @@
 #include "rocker/rocker_service/indicator_light.h"
 #include "rocker/rocker_service/jog_command.h"
 #include "rocker/rocker_service/jog_decision.h"
+#include "rocker/rocker_service/jog_follower.h"
 #include "rocker/rocker_service/joystick_version.h"
 #include "rocker/rocker_service/rocker_clock.h"
 #include "rocker/rocker_service/rocker_settings.h"
@@ -47,7 +48,9 @@ namespace velk::zorv_comm {
 // in mode 8, takes the values the registry's poll thread has read, drives
 // the lights and handles the buttons; the second decides from this cycle's
 // and the previous cycle's stick values whether to start one speed command
-// or to stop it. A jog is one speedLine and one stopLine, nothing between.
+// or to stop it. A jog is one speedLine and one stopLine, nothing between;
+// with jog_follow a new read of the stick may send a new speedLine, which
+// JogFollower decides.
 //
 // Threads: construction and the settings run on the host thread before the
 // task starts; everything else on the periodic task thread. The only thing
@@ -152,9 +155,13 @@ class RockerService {
 
   void startJog();
   // Empty when the host gave nothing usable to compute the command from.
-  std::optional<std::vector<double>> speedCommand(common_interface::RobotInterface& robot);
+  std::optional<std::vector<double>> speedCommand(common_interface::RobotInterface& robot,
+                                                  const JogCommand& computed_by);
   // False (logged) when the stick, read anew, no longer asks for the start.
   bool startStillHolds();
+  // With jog_follow: a new read of the stick during a jog may change its
+  // speed command.
+  void followStick();
   // The stop steps: "Rocker stop", its cause, the stop command.
   void stopJog(JogStopCause cause, const std::string& detail);
   void sendStop();
@@ -185,6 +192,11 @@ class RockerService {
   JogDecision decision_;
   StickInput input_;
   JogCommand command_;
+  JogFollower follower_;
+  // command_ for a following jog, which computes a command on every read:
+  // it logs errors only, since its frames and bound warnings would flood
+  // the log.
+  JogCommand follow_command_;
   IndicatorLight indicator_;
 
   // A stop command was due and has not returned yet (the host threw, or

@@ -31,6 +31,7 @@ struct RockerSettings {
   int jog_axes = 3;
   double max_angular_speed = kReducedAngularSpeed;
   int stick_rate = 10;
+  bool jog_follow = false;
 
   // The stick axes a jog follows: 6 (x, y, z, rx, ry, rz) when jog_axes
   // asks for six, 3 (x, y, z) for anything else.

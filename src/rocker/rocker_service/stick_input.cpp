@@ -91,6 +91,7 @@ const StickReading& StickInput::take(const zorv_control::SignalSnapshot& snapsho
   }
   store(snapshot);
   reading_.taken = true;
+  reading_.stick_read_time = state.oldest_axis_read;
   const bool is_young = young(state);
   if (!state.error) reportOldValues(is_young, state);
   const bool is_plausible = plausible();

@@ -35,6 +35,9 @@ struct StickReading {
   std::optional<JogStopCause> stop;
   // The firmware version word was read from the slave, cleanly.
   bool firmware_read_clean = false;
+  // When the oldest of the six stick values taken was read: a later time
+  // is a new read of the stick, whether or not its values changed.
+  std::chrono::steady_clock::time_point stick_read_time;
 };
 
 // Owns the trust in the joystick's input: the current, previous and

@@ -23,12 +23,23 @@ enum class StopCause {
   kUnknown,
 };
 
+// A speed command that replaced the running one within a jog: with
+// jog_follow, the speed following the stick.
+struct SpeedChange {
+  double t = 0.0;
+  std::optional<StickAxes> stick;  // the stick when the command went out, if known
+  std::vector<double> speed;
+  bool accepted = true;
+  std::vector<double> pose;  // where the tool was
+};
+
 // One jog: a speed command and whatever ended it.
 struct Jog {
   int number = 0;
   double start = 0.0;
-  std::optional<StickAxes> stick;  // the stick when the command went out, if known
-  std::vector<double> speed;       // the commanded speed vector
+  std::optional<StickAxes> stick;    // the stick when the command went out, if known
+  std::vector<double> speed;         // the commanded speed vector
+  std::vector<SpeedChange> changes;  // later speed commands of a following jog, in order
   double acceleration = 0.0;
   double time_bound = 0.0;     // the command's own time limit, s
   bool accepted = true;        // the robot took the command

@@ -1,5 +1,9 @@
 #include "rocker-sim/report/jog_analyzer.h"
 
+#include <exception>
+
+#include "bundle_activator/start_options.h"
+
 namespace velk::rocker_sim {
 
 namespace {
@@ -8,7 +12,19 @@ constexpr std::size_t kSpeedSize = 6;
 
 }  // namespace
 
-JogAnalyzer::JogAnalyzer(const RunRecord& record) : record_(record), causes_(record) {}
+JogAnalyzer::JogAnalyzer(const RunRecord& record)
+    : record_(record), causes_(record), following_(following(record)) {}
+
+// As the last start() was given it; a text the extension could not read
+// started nothing that follows.
+bool JogAnalyzer::following(const RunRecord& record) {
+  if (record.start_options.empty()) return false;
+  try {
+    return zorv_comm::StartOptions::parse(record.start_options.back()).jog_follow;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
 
 bool JogAnalyzer::isOpen(const std::vector<Jog>& jogs) {
   return !jogs.empty() && !jogs.back().stop && jogs.back().cause == StopCause::kUnknown;
@@ -36,6 +52,10 @@ std::vector<Jog> JogAnalyzer::jogs() const {
 
 void JogAnalyzer::handleCall(const RobotCall& call, std::vector<Jog>& jogs) const {
   if (call.call.name == "speedLine") {
+    if (following_ && isOpen(jogs)) {
+      jogs.back().changes.push_back(changed(call));
+      return;
+    }
     if (isOpen(jogs)) close(jogs.back(), call.t, StopCause::kReplaced);
     jogs.push_back(opened(call, static_cast<int>(jogs.size()) + 1));
   } else if (call.call.name == "stopLine" && isOpen(jogs)) {
@@ -55,6 +75,11 @@ Jog JogAnalyzer::opened(const RobotCall& call, int number) const {
   if (args.size() > kSpeedSize + 1) jog.time_bound = args[kSpeedSize + 1];
   jog.accepted = call.call.result.empty() || call.call.result.front() == 0.0;
   return jog;
+}
+
+SpeedChange JogAnalyzer::changed(const RobotCall& call) const {
+  const Jog command = opened(call, 0);
+  return SpeedChange{call.t, command.stick, command.speed, command.accepted, poseAt(call.t)};
 }
 
 void JogAnalyzer::close(Jog& jog, double t, StopCause cause) const {

@@ -11,7 +11,8 @@ namespace velk::rocker_sim {
 
 // Reads the jogs out of a finished run: each speed command the robot
 // received opens one, and the next stop command, a halt of the robot, a new
-// speed command or the end of the run closes it. Adds the stick at the
+// speed command or the end of the run closes it; with jog_follow in the
+// start options a new speed command changes the open jog's speed instead. Adds the stick at the
 // start, the cause of the stop and where the tool came to rest.
 class JogAnalyzer {
  public:
@@ -22,6 +23,8 @@ class JogAnalyzer {
  private:
   void handleCall(const RobotCall& call, std::vector<Jog>& jogs) const;
   Jog opened(const RobotCall& call, int number) const;
+  SpeedChange changed(const RobotCall& call) const;
+  static bool following(const RunRecord& record);
   void close(Jog& jog, double t, StopCause cause) const;
   void placeOnPath(std::vector<Jog>& jogs) const;
   std::optional<StickAxes> stickAt(double t) const;
@@ -31,6 +34,7 @@ class JogAnalyzer {
 
   const RunRecord& record_;
   StopCauseFinder causes_;
+  bool following_;
 };
 
 }  // namespace velk::rocker_sim

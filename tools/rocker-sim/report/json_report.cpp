@@ -111,6 +111,15 @@ json JsonReport::jog(const Jog& j) {
               {"end_pose", j.end_pose}};
   jog["stick"] = j.stick ? json(*j.stick) : json(nullptr);
   jog["stop"] = j.stop ? json(*j.stop) : json(nullptr);
+  json changes = json::array();
+  for (const SpeedChange& c : j.changes) {
+    changes.push_back({{"t", c.t},
+                       {"speed", c.speed},
+                       {"accepted", c.accepted},
+                       {"stick", c.stick ? json(*c.stick) : json(nullptr)},
+                       {"pose", c.pose}});
+  }
+  jog["speed_changes"] = changes;
   return jog;
 }
 

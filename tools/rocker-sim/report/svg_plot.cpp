@@ -25,6 +25,7 @@ constexpr double kDotRadius = 4.0;
 constexpr double kRingStep = 2.5;  // px a dot grows for each later dot on it
 constexpr double kSquare = 11.0;   // px, wider than a dot
 constexpr double kTick = 22.0;     // px, of the orientation line at a rest
+constexpr double kSpeedMarkRadius = 2.5;
 const char* const kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd",
                                 "#ff7f0e", "#17becf", "#8c564b", "#e377c2"};
 
@@ -51,6 +52,10 @@ std::string escaped(const std::string& text) {
       out += c;
   }
   return out;
+}
+
+double linearSpeed(const std::vector<double>& speed) {
+  return speed.size() < 3 ? 0.0 : std::hypot(speed[0], speed[1], speed[2]);
 }
 
 std::vector<std::vector<double>> posesBetween(const RunRecord& record, double from, double to) {
@@ -199,6 +204,7 @@ std::string SvgPlot::panel(const Panel& p, const Bounds& b, const RunRecord& rec
   // Squares are outlines: over the dots, a jog that starts where the last
   // one came to rest shows both.
   const Marks ends = marksAt(p, b, jogs, false);
+  out << speedMarks(p, b, jogs);
   out << startDots(starts, placer);
   out << endSquares(ends, starts, placer);
   out << orientationTicks(p, ends, jogs, placer);
@@ -357,6 +363,21 @@ std::string SvgPlot::startLabels(const Marks& starts, const std::vector<Jog>& jo
   return out.str();
 }
 
+std::string SvgPlot::speedMarks(const Panel& p, const Bounds& b, const std::vector<Jog>& jogs) {
+  std::ostringstream out;
+  const auto v = static_cast<std::size_t>(p.vertical);
+  for (std::size_t i = 0; i < jogs.size(); ++i) {
+    for (const SpeedChange& change : jogs[i].changes) {
+      if (change.pose.size() < 3) continue;
+      out << "<circle class=\"speed-change\" cx=\"" << px(p, b, change.pose[0]) << "\" cy=\""
+          << py(b, p.vertical, change.pose[v]) << "\" r=\"" << kSpeedMarkRadius
+          << "\" fill=\"white\" stroke=\"" << colourOf(i) << "\"><title>" << number(change.t)
+          << " s: " << number(linearSpeed(change.speed) * kMm) << " mm/s</title></circle>\n";
+    }
+  }
+  return out.str();
+}
+
 std::vector<std::string> SvgPlot::legendLines(const std::vector<Jog>& jogs) {
   std::vector<std::string> lines = {
       "dot: jog starts (rings: several start there), square: tool at rest, lines from it: the "
@@ -366,8 +387,14 @@ std::vector<std::string> SvgPlot::legendLines(const std::vector<Jog>& jogs) {
     for (std::size_t k = 0; k < 3 && k < jog.speed.size(); ++k) {
       speed << (k > 0 ? ", " : "") << number(jog.speed[k] * kMm);
     }
+    // Along the path of a following jog: each speed it changed to, at its ring.
+    std::string along;
+    for (const SpeedChange& change : jog.changes) {
+      along += (along.empty() ? ", then " : ", ") + number(linearSpeed(change.speed) * kMm);
+    }
+    if (!along.empty()) along += " mm/s at the rings";
     lines.push_back(std::to_string(jog.number) + ": at " + number(jog.start) + " s, speed (" +
-                    speed.str() + ") mm/s, " + StopCauseFinder::describe(jog.cause));
+                    speed.str() + ") mm/s" + along + ", " + StopCauseFinder::describe(jog.cause));
   }
   return lines;
 }

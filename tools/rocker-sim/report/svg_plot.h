@@ -56,6 +56,9 @@ class SvgPlot {
                                       const std::vector<Jog>& jogs, LabelPlacer& placer);
   static double dotRadius(const Marks& starts, std::size_t i);
   static std::string startDots(const Marks& starts, LabelPlacer& placer);
+  // A following jog's speed changes, each a small ring on its path that
+  // names the new speed.
+  static std::string speedMarks(const Panel& panel, const Bounds& b, const std::vector<Jog>& jogs);
   static std::string startLabels(const Marks& starts, const std::vector<Jog>& jogs,
                                  LabelPlacer& placer);
   static std::vector<std::string> legendLines(const std::vector<Jog>& jogs);

@@ -100,13 +100,21 @@ std::string TextReport::turnTable(const std::vector<Jog>& jogs) {
   return out + "\n";
 }
 
+// A following jog's speed changes come on rows of their own below it.
 std::string TextReport::jogRow(const Jog& jog) {
   const std::string stick = jog.stick ? ScenarioText::stickList(*jog.stick) : "?";
   const std::string stop = jog.stop ? formatted("%8.3f", *jog.stop) : formatted("%8s", "-");
-  return formatted("%3d %8.3f  %-24s %s %s %s  %s\n", jog.number, jog.start, stick.c_str(),
-                   triple(jog.speed, kMm).c_str(), stop.c_str(),
-                   triple(difference(jog.end_pose, jog.start_pose), kMm).c_str(),
-                   stopText(jog).c_str());
+  std::string row = formatted("%3d %8.3f  %-24s %s %s %s  %s\n", jog.number, jog.start,
+                              stick.c_str(), triple(jog.speed, kMm).c_str(), stop.c_str(),
+                              triple(difference(jog.end_pose, jog.start_pose), kMm).c_str(),
+                              stopText(jog).c_str());
+  for (const SpeedChange& change : jog.changes) {
+    const std::string at = change.stick ? ScenarioText::stickList(*change.stick) : "?";
+    row += formatted("%3s %8.3f  %-24s %s %8s %26s  %s\n", "", change.t, at.c_str(),
+                     triple(change.speed, kMm).c_str(), "", "",
+                     change.accepted ? "speed changed" : "speed change refused by the robot");
+  }
+  return row;
 }
 
 std::string TextReport::lightTable(const RunRecord& record) {
