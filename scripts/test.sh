@@ -95,7 +95,7 @@ await_build() {
 
 # run_suite <name> <folder>: the tests of a folder, once its build is done.
 run_suite() {
-  local name="$1" dir="$2"
+  local name="$1" dir="$2" waited=$SECONDS
   echo "=== ${name}: waiting for its build (${dir}) $(date +%T)"
   if ! await_build "$dir"; then
     local framework
@@ -105,12 +105,13 @@ run_suite() {
     return
   fi
   local began=$SECONDS
+  waited=$((began - waited))
   echo "=== ${name}: test ($(framework_of "$dir")) $(date +%T)"
   local log="$root/$dir/ctest.log"
   (cd "$root/$dir" && ctest --output-on-failure -j "$jobs" --timeout 300) 2>&1 | tee "$log"
   local rc=${PIPESTATUS[0]}
   [ "$rc" -eq 0 ] || status=1
-  local result times="build ${build_secs} s, test $((SECONDS - began)) s"
+  local result times="build ${build_secs} s (waited ${waited} s for it), test $((SECONDS - began)) s"
   result="$(grep -E 'tests passed' "$log" | tail -n 1)"
   summaries+=("${name} on the $(framework_of "$dir"): ${result} [${times}]")
 }
@@ -163,15 +164,17 @@ run_suite "thread-sanitizer" build-tsan
 run_suite "address+undefined-sanitizer" build-asan
 
 # About 20 s per target; any finding fails the run.
+fuzz_waited=$SECONDS
 echo "=== fuzz: waiting for its build (build-fuzz) $(date +%T)"
 if ! await_build build-fuzz; then
   summaries+=("fuzz: BUILD FAILED (see build-fuzz/build.log)")
   status=1
 else
-  echo "=== fuzz: 20 s per target $(date +%T)"
   fuzz_began=$SECONDS
+  fuzz_waited=$((fuzz_began - fuzz_waited))
+  echo "=== fuzz: 20 s per target $(date +%T)"
   if bash scripts/fuzz.sh 20; then
-    summaries+=("fuzz: no findings [build ${build_secs} s, run $((SECONDS - fuzz_began)) s]")
+    summaries+=("fuzz: no findings [build ${build_secs} s (waited ${fuzz_waited} s for it), run $((SECONDS - fuzz_began)) s]")
   else
     summaries+=("fuzz: FINDINGS (see build-fuzz/fuzz-work/)")
     status=1
@@ -180,5 +183,6 @@ fi
 
 echo
 echo "=== summary $(date +%T), $((SECONDS / 60)) min $((SECONDS % 60)) s in all"
+echo "(each build ran in the background after the one before it, beside the suites before its own)"
 for s in "${summaries[@]}"; do echo "$s"; done
 exit $status
