@@ -49,7 +49,8 @@ start_build() {
   shift
   mkdir -p "$root/$dir"
   rm -f "$root/$dir/build.result" "$root/$dir/build.pid"
-  local before="${build_dirs[${#build_dirs[@]}-1]:-}"
+  local before=""
+  [ "${#build_dirs[@]}" -eq 0 ] || before="${build_dirs[${#build_dirs[@]}-1]}"
   build_dirs+=("$dir")
   (
     [ -z "$before" ] || while [ ! -s "$root/$before/build.result" ]; do sleep 1; done
@@ -65,24 +66,36 @@ start_build() {
   lane_pids+=($!)
 }
 
+# The processes of a folder's build while it runs: its session, which Ninja's
+# jobs stay in when they take process groups of their own.
+build_processes() {
+  [ ! -s "$root/$1/build.result" ] && [ -s "$root/$1/build.pid" ] &&
+    ps -o pid= -s "$(cat "$root/$1/build.pid")"
+}
+
 # Stops the builds still running when this script ends early.
 stop_builds() {
   local dir pid
   for pid in "${lane_pids[@]}"; do kill "$pid" 2>/dev/null; done
   for dir in "${build_dirs[@]}"; do
-    if [ ! -s "$root/$dir/build.result" ] && [ -s "$root/$dir/build.pid" ]; then
-      kill -- "-$(cat "$root/$dir/build.pid")" 2>/dev/null
-    fi
+    # shellcheck disable=SC2046 # one process id a word
+    kill $(build_processes "$dir") 2>/dev/null
   done
 }
 trap stop_builds EXIT
 trap 'exit 130' INT TERM
 
 # await_build <folder>: waits for the folder's build; prints its time, and on
-# failure the end of its log. Fails if the build failed.
+# failure the end of its log. Fails if the build failed. With no suite
+# running, the build may have the whole machine: it goes back to the normal
+# priority where we may raise it (as root), also its jobs still to come.
 await_build() {
   local dir="$1"
-  while [ ! -s "$root/$dir/build.result" ]; do sleep 1; done
+  while [ ! -s "$root/$dir/build.result" ]; do
+    # shellcheck disable=SC2046 # one process id a word
+    renice -n 0 -p $(build_processes "$dir") >/dev/null 2>&1
+    sleep 1
+  done
   local rc secs
   read -r rc secs <"$root/$dir/build.result"
   build_secs="$secs"
