@@ -17,7 +17,16 @@
 # an editor's tooling or a check of a single file's includes wants.
 option(ROCKER_UNITY_BUILD "Compile each library in unity batches" ON)
 set(ROCKER_UNITY_BATCH_SIZE 8 CACHE STRING "Source files per unity batch")
-option(ROCKER_TEST_PCH "Precompile the GoogleTest header once for all test programs" ON)
+# ccache does not cache a compilation that uses a precompiled header (unless
+# told to be sloppy about it), and saves more than the header does where it
+# is warm: with ccache as the launcher the header is off by default.
+if(CMAKE_CXX_COMPILER_LAUNCHER MATCHES "ccache")
+  set(rocker_test_pch_default OFF)
+else()
+  set(rocker_test_pch_default ON)
+endif()
+option(ROCKER_TEST_PCH "Precompile the GoogleTest header once for all test programs"
+       ${rocker_test_pch_default})
 
 # rocker_unity(<target> [ALONE <files...>])
 function(rocker_unity target)
