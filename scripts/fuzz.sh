@@ -8,6 +8,8 @@
 #   scripts/fuzz.sh                 # 20 s per target
 #   scripts/fuzz.sh 600             # 10 min per target
 #   scripts/fuzz.sh 60 fuzz_start_options fuzz_package_file
+#   scripts/fuzz.sh --build-only    # only builds them (scripts/test.sh does
+#                                   # so ahead of their runs)
 #
 # Inputs found along the way go to build-fuzz/fuzz-work/<target>/, never into
 # the committed seeds; a finding is saved there as crash-*, leak-* or
@@ -16,6 +18,11 @@ set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 
+build_only=false
+if [ "${1:-}" = --build-only ]; then
+  build_only=true
+  shift
+fi
 seconds="${1:-20}"
 shift || true
 all_targets=(fuzz_device_info fuzz_start_options fuzz_package_file fuzz_command_line
@@ -43,6 +50,9 @@ fi
 if ! cmake --build "$build" --target rocker_fuzzers -j "$jobs"; then
   echo "fuzz.sh: build failed" >&2
   exit 1
+fi
+if $build_only; then
+  exit 0
 fi
 
 # Leaks count as findings; a report halts at once with a stack.

@@ -6,7 +6,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config g++ clang libclang-rt-14-dev
+  build-essential cmake ninja-build pkg-config g++ clang libclang-rt-14-dev
   libmodbus-dev libtoml11-dev nlohmann-json3-dev libcxxopts-dev libeigen3-dev
   libgtest-dev libgmock-dev googletest libzip-dev
   socat zip unzip binutils procps
