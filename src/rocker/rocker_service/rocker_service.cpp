@@ -32,9 +32,6 @@ constexpr int kToolVoltageOn = 24;
 // Change of any axis above this shows up in the debug dump.
 constexpr int kDumpLimit = 3;
 
-// The update frequency the registry gives every signal it adds.
-constexpr int kRegistryRate = 10;
-
 constexpr const char* kHostCallFailed = "Rocker host call failed: ";
 constexpr const char* kShutdownFailed = "Rocker stop failed at shutdown: ";
 
@@ -54,25 +51,24 @@ RockerService::RockerService(std::shared_ptr<common_interface::ZorvApi> api, Log
     : rocker_on_(false),
       speed_mode_(0),
       debug_(false),
-      device_info_(std::move(device_info)),
       pose_speed_slow_(0.01),
       pose_speed_fast_(0.1),
       pose_speed_(0),
       api_(std::move(api)),
       log_(std::move(log)),
       guard_(log_),
+      registration_(log_, std::move(device_info)),
       decision_(log_, RockerClock::completed(clock)),
       input_(log_, RockerClock::completed(clock).monotonic),
       speeds_(log_, api_, input_,
               [this](zorv_control::SignalSnapshot& snapshot) { snapshots_(snapshot); }),
       stop_pending_(false),
-      stick_rate_(kRegistryRate),
       snapshots_(std::move(snapshots)) {
-  for (const auto& entry : Table::entries()) signal_names_.emplace_back(entry.name);
   VELK_LOG(log_, kLogInfo) << "RockerService Version:" << kVersion;
   VELK_LOG(log_, kLogInfo) << "RockerService startup.";
   registry_ =
       registry ? std::move(registry) : std::make_shared<zorv_control::ModbusWrapperImpl>(log_);
+  registration_.useRegistry(registry_);
   indicator_.useRegistry(registry_);
   if (!snapshots_) {
     snapshots_ = [registry = registry_.get()](zorv_control::SignalSnapshot& snapshot) {
@@ -94,21 +90,9 @@ void RockerService::haltJog() noexcept {
   });
 }
 
-void RockerService::enable() {
-  enabled_.update(true);
-  for (std::size_t index : Table::registrationOrder()) {
-    const auto& entry = Table::entries()[index];
-    registry_->modbusAddSignal(device_info_, Table::kSlave, entry.address,
-                               static_cast<int>(entry.type), entry.name);
-  }
-  VELK_LOG(log_, kLogInfo) << "Rocker modbus siganl add finish";
-}
+void RockerService::enable() { registration_.add(); }
 
-void RockerService::disable() {
-  enabled_.update(false);
-  for (const auto& name : signal_names_) registry_->modbusDeleteSignal(name);
-  VELK_LOG(log_, kLogInfo) << "Rocker modbus siganl remove finish";
-}
+void RockerService::disable() { registration_.remove(); }
 
 void RockerService::setProperty(double pose_speed_fast, double pose_speed_slow, double ori_velc,
                                 double acc, double rotation) {
@@ -143,7 +127,7 @@ void RockerService::configure(const RockerSettings& settings) {
   decision_.configure(settings);
   input_.setInputTimeout(settings.input_timeout);
   input_.setStickLimit(settings.stick_limit);
-  stick_rate_ = settings.stick_rate;
+  registration_.setStickRate(settings.stick_rate);
 }
 
 bool RockerService::updateConfig(const std::string& version) {
@@ -169,7 +153,7 @@ void RockerService::updateRockerData() {
 }
 
 void RockerService::takeJoystickData() {
-  if (!enabled_.value) {
+  if (!registration_.registered()) {
     input_.skip();
     const auto robot = getRobotInterface();
     if (robot && stateOf(*robot)->getRobotModeType() == RobotCodes::kJoystickPoweredMode) {
@@ -207,17 +191,11 @@ void RockerService::powerOnJoystick(common_interface::RobotInterface& robot) {
   // runs under, whatever the joystick came up showing.
   setOutput(Table::kPowerLight, 0);
   setOutput(Table::kSpeedLight, speed_mode_ == 0 ? 0 : 1);
-  // A faster stick shortens the time from a release to the stop; the rest
-  // does not need it.
-  if (stick_rate_ != kRegistryRate) {
-    for (const char* axis : Table::axes()) {
-      registry_->modbusSetSignalUpdateFrequency(axis, stick_rate_);
-    }
-  }
+  registration_.applyStickRate();
 }
 
 void RockerService::getRockerData() {
-  if (!enabled_.value) {
+  if (!registration_.registered()) {
     input_.skip();
     return;
   }

@@ -15,6 +15,7 @@
 #include "rocker/rocker_service/indicator_light.h"
 #include "rocker/rocker_service/jog_decision.h"
 #include "rocker/rocker_service/jog_speed_commands.h"
+#include "rocker/rocker_service/joystick_registration.h"
 #include "rocker/rocker_service/joystick_version.h"
 #include "rocker/rocker_service/rocker_clock.h"
 #include "rocker/rocker_service/rocker_settings.h"
@@ -33,14 +34,14 @@ class ModbusWrapperImpl;
 namespace velk::zorv_comm {
 
 // Turns the hand-held six-axis joystick (the "rocker", a Modbus slave) into
-// Cartesian jog motion of the robot. It owns the joystick's power and
-// registration, jogging on and off and the speed mode with their buttons
+// Cartesian jog motion of the robot. It owns the joystick's power, when it
+// is registered, jogging on and off and the speed mode with their buttons
 // and lights, what is done with each cycle's StickReading (the switch-off,
-// ending a jog, the read error's light and lines) and a jog's stop. How far
-// the input is trusted is StickInput's, when a jog starts or stops
-// JogDecision's, its speed commands JogSpeedCommands' (the speed itself
-// JogCommand's), the indicator IndicatorLight's and the version words
-// JoystickVersion's.
+// ending a jog, the read error's light and lines) and a jog's stop. How the
+// signals are registered is JoystickRegistration's, how far the input is
+// trusted StickInput's, when a jog starts or stops JogDecision's, its speed
+// commands JogSpeedCommands' (the speed itself JogCommand's), the indicator
+// IndicatorLight's and the version words JoystickVersion's.
 //
 // Once per period the motion task calls updateRockerData() and then
 // motion(): the first powers and registers the joystick while the robot is
@@ -164,20 +165,18 @@ class RockerService {
   void endActiveJog(JogStopCause cause);
 
   std::shared_ptr<zorv_control::ModbusWrapperImpl> registry_;
-  ChangeDetector enabled_;
   ChangeDetector power_button_;
   ChangeDetector speed_button_;
   bool rocker_on_;
   int speed_mode_;
   bool debug_;
-  std::string device_info_;
-  std::vector<std::string> signal_names_;
   double pose_speed_slow_;
   double pose_speed_fast_;
   double pose_speed_;
   std::shared_ptr<common_interface::ZorvApi> api_;
   LogCallback log_;
   HostCallGuard guard_;
+  JoystickRegistration registration_;
   std::string config_path_;
 
   // After the registry, so that they are gone before its poll thread ends.
@@ -189,7 +188,6 @@ class RockerService {
   // A stop command was due and has not returned yet (the host threw, or
   // there was no robot to send it to).
   bool stop_pending_;
-  int stick_rate_;
   SnapshotSource snapshots_;
   // The registry's signals as this cycle took them.
   zorv_control::SignalSnapshot snapshot_;
