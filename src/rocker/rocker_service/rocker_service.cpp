@@ -8,18 +8,15 @@
 #include "common/log_level.h"
 #include "communication/modbus_wrapper/modbus_wrapper_impl.h"
 #include "host/common_interface/io_control.h"
-#include "host/common_interface/motion_control.h"
-#include "host/common_interface/robot_interface.h"
 #include "host/common_interface/robot_manage.h"
-#include "host/common_interface/robot_state.h"
 #include "host/common_interface/runtime_machine.h"
 #include "host/common_interface/system_info.h"
 #include "host/common_interface/zorv_api.h"
-#include "host/common_interface/zorv_math.h"
 #include "rocker/rocker_service/axis_assignment.h"
 #include "rocker/rocker_service/indicator_code.h"
 #include "rocker/rocker_service/package_file.h"
 #include "rocker/rocker_service/robot_codes.h"
+#include "rocker/rocker_service/robot_handles.h"
 #include "rocker/rocker_service/rocker_signal_table.h"
 
 namespace velk::zorv_comm {
@@ -35,31 +32,10 @@ constexpr int kToolVoltageOn = 24;
 // Change of any axis above this shows up in the debug dump.
 constexpr int kDumpLimit = 3;
 
-// The update frequency the registry gives every signal it adds.
-constexpr int kRegistryRate = 10;
-
 constexpr const char* kHostCallFailed = "Rocker host call failed: ";
 constexpr const char* kShutdownFailed = "Rocker stop failed at shutdown: ";
 
-constexpr double kSpeedCommandTime = 100.0;
 constexpr double kStopDeceleration = 4.0;
-
-// The robot's handles used most, each a host fault when the host gives none.
-std::shared_ptr<common_interface::RobotState> stateOf(common_interface::RobotInterface& robot) {
-  return HostCallGuard::require(robot.getRobotState(), "getRobotState");
-}
-
-std::shared_ptr<common_interface::MotionControl> motionOf(common_interface::RobotInterface& robot) {
-  return HostCallGuard::require(robot.getMotionControl(), "getMotionControl");
-}
-
-// The lines of `log` at Error and above only.
-LogCallback errorsOnly(LogCallback log) {
-  if (!log) return log;
-  return [log = std::move(log)](int level, const char* file, int line, const std::string& message) {
-    if (level <= kLogError) log(level, file, line, message);
-  };
-}
 
 }  // namespace
 
@@ -75,27 +51,24 @@ RockerService::RockerService(std::shared_ptr<common_interface::ZorvApi> api, Log
     : rocker_on_(false),
       speed_mode_(0),
       debug_(false),
-      device_info_(std::move(device_info)),
       pose_speed_slow_(0.01),
       pose_speed_fast_(0.1),
       pose_speed_(0),
-      ori_velc_(0),
-      acc_(0),
       api_(std::move(api)),
       log_(std::move(log)),
       guard_(log_),
+      registration_(log_, std::move(device_info)),
       decision_(log_, RockerClock::completed(clock)),
       input_(log_, RockerClock::completed(clock).monotonic),
-      command_(log_),
-      follow_command_(log_),
+      speeds_(log_, api_, input_,
+              [this](zorv_control::SignalSnapshot& snapshot) { snapshots_(snapshot); }),
       stop_pending_(false),
-      stick_rate_(kRegistryRate),
       snapshots_(std::move(snapshots)) {
-  for (const auto& entry : Table::entries()) signal_names_.emplace_back(entry.name);
   VELK_LOG(log_, kLogInfo) << "RockerService Version:" << kVersion;
   VELK_LOG(log_, kLogInfo) << "RockerService startup.";
   registry_ =
       registry ? std::move(registry) : std::make_shared<zorv_control::ModbusWrapperImpl>(log_);
+  registration_.useRegistry(registry_);
   indicator_.useRegistry(registry_);
   if (!snapshots_) {
     snapshots_ = [registry = registry_.get()](zorv_control::SignalSnapshot& snapshot) {
@@ -117,40 +90,25 @@ void RockerService::haltJog() noexcept {
   });
 }
 
-void RockerService::enable() {
-  enabled_.update(true);
-  for (std::size_t index : Table::registrationOrder()) {
-    const auto& entry = Table::entries()[index];
-    registry_->modbusAddSignal(device_info_, Table::kSlave, entry.address,
-                               static_cast<int>(entry.type), entry.name);
-  }
-  VELK_LOG(log_, kLogInfo) << "Rocker modbus siganl add finish";
-}
+void RockerService::enable() { registration_.add(); }
 
-void RockerService::disable() {
-  enabled_.update(false);
-  for (const auto& name : signal_names_) registry_->modbusDeleteSignal(name);
-  VELK_LOG(log_, kLogInfo) << "Rocker modbus siganl remove finish";
-}
+void RockerService::disable() { registration_.remove(); }
 
 void RockerService::setProperty(double pose_speed_fast, double pose_speed_slow, double ori_velc,
                                 double acc, double rotation) {
   pose_speed_fast_ = pose_speed_fast;
   pose_speed_slow_ = pose_speed_slow;
-  ori_velc_ = ori_velc;
-  acc_ = acc;
-  command_.setRotation(rotation);
-  command_.setOrientationSpeed(ori_velc, pose_speed_fast);
+  speeds_.setProperty(pose_speed_fast, ori_velc, acc, rotation);
   pose_speed_ = pose_speed_fast_;
   VELK_LOG(log_, kLogInfo) << "Rocker teach pose velc:" << pose_speed_
-                           << " origin velc:" << ori_velc_ << " acc:" << acc_
+                           << " origin velc:" << ori_velc << " acc:" << acc
                            << " rotation_angle:" << rotation;
 }
 
 void RockerService::setDebug(bool debug) { debug_ = debug; }
 
 void RockerService::setAxis(int x, int y, int z) {
-  command_.setAxis(x, y, z);
+  speeds_.setAxis(x, y, z);
   VELK_LOG(log_, kLogInfo) << "Rocker X -> Coordinate " << AxisAssignment(x).label();
   VELK_LOG(log_, kLogInfo) << "Rocker Y -> Coordinate " << AxisAssignment(y).label();
   VELK_LOG(log_, kLogInfo) << "Rocker Z -> Coordinate " << AxisAssignment(z).label();
@@ -165,12 +123,11 @@ void RockerService::configure(const RockerSettings& settings) {
   setProperty(settings.pose_speed_fast, settings.pose_speed_slow, settings.ori_velc, settings.acc,
               settings.rotation);
   setAxis(settings.tool_x, settings.tool_y, settings.tool_z);
-  command_.configure(settings);
+  speeds_.configure(settings);
   decision_.configure(settings);
-  follower_.configure(settings);
   input_.setInputTimeout(settings.input_timeout);
   input_.setStickLimit(settings.stick_limit);
-  stick_rate_ = settings.stick_rate;
+  registration_.setStickRate(settings.stick_rate);
 }
 
 bool RockerService::updateConfig(const std::string& version) {
@@ -196,7 +153,7 @@ void RockerService::updateRockerData() {
 }
 
 void RockerService::takeJoystickData() {
-  if (!enabled_.value) {
+  if (!registration_.registered()) {
     input_.skip();
     const auto robot = getRobotInterface();
     if (robot && stateOf(*robot)->getRobotModeType() == RobotCodes::kJoystickPoweredMode) {
@@ -234,17 +191,11 @@ void RockerService::powerOnJoystick(common_interface::RobotInterface& robot) {
   // runs under, whatever the joystick came up showing.
   setOutput(Table::kPowerLight, 0);
   setOutput(Table::kSpeedLight, speed_mode_ == 0 ? 0 : 1);
-  // A faster stick shortens the time from a release to the stop; the rest
-  // does not need it.
-  if (stick_rate_ != kRegistryRate) {
-    for (const char* axis : Table::axes()) {
-      registry_->modbusSetSignalUpdateFrequency(axis, stick_rate_);
-    }
-  }
+  registration_.applyStickRate();
 }
 
 void RockerService::getRockerData() {
-  if (!enabled_.value) {
+  if (!registration_.registered()) {
     input_.skip();
     return;
   }
@@ -424,63 +375,16 @@ void RockerService::decisionFullView() {
 void RockerService::startJog() {
   decision_.beginJog();
   const auto robot = getRobotInterface();
-  const auto command = robot ? speedCommand(*robot, command_) : std::nullopt;
-  if (!command) {
-    endActiveJog(JogStopCause::kHostFault);
-    return;
-  }
-  const auto motion = motionOf(*robot);
-  if (!startStillHolds()) return;
-  motion->speedLine(*command, acc_, kSpeedCommandTime);
-  if (follower_.enabled()) {
-    follower_.begin(*command, input_.reading().stick_read_time, pose_speed_,
-                    command_.turnSpeedAt(pose_speed_));
-    follow_command_ = command_.withLog(errorsOnly(log_));
-  }
+  const auto start =
+      robot ? speeds_.start(*robot, pose_speed_) : JogSpeedCommands::Start::kNoCommand;
+  if (start == JogSpeedCommands::Start::kNoCommand) endActiveJog(JogStopCause::kHostFault);
+  if (start == JogSpeedCommands::Start::kDropped) decision_.endJog();
 }
 
-std::optional<std::vector<double>> RockerService::speedCommand(
-    common_interface::RobotInterface& robot, const JogCommand& computed_by) {
-  const std::vector<double> tool_pose = stateOf(robot)->getToolPose();
-  return computed_by.speedFor(*HostCallGuard::require(api_->getMath(), "getMath"), tool_pose,
-                              input_.current(), pose_speed_);
-}
-
-// The host calls before the command (and the wait after a recent stop) may
-// have taken long enough for the operator to let go: the start is checked
-// once more against what the joystick says now. Nothing was sent, so the
-// jog just did not begin.
-bool RockerService::startStillHolds() {
-  snapshots_(late_snapshot_);
-  const auto voided = input_.startVoidedBy(late_snapshot_);
-  if (!voided) return true;
-  decision_.endJog();
-  VELK_LOG(log_, kLogInfo) << "Rocker start dropped: " << *voided
-                           << " while the start was prepared";
-  return false;
-}
-
-// Only on values a jog could start on, once per read of the stick; the
-// decision has already ended a jog whose stick was let go.
 void RockerService::followStick() {
-  const StickReading& reading = input_.reading();
-  if (!follower_.enabled() || !reading.fresh || !follower_.takeRead(reading.stick_read_time)) {
-    return;
-  }
+  if (!speeds_.followDue()) return;
   const auto robot = getRobotInterface();
-  const auto command = robot ? speedCommand(*robot, follow_command_) : std::nullopt;
-  if (!command) {
-    endActiveJog(JogStopCause::kHostFault);
-    return;
-  }
-  if (!follower_.differs(*command)) return;
-  const auto motion = motionOf(*robot);
-  // As at the start: nothing goes out on values the host calls outlasted;
-  // the next cycle's decision ends the jog if the stick was let go.
-  snapshots_(late_snapshot_);
-  if (input_.startVoidedBy(late_snapshot_)) return;
-  motion->speedLine(*command, acc_, kSpeedCommandTime);
-  follower_.sent(*command);
+  if (!robot || !speeds_.follow(*robot, pose_speed_)) endActiveJog(JogStopCause::kHostFault);
 }
 
 void RockerService::stopJog(JogStopCause cause, const std::string& detail) {

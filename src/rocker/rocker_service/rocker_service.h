@@ -5,7 +5,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,9 +13,9 @@
 #include "rocker/rocker_service/change_detector.h"
 #include "rocker/rocker_service/host_call_guard.h"
 #include "rocker/rocker_service/indicator_light.h"
-#include "rocker/rocker_service/jog_command.h"
 #include "rocker/rocker_service/jog_decision.h"
-#include "rocker/rocker_service/jog_follower.h"
+#include "rocker/rocker_service/jog_speed_commands.h"
+#include "rocker/rocker_service/joystick_registration.h"
 #include "rocker/rocker_service/joystick_version.h"
 #include "rocker/rocker_service/rocker_clock.h"
 #include "rocker/rocker_service/rocker_settings.h"
@@ -35,12 +34,13 @@ class ModbusWrapperImpl;
 namespace velk::zorv_comm {
 
 // Turns the hand-held six-axis joystick (the "rocker", a Modbus slave) into
-// Cartesian jog motion of the robot. It owns the joystick's power and
-// registration, jogging on and off and the speed mode with their buttons
+// Cartesian jog motion of the robot. It owns the joystick's power, when it
+// is registered, jogging on and off and the speed mode with their buttons
 // and lights, what is done with each cycle's StickReading (the switch-off,
-// ending a jog, the read error's light and lines) and the host commands of
-// a jog. How far the input is trusted is StickInput's, when a jog starts
-// or stops JogDecision's, its speed JogCommand's, the indicator
+// ending a jog, the read error's light and lines) and a jog's stop. How the
+// signals are registered is JoystickRegistration's, how far the input is
+// trusted StickInput's, when a jog starts or stops JogDecision's, its speed
+// commands JogSpeedCommands' (the speed itself JogCommand's), the indicator
 // IndicatorLight's and the version words JoystickVersion's.
 //
 // Once per period the motion task calls updateRockerData() and then
@@ -50,7 +50,7 @@ namespace velk::zorv_comm {
 // and the previous cycle's stick values whether to start one speed command
 // or to stop it. A jog is one speedLine and one stopLine, nothing between;
 // with jog_follow a new read of the stick may send a new speedLine, which
-// JogFollower decides.
+// JogSpeedCommands decides.
 //
 // Threads: construction and the settings run on the host thread before the
 // task starts; everything else on the periodic task thread. The only thing
@@ -61,7 +61,7 @@ class RockerService {
 
   static constexpr const char* kVersion = "0.3.0";
   // Fills a cycle's snapshot of the joystick's signals.
-  using SnapshotSource = std::function<void(zorv_control::SignalSnapshot&)>;
+  using SnapshotSource = JogSpeedCommands::SnapshotSource;
 
   RockerService(std::shared_ptr<common_interface::ZorvApi> api, LogCallback log,
                 std::string device_info);
@@ -154,11 +154,6 @@ class RockerService {
   void setOutput(const char* name, uint16_t value);
 
   void startJog();
-  // Empty when the host gave nothing usable to compute the command from.
-  std::optional<std::vector<double>> speedCommand(common_interface::RobotInterface& robot,
-                                                  const JogCommand& computed_by);
-  // False (logged) when the stick, read anew, no longer asks for the start.
-  bool startStillHolds();
   // With jog_follow: a new read of the stick during a jog may change its
   // speed command.
   void followStick();
@@ -170,44 +165,32 @@ class RockerService {
   void endActiveJog(JogStopCause cause);
 
   std::shared_ptr<zorv_control::ModbusWrapperImpl> registry_;
-  ChangeDetector enabled_;
   ChangeDetector power_button_;
   ChangeDetector speed_button_;
   bool rocker_on_;
   int speed_mode_;
   bool debug_;
-  std::string device_info_;
-  std::vector<std::string> signal_names_;
   double pose_speed_slow_;
   double pose_speed_fast_;
   double pose_speed_;
-  double ori_velc_;
-  double acc_;
   std::shared_ptr<common_interface::ZorvApi> api_;
   LogCallback log_;
   HostCallGuard guard_;
+  JoystickRegistration registration_;
   std::string config_path_;
 
   // After the registry, so that they are gone before its poll thread ends.
   JogDecision decision_;
   StickInput input_;
-  JogCommand command_;
-  JogFollower follower_;
-  // command_ for a following jog, which computes a command on every read:
-  // it logs errors only, since its frames and bound warnings would flood
-  // the log.
-  JogCommand follow_command_;
+  JogSpeedCommands speeds_;
   IndicatorLight indicator_;
 
   // A stop command was due and has not returned yet (the host threw, or
   // there was no robot to send it to).
   bool stop_pending_;
-  int stick_rate_;
   SnapshotSource snapshots_;
   // The registry's signals as this cycle took them.
   zorv_control::SignalSnapshot snapshot_;
-  // The same signals read again just before a start's command.
-  zorv_control::SignalSnapshot late_snapshot_;
   JoystickVersion version_;
 };
 
