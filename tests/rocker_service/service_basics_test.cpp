@@ -1,13 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "common/log_level.h"
-#include "joystick_sim/joystick_map.h"
 #include "rocker/rocker_service/rocker_signal_table.h"
 #include "rocker_service/service_rig.h"
 
@@ -59,47 +56,6 @@ TEST_F(ServiceBasicsTest, RegistersOutputsLastAndRemovesInTableOrder) {
   rig_.service.disable();
   EXPECT_TRUE(rig_.registry->modbusGetSignalNames().empty());
   EXPECT_EQ(rig_.log.count(kLogInfo, "Rocker modbus siganl remove finish"), 2);
-}
-
-// The joystick that rocker-sim, the benchmarks and the tests play must be the
-// one the bundle reads: the stand-in's map and the bundle's own table agree
-// signal by signal, and on every address of each table.
-TEST(RockerSignalTableTest, AgreesWithTheSimulatedJoysticksMap) {
-  using Map = joystick_sim::JoystickMap;
-  using zorv_control::AddressType;
-  using Place = std::pair<AddressType, int>;
-  const AddressType coil = AddressType::Coil, input = AddressType::InputRegister;
-  const std::map<std::string, Place> map = {
-      {"get_button_0", {coil, Map::kPowerButtonCoil}},
-      {"get_button_1", {coil, Map::kSpeedButtonCoil}},
-      {"get_button_light_1", {coil, Map::kPowerLightReadBack}},
-      {"get_button_light_2", {coil, Map::kSpeedLightReadBack}},
-      {"get_x", {input, Map::kFirstAxisRegister}},
-      {"get_y", {input, Map::kFirstAxisRegister + 1}},
-      {"get_z", {input, Map::kFirstAxisRegister + 2}},
-      {"get_rx", {input, Map::kFirstAxisRegister + 3}},
-      {"get_ry", {input, Map::kFirstAxisRegister + 4}},
-      {"get_rz", {input, Map::kFirstAxisRegister + 5}},
-      {"get_indicator_light", {input, Map::kIndicatorReadBack}},
-      {"get_firmware_version", {input, Map::kFirmwareRegister}},
-      {"get_hardware_version", {input, Map::kHardwareRegister}},
-      {"set_button_light_1", {coil, Map::kPowerLightCoil}},
-      {"set_button_light_2", {coil, Map::kSpeedLightCoil}},
-      {"set_indicator_light", {AddressType::HoldingRegister, Map::kIndicatorRegister}}};
-  std::map<std::string, Place> table;
-  std::map<AddressType, std::vector<int>> by_type;
-  for (const auto& entry : RockerSignalTable::entries()) {
-    table[entry.name] = {entry.type, entry.address};
-    by_type[entry.type].push_back(entry.address);
-  }
-  EXPECT_EQ(RockerSignalTable::kSlave, Map::kUnit);
-  EXPECT_EQ(table, map);
-  for (auto& [type, addresses] : by_type) std::sort(addresses.begin(), addresses.end());
-  EXPECT_EQ(by_type[coil], std::vector<int>(Map::kCoils.begin(), Map::kCoils.end()));
-  EXPECT_EQ(by_type[input],
-            std::vector<int>(Map::kInputRegisters.begin(), Map::kInputRegisters.end()));
-  EXPECT_EQ(by_type[AddressType::HoldingRegister],
-            std::vector<int>(Map::kHoldingRegisters.begin(), Map::kHoldingRegisters.end()));
 }
 
 TEST_F(ServiceBasicsTest, RangeChecks) {
