@@ -95,6 +95,20 @@ double GroupTable::countdownOf(int frequency, double longest) const {
   return countdown;
 }
 
+GroupTable::GroupsOfFrequency GroupTable::ofFrequency(int frequency) {
+  GroupsOfFrequency due;
+  int space = 0;
+  for (ReadGroupMap* map : maps()) {
+    auto it = map->find(frequency);
+    if (it != map->end()) due.groups[due.count++] = {&it->second, space};
+    ++space;
+  }
+  std::stable_sort(
+      due.groups.begin(), due.groups.begin() + due.count,
+      [](const auto& a, const auto& b) { return a.first->countdown < b.first->countdown; });
+  return due;
+}
+
 double GroupTable::earliestDue(double longest) const {
   double due = longest;
   for (const ReadGroupMap* map : maps()) {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
+#include <utility>
 
 #include "communication/modbus_dev/address_type.h"
 
@@ -43,6 +45,13 @@ class GroupTable {
   int nextFrequency(int below) const;
   // The least countdown of the groups of one frequency, at most `longest`.
   double countdownOf(int frequency, double longest) const;
+  // The groups of one frequency, each with the index of its address space
+  // in maps(), the longest overdue first.
+  struct GroupsOfFrequency {
+    std::array<std::pair<ReadGroup*, int>, 4> groups{};
+    std::size_t count = 0;
+  };
+  GroupsOfFrequency ofFrequency(int frequency);
   // The least countdown of all groups, at most `longest`.
   double earliestDue(double longest) const;
 

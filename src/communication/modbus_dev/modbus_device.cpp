@@ -154,20 +154,12 @@ int ModbusDevice::exchange(const Call& call) {
 }
 
 void ModbusDevice::noteAnswer(int result, std::chrono::steady_clock::duration took) {
-  // Exception 06 (busy) is an answer; only a time-out leaves the reply in
-  // doubt. One that came before the response time-out was a reply that
-  // began and stopped (the link's byte time-out): a damaged reply, not a
-  // silent slave.
-  const bool timed_out = result == kModbusBusyOrTimeout && link_->lastReplyInDoubt();
-  last_reply_cut_off_ =
-      timed_out && took < std::chrono::milliseconds(link_->settings().response_timeout_ms);
-  if (timed_out && !last_reply_cut_off_) {
-    silence_.noteTimeout();
-    return;
+  const SilenceWatch::Reply reply = silence_.noteReply(result, took);
+  last_reply_cut_off_ = reply == SilenceWatch::Reply::CutOff;
+  // A reply cut off took its time on the line too.
+  if (reply == SilenceWatch::Reply::Answered || last_reply_cut_off_) {
+    pace_.noteTransaction(secondsOf(took));
   }
-  if (result == kModbusNotConnected || result == kModbusNoContext) return;
-  silence_.noteAnswer();
-  pace_.noteTransaction(secondsOf(took));
 }
 
 double ModbusDevice::secondsUntilDue() const {
@@ -195,17 +187,13 @@ int ModbusDevice::addRawRequest(const std::vector<uint8_t>& request) {
 }
 
 void ModbusDevice::sendQueuedRawRequests() {
-  // Only what is queued now: a caller that keeps queueing cannot hold the
-  // poll thread here.
-  std::size_t budget = raw_requests_.size();
-  std::vector<uint8_t> request;
-  while (budget-- > 0 && raw_requests_.pop(request)) {
+  raw_requests_.sendQueued([this](const std::vector<uint8_t>& request) {
     const int length = static_cast<int>(std::min<std::size_t>(request.size(), INT_MAX));
     sendRawRequest(request.data(), length);
     // Sending the rest into a dead link would only lose them, and into a
     // silent one only wait; they go out after the reconnect or next pass.
-    if (!link_->isConnected() || silence_.passTimedOut()) break;
-  }
+    return link_->isConnected() && !silence_.passTimedOut();
+  });
 }
 
 // ------------------------------------------------------------------- writes
@@ -371,22 +359,13 @@ int ModbusDevice::readAllSignals(double elapsed) {
        frequency = groups_.nextFrequency(frequency)) {
     // The groups of one frequency, the longest overdue first: when only some
     // of them fit into a pass, the others take their turn in the next.
-    std::array<std::pair<Group*, int>, 4> due{};
-    std::size_t count = 0;
-    int space = 0;
-    for (GroupMap* map : groups_.maps()) {
-      if (auto it = map->find(frequency); it != map->end()) due[count++] = {&it->second, space};
-      ++space;
-    }
-    std::stable_sort(due.begin(), due.begin() + count, [](const auto& a, const auto& b) {
-      return a.first->countdown < b.first->countdown;
-    });
-    for (std::size_t i = 0; i < count; ++i) {
+    const GroupTable::GroupsOfFrequency due = groups_.ofFrequency(frequency);
+    for (std::size_t i = 0; i < due.count; ++i) {
       const double fastest_due = groups_.countdownOf(pass.fastest(), kLongestWait);
       if (pass.defersSlower(frequency, fastest_due, pace_.transactionSeconds())) {
         defer_slower_reads_ = true;
       }
-      const bool read = readGroupOf(due[i].second, *due[i].first, frequency, elapsed);
+      const bool read = readGroupOf(due.groups[i].second, *due.groups[i].first, frequency, elapsed);
       if (pass.noteRead(frequency, read)) {
         pace_.noteFastestRead(frequency, clock_(), silence_.silent());
       }

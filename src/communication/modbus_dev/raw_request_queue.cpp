@@ -11,6 +11,14 @@ void RawRequestQueue::push(const std::vector<uint8_t>& request) {
   requests_.push_back(request);
 }
 
+void RawRequestQueue::sendQueued(const std::function<bool(const std::vector<uint8_t>&)>& send) {
+  std::size_t budget = size();
+  std::vector<uint8_t> request;
+  while (budget-- > 0 && pop(request)) {
+    if (!send(request)) break;
+  }
+}
+
 bool RawRequestQueue::pop(std::vector<uint8_t>& request) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (requests_.empty()) return false;

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -14,12 +15,17 @@ namespace velk::zorv_control {
 class RawRequestQueue {
  public:
   void push(const std::vector<uint8_t>& request);
-  // Takes the oldest request; false when there is none.
-  bool pop(std::vector<uint8_t>& request);
+  // Hands the requests queued now, oldest first, to `send` until it returns
+  // false (the rest stay queued): a caller that keeps queueing cannot hold
+  // the poll thread here.
+  void sendQueued(const std::function<bool(const std::vector<uint8_t>&)>& send);
   std::size_t size() const;
   bool empty() const { return size() == 0; }
 
  private:
+  // Takes the oldest request; false when there is none.
+  bool pop(std::vector<uint8_t>& request);
+
   mutable std::mutex mutex_;
   std::deque<std::vector<uint8_t>> requests_;
 };

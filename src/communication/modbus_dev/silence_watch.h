@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+
 #include "common/log_callback.h"
 #include "communication/modbus_dev/modbus_link.h"
 
@@ -13,18 +15,27 @@ namespace velk::zorv_control {
 // Threads: the poll thread's only.
 class SilenceWatch {
  public:
+  // What became of a request.
+  enum class Reply {
+    Answered,  // an exception is an answer too
+    CutOff,    // began and stopped short: damaged, but the slave is there
+    TimedOut,  // nothing within the whole response time-out
+    NotSent,   // no connection to send it on
+  };
+
   SilenceWatch(const LogCallback& log, const ModbusLink& link) : log_(log), link_(link) {}
 
-  // A request that waited the whole response time-out for nothing.
-  void noteTimeout();
-  // A request that the slave answered (an exception is an answer too).
-  void noteAnswer();
+  // Notes the result of a request that took `took`.
+  Reply noteReply(int result, std::chrono::steady_clock::duration took);
   // The round of passes is over (or left early): the next may talk again.
   void endPass() { pass_timed_out_ = false; }
   bool passTimedOut() const { return pass_timed_out_; }
   bool silent() const { return silent_; }
 
  private:
+  void noteTimeout();
+  void noteAnswer();
+
   const LogCallback& log_;
   const ModbusLink& link_;
   bool pass_timed_out_ = false;
