@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "communication/modbus_dev/fastest_first_pass.h"
 #include "communication/modbus_dev/modbus_device.h"
 #include "host/kelmi/periodic_thread.h"
 #include "host_rig/rig_timing.h"
@@ -220,6 +222,41 @@ TEST_F(JoystickPolling, SignalChurnAndOutputsWhilePassesRun) {
   EXPECT_FALSE(device.hasRawRequests());
   EXPECT_FALSE(link.rawRequests().empty());
   for (auto& extra : extras) device.deleteSignal(extra->name);
+}
+
+// A pass at 50 Hz axes with a slower group: it waits once a slower read
+// and a period of the axes are spent, or when the axes, unread, fall due
+// before one more request would be over; the axes themselves never wait.
+TEST(FastestFirstPass, SlowerGroupsWaitForTheAxes) {
+  struct Row {
+    const char* what;
+    bool axes_read;
+    bool slower_read;
+    int spent_ms;
+    double axes_countdown;
+    bool waits;
+  };
+  const Row rows[] = {
+      {"axes read, nothing slower yet", true, false, 30, 0.0, false},
+      {"axes read, a slower read within a period", true, true, 10, 0.0, false},
+      {"axes read, a slower read and a period spent", true, true, 20, 0.0, true},
+      {"axes unread, due after one more request", false, false, 0, 0.015, false},
+      {"axes unread, due before one more request is over", false, false, 10, 0.015, true},
+  };
+  for (const Row& row : rows) {
+    auto now = std::chrono::steady_clock::time_point{};
+    const FastestFirstPass::Clock clock = [&now] { return now; };
+    FastestFirstPass pass(50, clock);
+    if (row.axes_read) {
+      EXPECT_TRUE(pass.noteRead(50, true)) << row.what;
+    }
+    if (row.slower_read) {
+      EXPECT_FALSE(pass.noteRead(10, true)) << row.what;
+    }
+    now += std::chrono::milliseconds(row.spent_ms);
+    EXPECT_EQ(pass.defersSlower(10, row.axes_countdown, 0.01), row.waits) << row.what;
+    EXPECT_FALSE(pass.defersSlower(50, row.axes_countdown, 0.01)) << row.what;
+  }
 }
 
 }  // namespace

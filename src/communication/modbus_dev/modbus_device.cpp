@@ -3,14 +3,15 @@
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <cstdio>
 #include <utility>
 
 #include "common/co_aware_lock_guard.h"
 #include "common/log.h"
 #include "common/log_level.h"
+#include "communication/modbus_dev/fastest_first_pass.h"
 #include "communication/modbus_dev/libmodbus_link.h"
 #include "communication/modbus_dev/modbus_result.h"
+#include "communication/modbus_dev/waiting_caller.h"
 
 namespace velk::zorv_control {
 
@@ -23,16 +24,6 @@ constexpr double kRetryPeriod = 0.1;
 constexpr int kHighestAddress = 0xFFFF;
 // The longest the poll thread is told to wait for a device.
 constexpr double kLongestWait = 1.0;
-// Weight of the newest sample in the smoothed request time and read interval.
-constexpr double kSmoothing = 0.2;
-// Reads of the fastest group measured before the line is judged; below the
-// slow share of the rate asked the line is too slow, from the recovered
-// share on it carries the rates again (apart, so that the verdict does not
-// flap around one value).
-constexpr int kRateSamples = 5;
-constexpr double kSlowShare = 0.8;
-constexpr double kRecoveredShare = 0.95;
-constexpr int kSilentAfterTimeouts = 2;
 
 ModbusDevice::Clock orSteadyClock(ModbusDevice::Clock clock) {
   if (clock) return clock;
@@ -43,39 +34,6 @@ double secondsOf(std::chrono::steady_clock::duration d) {
   return std::chrono::duration<double>(d).count();
 }
 
-std::string oneDecimal(double value) {
-  std::array<char, 32> text{};
-  std::snprintf(text.data(), text.size(), "%.1f", value);
-  return text.data();
-}
-
-const char* spaceName(AddressType type) {
-  switch (type) {
-    case AddressType::Coil:
-      return "coils";
-    case AddressType::DiscreteInput:
-      return "discrete inputs";
-    case AddressType::InputRegister:
-      return "input registers";
-    case AddressType::HoldingRegister:
-      return "holding registers";
-  }
-  return "addresses";
-}
-
-// Counts a registry call that wants the device's locks for as long as it
-// waits for them and holds them.
-class WaitingCaller {
- public:
-  explicit WaitingCaller(std::atomic<int>& waiting) : waiting_(waiting) { ++waiting_; }
-  ~WaitingCaller() { --waiting_; }
-  WaitingCaller(const WaitingCaller&) = delete;
-  WaitingCaller& operator=(const WaitingCaller&) = delete;
-
- private:
-  std::atomic<int>& waiting_;
-};
-
 double periodOf(const ModbusSignal& signal) {
   const int frequency = signal.update_frequency.load();
   return frequency > 0 ? 1.0 / frequency : kRetryPeriod;
@@ -85,28 +43,6 @@ bool hasProtocolAddress(int address) { return address >= 0 && address <= kHighes
 
 bool isWritable(AddressType type) {
   return type == AddressType::Coil || type == AddressType::HoldingRegister;
-}
-
-// Whether a group of a higher frequency than `frequency` already reads
-// address a.
-//
-// Groups of other frequencies are examined this way, all of them, and no
-// other way:
-//  - a slower group never takes a signal: it would read it less often than
-//    asked (a stick axis at 50 Hz would come at 10 Hz);
-//  - no group grows for a signal of another frequency: a faster group would
-//    read the signal, and the gap up to it, more often than needed, and a
-//    slower one too rarely; the signal's own group takes it instead, so the
-//    fast and the slow signals each come in one request at their own rate;
-//  - a faster group whose run already holds the address serves the signal
-//    at no cost (a group read hands its values to every signal in its run);
-//    a place in the signal's own group would only read the address a second
-//    time in the passes where both groups are due.
-bool coveredByFasterGroup(const ModbusDevice::GroupMap& groups, int frequency, int a) {
-  for (auto it = groups.upper_bound(frequency); it != groups.end(); ++it) {
-    if (it->second.start <= a && a <= it->second.end) return true;
-  }
-  return false;
 }
 
 }  // namespace
@@ -139,10 +75,7 @@ bool ModbusDevice::hasSignals() const {
   return !signals_.empty();
 }
 
-bool ModbusDevice::hasRawRequests() const {
-  std::lock_guard<std::mutex> lock(raw_mutex_);
-  return !raw_requests_.empty();
-}
+bool ModbusDevice::hasRawRequests() const { return !raw_requests_.empty(); }
 
 std::string ModbusDevice::getIP() const { return link_->settings().host; }
 
@@ -164,8 +97,8 @@ int ModbusDevice::reconnect() {
 
 void ModbusDevice::forgetSlave() {
   std::lock_guard<std::mutex> groups(group_mutex_);
-  refused_runs_.clear();
-  rate_frequency_ = 0;
+  refused_.clear();
+  pace_.forget();
 }
 
 void ModbusDevice::close() { link_->close(); }
@@ -221,93 +154,17 @@ int ModbusDevice::exchange(const Call& call) {
 }
 
 void ModbusDevice::noteAnswer(int result, std::chrono::steady_clock::duration took) {
-  // Exception 06 (busy) is an answer; only a time-out leaves the reply in
-  // doubt. One that came before the response time-out was a reply that
-  // began and stopped (the link's byte time-out): a damaged reply, not a
-  // silent slave.
-  const bool timed_out = result == kModbusBusyOrTimeout && link_->lastReplyInDoubt();
-  last_reply_cut_off_ =
-      timed_out && took < std::chrono::milliseconds(link_->settings().response_timeout_ms);
-  if (timed_out && !last_reply_cut_off_) {
-    // One lost reply on a noisy line or a slave that is silent: either way
-    // the rest of the pass would only wait for more time-outs. A second
-    // time-out without an answer between says it is the slave; a noisy
-    // line's single losses say nothing.
-    pass_timed_out_ = true;
-    ++timeouts_in_a_row_;
-    if (!silent_ && timeouts_in_a_row_ >= kSilentAfterTimeouts) {
-      silent_ = true;
-      VELK_LOG(log_, kLogWarning) << "Modbus slave " << slaveLabel()
-                                  << " does not answer (no reply within "
-                                  << link_->settings().response_timeout_ms
-                                  << " ms): check its slave number, baud rate and wiring";
-    }
-    return;
-  }
-  if (result == kModbusNotConnected || result == kModbusNoContext) return;
-  timeouts_in_a_row_ = 0;
-  if (silent_) {
-    silent_ = false;
-    VELK_LOG(log_, kLogInfo) << "Modbus slave " << slaveLabel() << " answers again";
-  }
-  const double seconds = secondsOf(took);
-  const double smoothed = transaction_seconds_.load();
-  transaction_seconds_ = smoothed == 0.0 ? seconds : smoothed + kSmoothing * (seconds - smoothed);
-}
-
-std::string ModbusDevice::slaveLabel() const {
-  const LinkSettings& s = link_->settings();
-  const std::string where = s.tcp ? s.host + ":" + std::to_string(s.port) : s.serial_path;
-  return std::to_string(s.slave) + " at " + where;
-}
-
-void ModbusDevice::noteFastestRead(int frequency) {
-  const auto now = clock_();
-  if (frequency != rate_frequency_) {
-    rate_frequency_ = frequency;
-    rate_samples_ = 0;
-    last_fastest_read_ = now;
-    return;
-  }
-  const double interval = secondsOf(now - last_fastest_read_);
-  last_fastest_read_ = now;
-  if (interval <= 0.0) return;
-  fastest_interval_ = rate_samples_ == 0
-                          ? interval
-                          : fastest_interval_ + kSmoothing * (interval - fastest_interval_);
-  ++rate_samples_;
-  fastest_rate_ = 1.0 / fastest_interval_;
-  // A silent slave slows every read; its own Warning says why.
-  if (rate_samples_ >= kRateSamples && !silent_)
-    checkLineCarriesRates(frequency, 1.0 / fastest_interval_);
-}
-
-void ModbusDevice::checkLineCarriesRates(int frequency, double rate) {
-  if (!overloaded_ && rate < kSlowShare * frequency) {
-    overloaded_ = true;
-    const double request_ms = transaction_seconds_.load() * 1000.0;
-    VELK_LOG(log_, kLogWarning)
-        << "Modbus slave " << slaveLabel() << " cannot be read as often as asked: a request takes "
-        << oneDecimal(request_ms) << " ms and the fastest group (" << frequency
-        << " Hz) is read at " << oneDecimal(rate)
-        << " Hz; lower the serial adapter's latency timer, lower stick_rate, or give "
-           "input_timeout at least three reads ("
-        << static_cast<int>(3000.0 / rate + 0.5) << " ms)";
-  } else if (overloaded_ && rate >= kRecoveredShare * frequency) {
-    overloaded_ = false;
-    VELK_LOG(log_, kLogInfo) << "Modbus slave " << slaveLabel()
-                             << " is read as often as asked again (fastest group " << frequency
-                             << " Hz)";
+  const SilenceWatch::Reply reply = silence_.noteReply(result, took);
+  last_reply_cut_off_ = reply == SilenceWatch::Reply::CutOff;
+  // A reply cut off took its time on the line too.
+  if (reply == SilenceWatch::Reply::Answered || last_reply_cut_off_) {
+    pace_.noteTransaction(secondsOf(took));
   }
 }
 
 double ModbusDevice::secondsUntilDue() const {
-  double due = kLongestWait;
   std::lock_guard<std::mutex> groups(group_mutex_);
-  for (const GroupMap* map : {&coil_groups_, &discrete_input_groups_, &holding_register_groups_,
-                              &input_register_groups_}) {
-    for (const auto& entry : *map) due = std::min(due, entry.second.countdown);
-  }
+  double due = groups_.earliestDue(kLongestWait);
   std::lock_guard<std::mutex> signals(signal_mutex_);
   for (const auto& entry : signals_) {
     const ModbusSignal& signal = *entry.second;
@@ -325,36 +182,18 @@ int ModbusDevice::checkErrno() { return link_->checkErrno(); }
 // ------------------------------------------------------------- raw requests
 
 int ModbusDevice::addRawRequest(const std::vector<uint8_t>& request) {
-  common::CoAwareLockGuard lock(raw_mutex_);
-  raw_requests_.push_back(request);
+  raw_requests_.push(request);
   return 0;
 }
 
-bool ModbusDevice::popRawRequest(std::vector<uint8_t>& request) {
-  std::lock_guard<std::mutex> lock(raw_mutex_);
-  if (raw_requests_.empty()) return false;
-  request = std::move(raw_requests_.front());
-  raw_requests_.pop_front();
-  return true;
-}
-
-std::size_t ModbusDevice::rawRequestCount() const {
-  std::lock_guard<std::mutex> lock(raw_mutex_);
-  return raw_requests_.size();
-}
-
 void ModbusDevice::sendQueuedRawRequests() {
-  // Only what is queued now: a caller that keeps queueing cannot hold the
-  // poll thread here.
-  std::size_t budget = rawRequestCount();
-  std::vector<uint8_t> request;
-  while (budget-- > 0 && popRawRequest(request)) {
+  raw_requests_.sendQueued([this](const std::vector<uint8_t>& request) {
     const int length = static_cast<int>(std::min<std::size_t>(request.size(), INT_MAX));
     sendRawRequest(request.data(), length);
     // Sending the rest into a dead link would only lose them, and into a
     // silent one only wait; they go out after the reconnect or next pass.
-    if (!link_->isConnected() || pass_timed_out_) break;
-  }
+    return link_->isConnected() && !silence_.passTimedOut();
+  });
 }
 
 // ------------------------------------------------------------------- writes
@@ -366,18 +205,18 @@ int ModbusDevice::writeAllSignals(double elapsed) {
   }
   sendQueuedRawRequests();
   if (registryWaiting()) {
-    pass_timed_out_ = false;
+    silence_.endPass();
     return 0;
   }
   std::lock_guard<std::mutex> lock(signal_mutex_);
   for (auto& [name, signal] : signals_) {
     if (signal->write_hold > 0.0) signal->write_hold -= elapsed;
     if (!signal->outputPending() || signal->error_state.load() != 0) continue;
-    if (signal->write_hold >= kDueThreshold || pass_timed_out_) continue;
+    if (signal->write_hold >= kDueThreshold || silence_.passTimedOut()) continue;
     writeSingle(name, *signal);
   }
   // The last pass of a round: the next round may talk to the slave again.
-  pass_timed_out_ = false;
+  silence_.endPass();
   return 0;
 }
 
@@ -442,10 +281,7 @@ int ModbusDevice::updateSignalFrequency(ModbusSignal* signal) {
 int ModbusDevice::refreshSignalsGroup() {
   const WaitingCaller waiting(registry_waiting_);
   common::CoAwareLockGuard groups(group_mutex_);
-  groupReset(coil_groups_);
-  groupReset(discrete_input_groups_);
-  groupReset(holding_register_groups_);
-  groupReset(input_register_groups_);
+  groups_.clear();
   common::CoAwareLockGuard signals(signal_mutex_);
   // Fastest first, in name order within a frequency: a slower signal that a
   // faster run already covers then finds it there, whatever its name.
@@ -476,28 +312,10 @@ int ModbusDevice::checkIfRegroupNeeded() {
   return 0;
 }
 
-ModbusDevice::GroupMap* ModbusDevice::groupsFor(AddressType type, int* limit) {
-  switch (type) {
-    case AddressType::Coil:
-      *limit = kBitGroupLimit;
-      return &coil_groups_;
-    case AddressType::DiscreteInput:
-      *limit = kBitGroupLimit;
-      return &discrete_input_groups_;
-    case AddressType::InputRegister:
-      *limit = kRegisterGroupLimit;
-      return &input_register_groups_;
-    case AddressType::HoldingRegister:
-      *limit = kRegisterGroupLimit;
-      return &holding_register_groups_;
-  }
-  return nullptr;
-}
-
 void ModbusDevice::sortIn(const std::string& name, ModbusSignal& signal) {
   const AddressType type = signal.type.load();
   int limit = 0;
-  GroupMap* groups = groupsFor(type, &limit);
+  GroupMap* groups = groups_.mapFor(type, &limit);
   if (groups == nullptr) return;
   if (!hasProtocolAddress(signal.address.load())) {
     refuseAddress(name, signal);
@@ -521,19 +339,7 @@ void ModbusDevice::groupSignal(GroupMap& groups, ModbusSignal* signal, AddressTy
   const int frequency = signal->update_frequency.load();
   // A run may only hold protocol addresses, and a group needs a period.
   if (!hasProtocolAddress(a) || frequency <= 0) return;
-  if (coveredByFasterGroup(groups, frequency, a)) return;
-  auto found = groups.find(frequency);
-  if (found == groups.end()) {
-    const auto address = static_cast<uint16_t>(a);
-    groups.emplace(frequency, Group{address, address, 1.0 / frequency, type});
-    return;
-  }
-  Group& group = found->second;
-  if (group.start > a && group.end - a + 1 < limit) {
-    group.start = static_cast<uint16_t>(a);
-  } else if (group.end < a && a - group.start + 1 < limit) {
-    group.end = static_cast<uint16_t>(a);
-  }
+  GroupTable::add(groups, a, frequency, type, limit);
 }
 
 void ModbusDevice::groupReset(GroupMap& groups) { groups.clear(); }
@@ -547,52 +353,22 @@ int ModbusDevice::readAllSignals(double elapsed) {
   }
   if (registryWaiting()) return 0;
   std::lock_guard<std::mutex> groups(group_mutex_);
-  // Fastest first, across the address spaces: when the line cannot carry
-  // every rate, the stick axes still come first: a slower group waits for
-  // the next pass once this one has read a slower group and taken a period
-  // of the fastest, or when the fastest, not read in this pass, falls due
-  // before the slower read would be over. The axes are then never more than
-  // about a period and one slower read apart.
-  const int fastest = fastestFrequency();
-  const auto begun = clock_();
-  bool fastest_read = false;
-  bool slower_read = false;
+  FastestFirstPass pass(fastestFrequency(), clock_);
   defer_slower_reads_ = false;
-  // Before each group: whether a slower one must wait for the next pass.
-  const auto decide = [&](int frequency) {
-    if (frequency == fastest) return;
-    const double spent = secondsOf(clock_() - begun);
-    const bool axes_due_meanwhile =
-        !fastest_read && countdownOf(fastest) - spent < transaction_seconds_.load();
-    if (axes_due_meanwhile || (slower_read && spent >= 1.0 / fastest)) defer_slower_reads_ = true;
-  };
-  // After it: what was read.
-  const auto note = [&](int frequency, bool read) {
-    if (!read) return;
-    if (frequency == fastest) {
-      if (!fastest_read) noteFastestRead(frequency);
-      fastest_read = true;
-    } else {
-      slower_read = true;
-    }
-  };
-  for (int frequency = fastest; frequency > 0; frequency = nextGroupFrequency(frequency)) {
+  for (int frequency = pass.fastest(); frequency > 0;
+       frequency = groups_.nextFrequency(frequency)) {
     // The groups of one frequency, the longest overdue first: when only some
     // of them fit into a pass, the others take their turn in the next.
-    std::array<std::pair<Group*, int>, 4> due{};
-    std::size_t count = 0;
-    int space = 0;
-    for (GroupMap* map : {&coil_groups_, &discrete_input_groups_, &holding_register_groups_,
-                          &input_register_groups_}) {
-      if (auto it = map->find(frequency); it != map->end()) due[count++] = {&it->second, space};
-      ++space;
-    }
-    std::stable_sort(due.begin(), due.begin() + count, [](const auto& a, const auto& b) {
-      return a.first->countdown < b.first->countdown;
-    });
-    for (std::size_t i = 0; i < count; ++i) {
-      decide(frequency);
-      note(frequency, readGroupOf(due[i].second, *due[i].first, frequency, elapsed));
+    const GroupTable::GroupsOfFrequency due = groups_.ofFrequency(frequency);
+    for (std::size_t i = 0; i < due.count; ++i) {
+      const double fastest_due = groups_.countdownOf(pass.fastest(), kLongestWait);
+      if (pass.defersSlower(frequency, fastest_due, pace_.transactionSeconds())) {
+        defer_slower_reads_ = true;
+      }
+      const bool read = readGroupOf(due.groups[i].second, *due.groups[i].first, frequency, elapsed);
+      if (pass.noteRead(frequency, read)) {
+        pace_.noteFastestRead(frequency, clock_(), silence_.silent());
+      }
     }
   }
   return 0;
@@ -628,27 +404,7 @@ bool ModbusDevice::registryWaiting() const {
   return registry_waiting_.load() > 0;
 }
 
-int ModbusDevice::fastestFrequency() const { return nextGroupFrequency(INT_MAX); }
-
-double ModbusDevice::countdownOf(int frequency) const {
-  double countdown = kLongestWait;
-  for (const GroupMap* map : {&coil_groups_, &discrete_input_groups_, &holding_register_groups_,
-                              &input_register_groups_}) {
-    auto it = map->find(frequency);
-    if (it != map->end()) countdown = std::min(countdown, it->second.countdown);
-  }
-  return countdown;
-}
-
-int ModbusDevice::nextGroupFrequency(int below) const {
-  int next = 0;
-  for (const GroupMap* map : {&coil_groups_, &discrete_input_groups_, &holding_register_groups_,
-                              &input_register_groups_}) {
-    auto it = map->lower_bound(below);
-    if (it != map->begin()) next = std::max(next, std::prev(it)->first);
-  }
-  return next;
-}
+int ModbusDevice::fastestFrequency() const { return groups_.nextFrequency(INT_MAX); }
 
 template <typename T, std::size_t N>
 int ModbusDevice::readGroups(GroupMap& groups, std::function<int(int, int, T*)> read,
@@ -662,7 +418,8 @@ template <typename T, std::size_t N>
 bool ModbusDevice::readGroup(Group& group, int frequency,
                              const std::function<int(int, int, T*)>& read, double elapsed) {
   group.countdown -= elapsed;
-  if (group.countdown >= kDueThreshold || pass_timed_out_ || defer_slower_reads_) return false;
+  if (group.countdown >= kDueThreshold || silence_.passTimedOut() || defer_slower_reads_)
+    return false;
   // Due at fixed times: a late read does not push the next one back, but a
   // group more than a period behind is read once and starts afresh, with
   // no burst of reads to catch up.
@@ -675,13 +432,14 @@ bool ModbusDevice::readGroup(Group& group, int frequency,
   // built with a larger limit; reading it would overrun the buffer.
   int result = kModbusTooManyData;
   if (count <= static_cast<int>(N)) {
-    RefusedRun* refused = refusedRunOver(group);
+    RefusedRanges::Range* refused = refused_.over(group.type, group.start, group.end);
     if (refused != nullptr && readsAlone(*refused)) {
       readPieces<T>(group, *refused, read, buffer.data());
       return true;
     }
     result = readRun<T>(group, read, buffer.data());
-    if (result == kModbusIllegalAddress && count > 1) noteRefusedRun(group);
+    if (result == kModbusIllegalAddress && count > 1)
+      refused_.note(group.type, group.start, group.end);
   }
   // The reply's arrival, as near as the poll thread knows it.
   const auto read_at = clock_();
@@ -708,23 +466,7 @@ int ModbusDevice::readRun(const Group& run, const std::function<int(int, int, T*
   return result;
 }
 
-ModbusDevice::RefusedRun* ModbusDevice::refusedRunOver(const Group& group) {
-  for (RefusedRun& refused : refused_runs_) {
-    if (refused.type == group.type && refused.start <= group.end && group.start <= refused.end) {
-      return &refused;
-    }
-  }
-  return nullptr;
-}
-
-void ModbusDevice::noteRefusedRun(const Group& run) {
-  for (const RefusedRun& refused : refused_runs_) {
-    if (refused.type == run.type && refused.start == run.start && refused.end == run.end) return;
-  }
-  refused_runs_.push_back(RefusedRun{run.type, run.start, run.end});
-}
-
-bool ModbusDevice::readsAlone(const RefusedRun& refused) const {
+bool ModbusDevice::readsAlone(const RefusedRanges::Range& refused) const {
   // Only when every signal of the refused run has come back through its
   // probe is it the run's gaps that the slave refuses. While one still fails
   // alone, it is that signal's address, and its run is left as it is.
@@ -737,80 +479,38 @@ bool ModbusDevice::readsAlone(const RefusedRun& refused) const {
   });
 }
 
-std::vector<ModbusDevice::Piece> ModbusDevice::piecesOf(const Group& group) const {
-  // The runs of consecutive addresses that have healthy signals; a run that
-  // the slave has refused itself is read address by address.
+std::vector<int> ModbusDevice::healthyAddressesIn(const Group& group) const {
   std::vector<int> addresses;
-  {
-    std::lock_guard<std::mutex> signals(signal_mutex_);
-    for (const auto& entry : signals_) {
-      const ModbusSignal& signal = *entry.second;
-      const int address = signal.address.load();
-      if (signal.type.load() == group.type && signal.error_state.load() == 0 &&
-          address >= group.start && address <= group.end) {
-        addresses.push_back(address);
-      }
+  std::lock_guard<std::mutex> signals(signal_mutex_);
+  for (const auto& entry : signals_) {
+    const ModbusSignal& signal = *entry.second;
+    const int address = signal.address.load();
+    if (signal.type.load() == group.type && signal.error_state.load() == 0 &&
+        address >= group.start && address <= group.end) {
+      addresses.push_back(address);
     }
   }
-  std::sort(addresses.begin(), addresses.end());
-  addresses.erase(std::unique(addresses.begin(), addresses.end()), addresses.end());
-  std::vector<Piece> pieces;
-  for (int address : addresses) {
-    if (!pieces.empty() && pieces.back().end + 1 == address) {
-      pieces.back().end = address;
-    } else {
-      pieces.push_back(Piece{address, address});
-    }
-  }
-  std::vector<Piece> split;
-  for (const Piece& piece : pieces) {
-    const bool single = std::any_of(refused_runs_.begin(), refused_runs_.end(), [&](const auto& r) {
-      return r.type == group.type && r.start == piece.start && piece.end == r.end;
-    });
-    if (!single) {
-      split.push_back(piece);
-      continue;
-    }
-    for (int address = piece.start; address <= piece.end; ++address) {
-      split.push_back(Piece{address, address});
-    }
-  }
-  return split;
+  return addresses;
 }
 
 template <typename T>
-void ModbusDevice::readPieces(const Group& group, RefusedRun& refused,
+void ModbusDevice::readPieces(const Group& group, RefusedRanges::Range& refused,
                               const std::function<int(int, int, T*)>& read, T* buffer) {
-  const std::vector<Piece> pieces = piecesOf(group);
-  announceSplit(refused, pieces);
-  for (const Piece& piece : pieces) {
-    if (pass_timed_out_) break;
+  const auto pieces = refused_.piecesOf(group.type, healthyAddressesIn(group));
+  refused_.announce(refused, pieces);
+  for (const RefusedRanges::Piece& piece : pieces) {
+    if (silence_.passTimedOut()) break;
     const Group run{static_cast<uint16_t>(piece.start), static_cast<uint16_t>(piece.end),
                     group.countdown, group.type};
     T* const part = buffer + (piece.start - group.start);
     const int result = readRun<T>(run, read, part);
-    if (result == kModbusIllegalAddress && piece.end > piece.start) noteRefusedRun(run);
+    if (result == kModbusIllegalAddress && piece.end > piece.start) {
+      refused_.note(run.type, run.start, run.end);
+    }
     const auto read_at = clock_();
     std::lock_guard<std::mutex> signals(signal_mutex_);
     distribute<T>(run, result, read, part, read_at);
   }
-}
-
-void ModbusDevice::announceSplit(RefusedRun& refused, const std::vector<Piece>& pieces) {
-  if (refused.announced || pieces.empty()) return;
-  refused.announced = true;
-  std::string runs;
-  for (const Piece& piece : pieces) {
-    if (!runs.empty()) runs += ", ";
-    runs += std::to_string(piece.start);
-    if (piece.end != piece.start) runs += " to " + std::to_string(piece.end);
-  }
-  VELK_LOG(log_, kLogWarning) << "Modbus slave " << slaveLabel() << " refuses "
-                              << spaceName(refused.type) << " " << refused.start << " to "
-                              << refused.end
-                              << " in one request (illegal data address), although its "
-                                 "signals read alone; reading "
-                              << runs << " instead while connected";
 }
 
 template <typename T>
@@ -847,7 +547,7 @@ template int ModbusDevice::readGroups<uint16_t, ModbusDevice::kRegisterGroupLimi
 
 int ModbusDevice::checkErrSignalsAddedToGroup(double elapsed) {
   // The first pass of a round: a time-out of the round before is over.
-  pass_timed_out_ = false;
+  silence_.endPass();
   const double remaining = retry_countdown_ - elapsed;
   if (remaining >= kDueThreshold || registryWaiting()) {
     retry_countdown_ = remaining;
@@ -861,7 +561,7 @@ int ModbusDevice::checkErrSignalsAddedToGroup(double elapsed) {
   for (auto& [name, signal] : signals_) {
     // A probe that timed out says the slave is silent, not the signal: the
     // next round tries again.
-    if (pass_timed_out_) break;
+    if (silence_.passTimedOut()) break;
     if (signal->error_state.load() != 0) probe(name, *signal);
   }
   return 0;

@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -14,9 +13,14 @@
 
 #include "common/log_callback.h"
 #include "communication/modbus_dev/address_type.h"
+#include "communication/modbus_dev/group_table.h"
+#include "communication/modbus_dev/line_pace.h"
 #include "communication/modbus_dev/modbus_link.h"
 #include "communication/modbus_dev/modbus_result.h"
 #include "communication/modbus_dev/modbus_signal.h"
+#include "communication/modbus_dev/raw_request_queue.h"
+#include "communication/modbus_dev/refused_ranges.h"
+#include "communication/modbus_dev/silence_watch.h"
 
 namespace velk::zorv_control {
 
@@ -67,21 +71,16 @@ namespace velk::zorv_control {
 class ModbusDevice {
  public:
   // A run of contiguous addresses of one address space, read with a single
-  // request when its countdown runs out.
-  struct Group {
-    uint16_t start = 0;
-    uint16_t end = 0;        // inclusive
-    double countdown = 0.0;  // seconds until the next read
-    AddressType type = AddressType::DiscreteInput;
-  };
+  // request when its countdown runs out (group_table.h).
+  using Group = ReadGroup;
   // Keyed by update frequency in hertz: at most one group per frequency.
-  using GroupMap = std::map<int, Group>;
+  using GroupMap = ReadGroupMap;
   // The clock that times requests and reads; steady_clock's by default.
   using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
   // A group never reaches this many addresses.
-  static constexpr int kBitGroupLimit = 256;
-  static constexpr int kRegisterGroupLimit = 100;
+  static constexpr int kBitGroupLimit = GroupTable::kBitGroupLimit;
+  static constexpr int kRegisterGroupLimit = GroupTable::kRegisterGroupLimit;
 
   ModbusDevice();
   ModbusDevice(LogCallback log, const std::string& host, int port, int slave,
@@ -108,8 +107,8 @@ class ModbusDevice {
   // The line as measured, for any thread: the smoothed time of one answered
   // request, and how often the fastest group is read (per second); 0 until
   // measured. A service can compare the second with the rate it asked for.
-  double transactionSeconds() const { return transaction_seconds_.load(); }
-  double fastestGroupRate() const { return fastest_rate_.load(); }
+  double transactionSeconds() const { return pace_.transactionSeconds(); }
+  double fastestGroupRate() const { return pace_.fastestGroupRate(); }
   // Poll thread: seconds from the start of the last pass until the next
   // read, probe or write falls due (at most one second).
   double secondsUntilDue() const;
@@ -173,23 +172,8 @@ class ModbusDevice {
   int readGroups(GroupMap& groups, std::function<int(int, int, T*)> read, double elapsed);
 
  private:
-  // A run that the slave refused in one request (illegal data address).
-  struct RefusedRun {
-    AddressType type = AddressType::Coil;
-    int start = 0;
-    int end = 0;
-    bool announced = false;
-  };
-  struct Piece {
-    int start = 0;
-    int end = 0;
-  };
-
   void forgetSlave();
   bool registryWaiting() const;
-  int nextGroupFrequency(int below) const;
-  // The least countdown of the groups of one frequency.
-  double countdownOf(int frequency) const;
   // Reads one group of the address space `space` (0 coils, 1 discrete
   // inputs, 2 holding registers, 3 input registers) if it is due.
   bool readGroupOf(int space, Group& group, int frequency, double elapsed);
@@ -199,73 +183,53 @@ class ModbusDevice {
   template <typename T>
   int readRun(const Group& run, const std::function<int(int, int, T*)>& read, T* buffer);
   template <typename T>
-  void readPieces(const Group& group, RefusedRun& refused,
+  void readPieces(const Group& group, RefusedRanges::Range& refused,
                   const std::function<int(int, int, T*)>& read, T* buffer);
   template <typename T>
   void distribute(const Group& group, int result, const std::function<int(int, int, T*)>& read,
                   T* buffer, std::chrono::steady_clock::time_point read_at);
-  RefusedRun* refusedRunOver(const Group& group);
-  void noteRefusedRun(const Group& run);
-  bool readsAlone(const RefusedRun& refused) const;
-  std::vector<Piece> piecesOf(const Group& group) const;
-  void announceSplit(RefusedRun& refused, const std::vector<Piece>& pieces);
+  bool readsAlone(const RefusedRanges::Range& refused) const;
+  // The addresses of the healthy signals in the group's run.
+  std::vector<int> healthyAddressesIn(const Group& group) const;
   int fastestFrequency() const;
-  void noteFastestRead(int frequency);
-  void checkLineCarriesRates(int frequency, double rate);
   // Makes one request through the link, timing it and noting a time-out.
   template <typename Call>
   int exchange(const Call& call);
   void noteAnswer(int result, std::chrono::steady_clock::duration took);
-  std::string slaveLabel() const;
   void probe(const std::string& name, ModbusSignal& signal);
   void sortIn(const std::string& name, ModbusSignal& signal);
   // The highest update frequency below `below` among the healthy signals; 0
   // when there is none. The signal-map lock must be held.
   int nextLowerFrequency(int below) const;
   void refuseAddress(const std::string& name, ModbusSignal& signal);
-  GroupMap* groupsFor(AddressType type, int* limit);
   void writeSingle(const std::string& name, ModbusSignal& signal);
   void markAllSignals(int32_t error_state);
   void sendQueuedRawRequests();
-  bool popRawRequest(std::vector<uint8_t>& request);
-  std::size_t rawRequestCount() const;
 
   LogCallback log_;
   std::unique_ptr<ModbusLink> link_;
   Clock clock_;
+  // Poll thread only: a request of this pass timed out, so the pass sends
+  // nothing more; the slave is silent (logged once per change).
+  SilenceWatch silence_{log_, *link_};
+  // The line's pace: its two figures are read by other threads, the rest
+  // is the poll thread's (noted under the group lock).
+  LinePace pace_{log_, *link_};
   std::atomic<bool> regroup_{false};
   // Registry calls waiting for or holding the group or signal-map lock.
   std::atomic<int> registry_waiting_{0};
-  // Poll thread only: a request of this pass timed out, so the pass sends
-  // nothing more; the slave is silent (logged once per change).
-  bool pass_timed_out_ = false;
-  bool silent_ = false;
-  int timeouts_in_a_row_ = 0;
   // This pass has read for a period of the fastest group already.
   bool defer_slower_reads_ = false;
   // The last request's reply began but stopped short (poll thread).
   bool last_reply_cut_off_ = false;
-  // The line's pace. The atomics are read by other threads; the rest is
-  // the poll thread's.
-  std::atomic<double> transaction_seconds_{0.0};
-  std::atomic<double> fastest_rate_{0.0};
-  int rate_frequency_ = 0;
-  int rate_samples_ = 0;
-  double fastest_interval_ = 0.0;
-  std::chrono::steady_clock::time_point last_fastest_read_{};
-  bool overloaded_ = false;
   double retry_countdown_ = 0.1;
   mutable std::mutex signal_mutex_;
   std::map<std::string, ModbusSignal*> signals_;
-  mutable std::mutex raw_mutex_;
-  std::deque<std::vector<uint8_t>> raw_requests_;
+  RawRequestQueue raw_requests_;
   mutable std::mutex group_mutex_;
-  GroupMap coil_groups_;
-  GroupMap discrete_input_groups_;
-  GroupMap holding_register_groups_;
-  GroupMap input_register_groups_;
+  GroupTable groups_;
   // Guarded by the group lock; emptied when the connection is made anew.
-  std::vector<RefusedRun> refused_runs_;
+  RefusedRanges refused_{log_, *link_};
 };
 
 }  // namespace velk::zorv_control
