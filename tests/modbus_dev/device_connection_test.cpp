@@ -18,7 +18,7 @@
 #include "joystick_sim/tcp_slave.h"
 #include "modbus_dev/device_test_kit.h"
 #include "support/log_capture.h"
-#include "support/raw_tcp_responder.h"
+#include "joystick_sim/raw_tcp_responder.h"
 
 namespace velk::zorv_control {
 namespace {
@@ -231,8 +231,8 @@ TEST_F(TcpConnection, ErrnoMappingTable) {
 }
 
 TEST(OverlongReply, ReplyWithMoreDataThanAskedIsInvalidData) {
-  velk::test::RawTcpResponder odd([](const velk::test::RawTcpResponder::Frame& request) {
-    return velk::test::RawTcpResponder::readReplyWithExtraData(request, 2);
+  velk::joystick_sim::RawTcpResponder odd([](const velk::joystick_sim::RawTcpResponder::Frame& request) {
+    return velk::joystick_sim::RawTcpResponder::readReplyWithExtraData(request, 2);
   });
   LogCapture log;
   ModbusDevice device(log.callback(), "127.0.0.1", odd.port(), kUnit, kResponseTimeoutMs);

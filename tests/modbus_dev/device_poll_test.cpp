@@ -12,6 +12,7 @@
 #include "communication/modbus_dev/modbus_device.h"
 #include "host/kelmi/periodic_thread.h"
 #include "host_rig/rig_timing.h"
+#include "joystick_sim/joystick_map.h"
 #include "modbus_dev/device_test_kit.h"
 
 namespace velk::zorv_control {
@@ -21,32 +22,7 @@ using testkit::makeSignal;
 using testkit::pollPass;
 using testkit::pollPasses;
 using namespace velk::host_rig::timing;
-
-struct TableRow {
-  const char* name;
-  AddressType type;
-  int address;
-};
-
-// The joystick's register map.
-const TableRow kJoystick[] = {
-    {"get_button_0", AddressType::Coil, 0},
-    {"get_button_1", AddressType::Coil, 1},
-    {"get_button_light_1", AddressType::Coil, 2},
-    {"get_button_light_2", AddressType::Coil, 3},
-    {"get_x", AddressType::InputRegister, 256},
-    {"get_y", AddressType::InputRegister, 257},
-    {"get_z", AddressType::InputRegister, 258},
-    {"get_rx", AddressType::InputRegister, 259},
-    {"get_ry", AddressType::InputRegister, 260},
-    {"get_rz", AddressType::InputRegister, 261},
-    {"get_indicator_light", AddressType::InputRegister, 262},
-    {"set_button_light_1", AddressType::Coil, 16},
-    {"set_button_light_2", AddressType::Coil, 17},
-    {"set_indicator_light", AddressType::HoldingRegister, 512},
-    {"get_firmware_version", AddressType::InputRegister, 263},
-    {"get_hardware_version", AddressType::InputRegister, 264},
-};
+using velk::joystick_sim::JoystickMap;
 
 // The joystick's signals attached as the registry attaches them, polled in
 // passes of the nominal 10 ms: 100 passes are one second.
@@ -58,7 +34,7 @@ class JoystickPolling : public ::testing::Test, public testkit::ScriptedDevice {
     }
     link.set(AddressType::Coil, 1, 1);
     // Not yet read, so kept out of the groups until probed.
-    for (const TableRow& row : kJoystick) {
+    for (const JoystickMap::Signal& row : JoystickMap::kSignals) {
       signals[row.name] = attach(row.name, row.type, row.address, ModbusSignal::kNotYetRead);
     }
   }
@@ -77,7 +53,7 @@ TEST_F(JoystickPolling, OneSecondProbesOnceThenReadsThreeGroupsAtTenHertz) {
   EXPECT_EQ(signal("get_x").value, 0);  // a probe does not store what it read
   pollPasses(device, 90);
 
-  for (const TableRow& row : kJoystick) {
+  for (const JoystickMap::Signal& row : JoystickMap::kSignals) {
     EXPECT_EQ(signal(row.name).error_state, 0) << row.name;
     // The indicator's group is one register: its reads look like its probe.
     if (row.type == AddressType::HoldingRegister) continue;
@@ -118,14 +94,14 @@ TEST_F(JoystickPolling, SilentSlaveCostsOneTimeOutPerPassAndIsReportedOncePerCha
   link.setSilent(false);
   timedPasses(std::chrono::seconds(1));
   EXPECT_EQ(log.countContaining("Modbus slave 2 at /dev/ttyUSB0 answers again"), 1);
-  for (const TableRow& row : kJoystick) EXPECT_EQ(signal(row.name).error_state, 0) << row.name;
+  for (const JoystickMap::Signal& row : JoystickMap::kSignals) EXPECT_EQ(signal(row.name).error_state, 0) << row.name;
 
   link.loseReplies(1);
   link.clearLog();
   const auto lost_at = clock.now();
   timedPasses(std::chrono::milliseconds(500));
   EXPECT_EQ(log.countContaining("does not answer"), 1);
-  for (const TableRow& row : kJoystick) {
+  for (const JoystickMap::Signal& row : JoystickMap::kSignals) {
     EXPECT_EQ(signal(row.name).error_state, 0) << row.name;
     EXPECT_GT(signal(row.name).lastRead(), lost_at + std::chrono::milliseconds(250)) << row.name;
   }
