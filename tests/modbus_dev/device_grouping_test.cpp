@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -89,6 +90,7 @@ TEST(GroupSignal, EachFrequencyIsReadInOneRequestAtItsRate) {
        {{"a", 258, 10}, {"x", 256, 50}, {"y", 257, 50}, {"z", 260, 50}},
        {{256, 5, 10}}},
       {"three rates", {{"a", 0, 1}, {"b", 300, 10}, {"c", 50, 50}}, {{50, 1, 10}, {300, 1, 2}}},
+      {"as often as an int can say, every pass", {{"max", 7, INT_MAX}}, {{7, 1, 20}}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -295,9 +297,11 @@ TEST_F(BatchedReads, OutOfRangeAddressIsReportedAndNeverSent) {
   wide->setOutput(1);
   negative->setOutput(1);
   EXPECT_EQ(wide->error_state, 2);
-  EXPECT_EQ(log.countContaining("Modbus signal {} address {} is outside 0..65535"), 1);
+  // Each said once, the one added in error (not yet read) too.
+  EXPECT_EQ(log.countContaining("Modbus signal {} address {} is outside 0..65535"), 2);
   pollPasses(device, 30);
   EXPECT_EQ(link.requestCount(), 0);
+  EXPECT_EQ(log.countContaining("Modbus signal {} address {} is outside 0..65535"), 2);
 }
 
 }  // namespace

@@ -86,6 +86,14 @@ int GroupTable::nextFrequency(int below) const {
   return next;
 }
 
+int GroupTable::fastestFrequency() const {
+  int fastest = 0;
+  for (const ReadGroupMap* map : maps()) {
+    if (!map->empty()) fastest = std::max(fastest, map->rbegin()->first);
+  }
+  return fastest;
+}
+
 double GroupTable::countdownOf(int frequency, double longest) const {
   double countdown = longest;
   for (const ReadGroupMap* map : maps()) {

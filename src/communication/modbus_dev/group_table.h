@@ -43,6 +43,8 @@ class GroupTable {
   void clear();
   // The highest group frequency below `below`; 0 when there is none.
   int nextFrequency(int below) const;
+  // The highest frequency of any group; 0 without groups.
+  int fastestFrequency() const;
   // The least countdown of the groups of one frequency, at most `longest`.
   double countdownOf(int frequency, double longest) const;
   // The groups of one frequency, each with the index of its address space

@@ -260,7 +260,13 @@ int ModbusDevice::addSignal(ModbusSignal* signal) {
   common::CoAwareLockGuard groups(group_mutex_);
   common::CoAwareLockGuard signals(signal_mutex_);
   signals_[signal->name] = signal;
-  if (signal->error_state.load() == 0) sortIn(signal->name, *signal);
+  // Whatever its error state: one added in error is never sorted in here,
+  // and its probes would pass over it without a word.
+  if (!hasProtocolAddress(signal->address.load())) {
+    refuseAddress(signal->name, *signal);
+  } else if (signal->error_state.load() == 0) {
+    sortIn(signal->name, *signal);
+  }
   return 0;
 }
 
@@ -285,7 +291,9 @@ int ModbusDevice::refreshSignalsGroup() {
   common::CoAwareLockGuard signals(signal_mutex_);
   // Fastest first, in name order within a frequency: a slower signal that a
   // faster run already covers then finds it there, whatever its name.
-  for (int frequency = nextLowerFrequency(INT_MAX); frequency > 0;
+  // From above INT_MAX, so that a signal read INT_MAX times a second is
+  // sorted in too.
+  for (int frequency = nextLowerFrequency(static_cast<long long>(INT_MAX) + 1); frequency > 0;
        frequency = nextLowerFrequency(frequency)) {
     for (auto& [name, signal] : signals_) {
       if (signal->error_state.load() == 0 && signal->update_frequency.load() == frequency) {
@@ -296,7 +304,7 @@ int ModbusDevice::refreshSignalsGroup() {
   return 0;
 }
 
-int ModbusDevice::nextLowerFrequency(int below) const {
+int ModbusDevice::nextLowerFrequency(long long below) const {
   int next = 0;
   for (const auto& entry : signals_) {
     const int frequency = entry.second->update_frequency.load();
@@ -404,7 +412,7 @@ bool ModbusDevice::registryWaiting() const {
   return registry_waiting_.load() > 0;
 }
 
-int ModbusDevice::fastestFrequency() const { return groups_.nextFrequency(INT_MAX); }
+int ModbusDevice::fastestFrequency() const { return groups_.fastestFrequency(); }
 
 template <typename T, std::size_t N>
 int ModbusDevice::readGroups(GroupMap& groups, std::function<int(int, int, T*)> read,
@@ -570,6 +578,7 @@ int ModbusDevice::checkErrSignalsAddedToGroup(double elapsed) {
 void ModbusDevice::probe(const std::string& name, ModbusSignal& signal) {
   const AddressType type = signal.type.load();
   const int address = signal.address.load();
+  // Refused, and said so, when it was added.
   if (!hasProtocolAddress(address)) return;
   uint8_t bit = 0;
   uint16_t word = 0;

@@ -200,7 +200,7 @@ class ModbusDevice {
   void sortIn(const std::string& name, ModbusSignal& signal);
   // The highest update frequency below `below` among the healthy signals; 0
   // when there is none. The signal-map lock must be held.
-  int nextLowerFrequency(int below) const;
+  int nextLowerFrequency(long long below) const;
   void refuseAddress(const std::string& name, ModbusSignal& signal);
   void writeSingle(const std::string& name, ModbusSignal& signal);
   void markAllSignals(int32_t error_state);
