@@ -260,11 +260,9 @@ int ModbusDevice::addSignal(ModbusSignal* signal) {
   common::CoAwareLockGuard groups(group_mutex_);
   common::CoAwareLockGuard signals(signal_mutex_);
   signals_[signal->name] = signal;
-  // Whatever its error state: one added in error is never sorted in here,
-  // and its probes would pass over it without a word.
-  if (!hasProtocolAddress(signal->address.load())) {
-    refuseAddress(signal->name, *signal);
-  } else if (signal->error_state.load() == 0) {
+  // One added in error is sorted in by a probe, which passes over an address
+  // outside the protocol's: that is refused here, whatever the error state.
+  if (signal->error_state.load() == 0 || !hasProtocolAddress(signal->address.load())) {
     sortIn(signal->name, *signal);
   }
   return 0;
@@ -291,28 +289,15 @@ int ModbusDevice::refreshSignalsGroup() {
   common::CoAwareLockGuard signals(signal_mutex_);
   // Fastest first, in name order within a frequency: a slower signal that a
   // faster run already covers then finds it there, whatever its name.
-  // From above INT_MAX, so that a signal read INT_MAX times a second is
-  // sorted in too.
-  for (int frequency = nextLowerFrequency(static_cast<long long>(INT_MAX) + 1); frequency > 0;
-       frequency = nextLowerFrequency(frequency)) {
-    for (auto& [name, signal] : signals_) {
-      if (signal->error_state.load() == 0 && signal->update_frequency.load() == frequency) {
-        sortIn(name, *signal);
-      }
-    }
+  std::vector<std::pair<const std::string*, ModbusSignal*>> healthy;
+  for (auto& [name, signal] : signals_) {
+    if (signal->error_state.load() == 0) healthy.emplace_back(&name, signal);
   }
+  std::stable_sort(healthy.begin(), healthy.end(), [](const auto& a, const auto& b) {
+    return a.second->update_frequency.load() > b.second->update_frequency.load();
+  });
+  for (const auto& [name, signal] : healthy) sortIn(*name, *signal);
   return 0;
-}
-
-int ModbusDevice::nextLowerFrequency(long long below) const {
-  int next = 0;
-  for (const auto& entry : signals_) {
-    const int frequency = entry.second->update_frequency.load();
-    if (entry.second->error_state.load() == 0 && frequency < below && frequency > next) {
-      next = frequency;
-    }
-  }
-  return next;
 }
 
 int ModbusDevice::checkIfRegroupNeeded() {

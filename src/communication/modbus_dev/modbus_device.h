@@ -198,9 +198,6 @@ class ModbusDevice {
   void noteAnswer(int result, std::chrono::steady_clock::duration took);
   void probe(const std::string& name, ModbusSignal& signal);
   void sortIn(const std::string& name, ModbusSignal& signal);
-  // The highest update frequency below `below` among the healthy signals; 0
-  // when there is none. The signal-map lock must be held.
-  int nextLowerFrequency(long long below) const;
   void refuseAddress(const std::string& name, ModbusSignal& signal);
   void writeSingle(const std::string& name, ModbusSignal& signal);
   void markAllSignals(int32_t error_state);
