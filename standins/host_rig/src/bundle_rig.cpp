@@ -69,10 +69,11 @@ bool BundleRig::startJog(joystick_sim::ModbusSlave& joystick) {
   const int before = speedCommands();
   joystick.setInputRegister(JoystickMap::kFirstAxisRegister, 0);
   // A reply built after the line above reads the stick centred; once the
-  // next read arrives, that reply has reached the bundle, and a group
-  // period (100 ms) of cycles follows to take it.
+  // read after next arrives, two such replies have reached the bundle, and
+  // two group periods (200 ms) of cycles have had them to take: a loaded
+  // machine may starve the task thread for one.
   const int reads = joystick.requestCount(MODBUS_FC_READ_INPUT_REGISTERS);
-  if (!joystick.waitForRequests(MODBUS_FC_READ_INPUT_REGISTERS, reads + 2, scaled(8000ms))) {
+  if (!joystick.waitForRequests(MODBUS_FC_READ_INPUT_REGISTERS, reads + 3, scaled(8000ms))) {
     return false;
   }
   joystick.setInputRegister(JoystickMap::kFirstAxisRegister, kPush);
