@@ -2,17 +2,10 @@
 
 #include <algorithm>
 
+#include "bench/ms_between.h"
 #include "bench/sample_stats.h"
 
 namespace velk::bench {
-namespace {
-
-double msBetween(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {
-  return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
-}  // namespace
-
 LatencyBreakdown::LatencyBreakdown(const std::vector<ModbusCall>& stick_reads,
                                    const std::vector<Sample>& samples, double cycle_ms,
                                    int extra_cycles)

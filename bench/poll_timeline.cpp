@@ -1,5 +1,6 @@
 #include "bench/poll_timeline.h"
 
+#include "bench/ms_between.h"
 #include "joystick_sim/joystick_map.h"
 
 namespace velk::bench {
@@ -11,10 +12,6 @@ constexpr auto kPassGap = std::chrono::milliseconds(5);
 
 bool isStickRead(const ModbusCall& call) {
   return PollTimeline::readsStick(call.function, call.address, call.count);
-}
-
-double msBetween(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {
-  return std::chrono::duration<double, std::milli>(b - a).count();
 }
 
 }  // namespace

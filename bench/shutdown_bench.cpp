@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "bench/modbus_call_log.h"
+#include "bench/ms_between.h"
 #include "bench/poll_timeline.h"
 #include "bench/sample_stats.h"
 #include "host_rig/thread_probe.h"
@@ -15,10 +16,6 @@ using host_rig::ThreadProbe;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double msBetween(Clock::time_point a, Clock::time_point b) {
-  return std::chrono::duration<double, std::milli>(b - a).count();
-}
 
 }  // namespace
 

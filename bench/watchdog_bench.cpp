@@ -7,6 +7,7 @@
 
 #include "bench/joystick_driver.h"
 #include "bench/modbus_call_log.h"
+#include "bench/ms_between.h"
 #include "bench/sample_stats.h"
 #include "host_rig/rig_timing.h"
 #include "joystick_sim/joystick_map.h"
@@ -30,10 +31,6 @@ const char* const kAgeStop = "Rocker stop: the stick values are";
 std::chrono::microseconds faultDelay(int i, int n) {
   const double ms = 20.0 + 100.0 * (i + 0.5) / n;
   return std::chrono::microseconds(static_cast<long>(ms * 1000.0));
-}
-
-double msBetween(Clock::time_point a, Clock::time_point b) {
-  return std::chrono::duration<double, std::milli>(b - a).count();
 }
 
 // When the poll thread last had a reply, before `until`: of a stick group

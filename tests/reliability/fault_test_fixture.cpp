@@ -10,6 +10,8 @@ void FaultTestFixture::startJogging(const std::string& device_info,
   rig_.start(device_info);
   ASSERT_TRUE(rig_.switchJoggingOn(joystick)) << rig_.logSince(0);
   ASSERT_TRUE(rig_.startJog(joystick)) << rig_.logSince(0);
+  mark_ = rig_.logMark();
+  marked_ = Clock::now();
 }
 
 void FaultTestFixture::expectStopWithin(Clock::time_point injected, std::chrono::milliseconds bound,

@@ -27,7 +27,8 @@ inline const char* const kReadBack = "Get rocker modbus data success!";
 class FaultTestFixture : public ::testing::Test {
  protected:
   // Starts the bundle against `joystick` at `device_info`, switches jogging
-  // on and starts a jog; fatal failures end the test.
+  // on and starts a jog; fatal failures end the test. Marks the log and the
+  // time once the jog runs, where the fault's effects are counted from.
   void startJogging(const std::string& device_info, velk::joystick_sim::ModbusSlave& joystick);
 
   // The stop command came within `bound` (scaled for sanitizer builds) of
@@ -40,10 +41,14 @@ class FaultTestFixture : public ::testing::Test {
   // repeats are events, not a flood. ROCKER_RELIABILITY_LOG=1 prints what
   // the bundle said after `mark`.
   void expectNoFlood(std::size_t mark, Clock::time_point since);
+  // The same from the marks of startJogging.
+  void expectNoFlood() { expectNoFlood(mark_, marked_); }
 
   static void report(const std::string& figure, Clock::duration d);
 
   velk::host_rig::BundleRig rig_{ROCKER_BUNDLE_PATH};
+  std::size_t mark_ = 0;
+  Clock::time_point marked_;
 };
 
 }  // namespace rocker_reliability

@@ -31,21 +31,19 @@ TEST_F(RtuFaultTest, BadCheckSumsStopTheJogKeepTheLineOpenAndItRecovers) {
   RtuSlave joystick(line.slavePath());
   startJogging(line.deviceInfo(), joystick);
   if (HasFatalFailure()) return;
-  const std::size_t mark = rig_.logMark();
-  const auto marked = Clock::now();
 
   const auto damaged = Clock::now();
   line.mangling().set(ReplyMangling::flipLastByte());
   expectStopWithin(damaged, kLossBound, "stop after bad check sums");
   std::this_thread::sleep_for(scaled(2000ms));
-  EXPECT_EQ(rig_.countSince(mark, kReadError), 1);
-  EXPECT_EQ(rig_.countSince(mark, "closed."), 0) << rig_.logSince(mark);
-  EXPECT_EQ(rig_.countSince(mark, "Assume modbus unit disconnected"), 0);
-  expectNoFlood(mark, marked);
+  EXPECT_EQ(rig_.countSince(mark_, kReadError), 1);
+  EXPECT_EQ(rig_.countSince(mark_, "closed."), 0) << rig_.logSince(mark_);
+  EXPECT_EQ(rig_.countSince(mark_, "Assume modbus unit disconnected"), 0);
+  expectNoFlood();
 
   line.mangling().clear();
-  EXPECT_TRUE(waitFor([&] { return rig_.countSince(mark, kReadBack) == 1; }, 4000ms))
-      << rig_.logSince(mark);
+  EXPECT_TRUE(waitFor([&] { return rig_.countSince(mark_, kReadBack) == 1; }, 4000ms))
+      << rig_.logSince(mark_);
 }
 
 TEST_F(RtuFaultTest, SilentSlaveStopsTheJogOnceItsValuesAreOlderThanTheInputTimeout) {
@@ -53,18 +51,16 @@ TEST_F(RtuFaultTest, SilentSlaveStopsTheJogOnceItsValuesAreOlderThanTheInputTime
   RtuSlave joystick(line.slavePath());
   startJogging(line.deviceInfo(), joystick);
   if (HasFatalFailure()) return;
-  const std::size_t mark = rig_.logMark();
-  const auto marked = Clock::now();
 
   const auto silenced = Clock::now();
   joystick.setSilent(true);
   expectStopWithin(silenced, kInputTimeout + kAgeCheckSlack,
                    "stop after the RTU slave fell silent");
   // The read itself fails once the response time-out (1 s) has passed.
-  EXPECT_TRUE(waitFor([&] { return rig_.countSince(mark, kReadError) >= 1; }, 3000ms))
-      << rig_.logSince(mark);
-  EXPECT_EQ(rig_.countSince(mark, kReadError), 1);
-  expectNoFlood(mark, marked);
+  EXPECT_TRUE(waitFor([&] { return rig_.countSince(mark_, kReadError) >= 1; }, 3000ms))
+      << rig_.logSince(mark_);
+  EXPECT_EQ(rig_.countSince(mark_, kReadError), 1);
+  expectNoFlood();
 }
 
 TEST_F(RtuFaultTest, VanishingLineStopsTheJogAndIsReportedOnce) {
@@ -73,8 +69,6 @@ TEST_F(RtuFaultTest, VanishingLineStopsTheJogAndIsReportedOnce) {
   startJogging(line->deviceInfo(), *joystick);
   if (HasFatalFailure()) return;
   const int jogs = rig_.speedCommands();
-  const std::size_t mark = rig_.logMark();
-  const auto marked = Clock::now();
 
   // The adapter is pulled: the pseudo-terminals and their links go.
   const auto pulled = Clock::now();
@@ -83,8 +77,8 @@ TEST_F(RtuFaultTest, VanishingLineStopsTheJogAndIsReportedOnce) {
   expectStopWithin(pulled, kLossBound, "stop after the serial line vanished");
   std::this_thread::sleep_for(scaled(2500ms));
   EXPECT_EQ(rig_.speedCommands(), jogs);
-  EXPECT_EQ(rig_.countSince(mark, kReadError), 1);
-  expectNoFlood(mark, marked);
+  EXPECT_EQ(rig_.countSince(mark_, kReadError), 1);
+  expectNoFlood();
 }
 
 }  // namespace

@@ -46,8 +46,6 @@ TEST_F(TcpFaultTest, ConnectionDroppedDuringAJogStopsItAndReconnectsWithNothingL
   startJogging();
   if (HasFatalFailure()) return;
   const int jogs = rig_.speedCommands();
-  const std::size_t mark = rig_.logMark();
-  const auto marked = Clock::now();
   const int connected_before = connections();
 
   const auto dropped = Clock::now();
@@ -65,15 +63,15 @@ TEST_F(TcpFaultTest, ConnectionDroppedDuringAJogStopsItAndReconnectsWithNothingL
   EXPECT_TRUE(waitFor(
       [&] { return joystick_.holdingRegister(JoystickMap::kIndicatorRegister) == 2; }, 2000ms))
       << "indicator " << joystick_.holdingRegister(JoystickMap::kIndicatorRegister) << "\n"
-      << rig_.logSince(mark);
+      << rig_.logSince(mark_);
 
   // The stick is still deflected: without a new push nothing moves.
   rig_.robot().setRuntimeStatus(velk::sim::kRuntimeIdle);
   std::this_thread::sleep_for(scaled(700ms));
   EXPECT_EQ(rig_.speedCommands(), jogs);
-  EXPECT_EQ(rig_.countSince(mark, kReadError), 1);
-  EXPECT_EQ(rig_.countSince(mark, kReadBack), 1);
-  expectNoFlood(mark, marked);
+  EXPECT_EQ(rig_.countSince(mark_, kReadError), 1);
+  EXPECT_EQ(rig_.countSince(mark_, kReadBack), 1);
+  expectNoFlood();
 }
 
 // A railed or broken axis reads full scale: no push, never a jog.
@@ -197,18 +195,16 @@ TEST_F(TcpFaultTest, ConnectionDroppedAtRestNeverMovesTheRobot) {
 TEST_F(TcpFaultTest, SilentSlaveStopsTheJogOnceItsValuesAreOlderThanTheInputTimeout) {
   startJogging();
   if (HasFatalFailure()) return;
-  const std::size_t mark = rig_.logMark();
-  const auto marked = Clock::now();
   const auto silenced = Clock::now();
   joystick_.setSilent(true);
   expectStopWithin(silenced, kInputTimeout + kAgeCheckSlack, "stop after the slave fell silent");
   std::this_thread::sleep_for(scaled(2000ms));
-  EXPECT_EQ(rig_.countSince(mark, kReadError), 1);
-  expectNoFlood(mark, marked);
+  EXPECT_EQ(rig_.countSince(mark_, kReadError), 1);
+  expectNoFlood();
 
   joystick_.setSilent(false);
-  EXPECT_TRUE(waitFor([&] { return rig_.countSince(mark, kReadBack) == 1; }, 20000ms))
-      << rig_.logSince(mark);
+  EXPECT_TRUE(waitFor([&] { return rig_.countSince(mark_, kReadBack) == 1; }, 20000ms))
+      << rig_.logSince(mark_);
 }
 
 // The host stops and releases the bundle while the joystick does not
@@ -217,12 +213,11 @@ TEST_F(TcpFaultTest, SilentSlaveStopsTheJogOnceItsValuesAreOlderThanTheInputTime
 TEST_F(TcpFaultTest, ReleasingTheBundleWhileTheSlaveIsSilentReturnsInBoundedTime) {
   startJogging();
   if (HasFatalFailure()) return;
-  const std::size_t mark = rig_.logMark();
   joystick_.setSilent(true);
   ASSERT_TRUE(rig_.stopLatencySince(Clock::now()).has_value());
   // The first read runs into its time-out; then let the retry pass begin
   // its probes of all the signals now in error.
-  ASSERT_TRUE(waitFor([&] { return rig_.countSince(mark, kReadError) == 1; }, 4000ms));
+  ASSERT_TRUE(waitFor([&] { return rig_.countSince(mark_, kReadError) == 1; }, 4000ms));
   std::this_thread::sleep_for(500ms);
   const auto stop = rig_.bundle().stop();
   const auto release = rig_.bundle().release();
@@ -235,8 +230,6 @@ TEST_F(TcpFaultTest, ReleasingTheBundleWhileTheSlaveIsSilentReturnsInBoundedTime
 TEST_F(TcpFaultTest, SlaveRestartReconnectsAndTheLightsShowTheRobotStateAgain) {
   startJogging();
   if (HasFatalFailure()) return;
-  const std::size_t mark = rig_.logMark();
-  const auto marked = Clock::now();
   const int connected_before = connections();
 
   const auto down = Clock::now();
@@ -252,32 +245,30 @@ TEST_F(TcpFaultTest, SlaveRestartReconnectsAndTheLightsShowTheRobotStateAgain) {
   const auto back = Clock::now();
 
   ASSERT_TRUE(waitFor([&] { return connections() > connected_before; }, 3000ms))
-      << rig_.logSince(mark);
+      << rig_.logSince(mark_);
   report("reconnect after the slave came back", Clock::now() - back);
   EXPECT_LE(Clock::now() - back, scaled(Clock::duration(kReconnectBound)));
   EXPECT_TRUE(waitFor(
       [&] { return joystick_.holdingRegister(JoystickMap::kIndicatorRegister) == 2; }, 2000ms))
-      << rig_.logSince(mark);
-  EXPECT_EQ(rig_.countSince(mark, kReadError), 1);
-  expectNoFlood(mark, marked);
+      << rig_.logSince(mark_);
+  EXPECT_EQ(rig_.countSince(mark_, kReadError), 1);
+  expectNoFlood();
 }
 
 TEST_F(TcpFaultTest, ExceptionOnOneAddressOfABatchStopsTheJogAndIsReportedOnce) {
   startJogging();
   if (HasFatalFailure()) return;
-  const std::size_t mark = rig_.logMark();
-  const auto marked = Clock::now();
   const auto rejected = Clock::now();
   // The indicator's read-back register sits inside the batch of the axes.
   joystick_.rejectAddress(JoystickMap::kIndicatorReadBack, 2, 4);
   expectStopWithin(rejected, kLossBound, "stop after an exception inside the axis batch");
   std::this_thread::sleep_for(scaled(2000ms));
-  EXPECT_EQ(rig_.countSince(mark, kReadError), 1);
-  expectNoFlood(mark, marked);
+  EXPECT_EQ(rig_.countSince(mark_, kReadError), 1);
+  expectNoFlood();
 
   joystick_.rejectAddress(JoystickMap::kIndicatorReadBack, 0, 4);
-  EXPECT_TRUE(waitFor([&] { return rig_.countSince(mark, kReadBack) == 1; }, 2000ms))
-      << rig_.logSince(mark);
+  EXPECT_TRUE(waitFor([&] { return rig_.countSince(mark_, kReadBack) == 1; }, 2000ms))
+      << rig_.logSince(mark_);
 }
 
 // A slave that answers, only slowly (below the time-out): each request
@@ -332,18 +323,17 @@ TEST_F(TcpFaultTest, FreedriveRestartAndStopEachEndTheJogOnce) {
 TEST_F(TcpFaultTest, ARepoweredJoystickStartsWithJoggingOff) {
   startJogging();
   if (HasFatalFailure()) return;
-  const std::size_t mark = rig_.logMark();
   const auto left = Clock::now();
   rig_.robot().setRobotModeType(5);
   expectStopWithin(left, kLossBound, "stop after the robot left mode 8");
   rig_.robot().setRobotModeType(velk::sim::kRobotModeRunning);
-  ASSERT_TRUE(waitFor([&] { return rig_.countSince(mark, "Rocker power on") == 1; }, 3000ms));
+  ASSERT_TRUE(waitFor([&] { return rig_.countSince(mark_, "Rocker power on") == 1; }, 3000ms));
   EXPECT_TRUE(waitFor([&] { return !joystick_.coil(JoystickMap::kPowerLightCoil); }, 3000ms));
   const int jogs = rig_.speedCommands();
   EXPECT_FALSE(rig_.startJog(joystick_)) << "no jog while jogging is off";
   EXPECT_EQ(rig_.speedCommands(), jogs);
-  ASSERT_TRUE(rig_.switchJoggingOn(joystick_)) << rig_.logSince(mark);
-  EXPECT_TRUE(rig_.startJog(joystick_)) << rig_.logSince(mark);
+  ASSERT_TRUE(rig_.switchJoggingOn(joystick_)) << rig_.logSince(mark_);
+  EXPECT_TRUE(rig_.startJog(joystick_)) << rig_.logSince(mark_);
 }
 
 // A reply that arrives after its time-out stays in the socket. Once the
@@ -367,9 +357,7 @@ TEST_F(TcpFaultTest, ReplyAfterItsTimeOutDoesNotShiftLaterTransactions) {
 class ManglingTcpFaultTest : public TcpFaultTest {
  protected:
   void startJoggingThroughProxy() {
-    rig_.start("127.0.0.1," + std::to_string(proxy_.port()));
-    ASSERT_TRUE(rig_.switchJoggingOn(joystick_)) << rig_.logSince(0);
-    ASSERT_TRUE(rig_.startJog(joystick_)) << rig_.logSince(0);
+    FaultTestFixture::startJogging("127.0.0.1," + std::to_string(proxy_.port()), joystick_);
   }
 
   ManglingTcpProxy proxy_{joystick_.port()};
@@ -379,16 +367,14 @@ class ManglingTcpFaultTest : public TcpFaultTest {
 // byte that never comes.
 TEST_F(ManglingTcpFaultTest, ShortRepliesStopTheJogAndTheLinkRecovers) {
   startJoggingThroughProxy();
-  const std::size_t mark = rig_.logMark();
-  const auto marked = Clock::now();
   const auto damaged = Clock::now();
   proxy_.mangling().set(ReplyMangling::dropLastBytes(1));
   expectStopWithin(damaged, kResponseTimeout + kLossBound, "stop after short replies");
   std::this_thread::sleep_for(scaled(1000ms));
-  expectNoFlood(mark, marked);
+  expectNoFlood();
   proxy_.mangling().clear();
-  EXPECT_TRUE(waitFor([&] { return rig_.countSince(mark, kReadBack) == 1; }, 5000ms))
-      << rig_.logSince(mark);
+  EXPECT_TRUE(waitFor([&] { return rig_.countSince(mark_, kReadBack) == 1; }, 5000ms))
+      << rig_.logSince(mark_);
 }
 
 // Two bytes after every reply that nobody asked for. They spoil the exchange
@@ -397,15 +383,13 @@ TEST_F(ManglingTcpFaultTest, ShortRepliesStopTheJogAndTheLinkRecovers) {
 // jog goes on, at the cost of a second request per read.
 TEST_F(ManglingTcpFaultTest, OverlongRepliesCostASecondRequestAndTheJogGoesOn) {
   startJoggingThroughProxy();
-  const std::size_t mark = rig_.logMark();
-  const auto marked = Clock::now();
   const int stops = rig_.stopCommands();
   proxy_.mangling().set(ReplyMangling::appendBytes({0x00, 0x00}));
   std::this_thread::sleep_for(scaled(1000ms));
   EXPECT_GT(proxy_.mangling().mangledChunks(), 5);
-  EXPECT_EQ(rig_.stopCommands(), stops) << rig_.logSince(mark);
-  EXPECT_EQ(rig_.countSince(mark, kReadError), 0) << rig_.logSince(mark);
-  expectNoFlood(mark, marked);
+  EXPECT_EQ(rig_.stopCommands(), stops) << rig_.logSince(mark_);
+  EXPECT_EQ(rig_.countSince(mark_, kReadError), 0) << rig_.logSince(mark_);
+  expectNoFlood();
 }
 
 }  // namespace

@@ -62,9 +62,9 @@ struct SimRun {
   json report;
 };
 
-SimRun runSim(const SimWorkspace& space, const std::string& scenario,
-              std::vector<std::string> extra = {}) {
-  const std::string scenario_file = space.write("scenario.toml", kPrelude + scenario);
+// Runs rocker-sim on the scenario file at `scenario_file` and reads its report.
+SimRun runSimFile(const SimWorkspace& space, const std::string& scenario_file,
+                  std::vector<std::string> extra = {}) {
   std::vector<std::string> args{
       ROCKER_SIM_EXECUTABLE, "--scenario", scenario_file, "--report", space.file("report.json"),
       "--log-level",         "2"};
@@ -76,6 +76,11 @@ SimRun runSim(const SimWorkspace& space, const std::string& scenario,
   return run;
 }
 
+SimRun runSim(const SimWorkspace& space, const std::string& scenario,
+              std::vector<std::string> extra = {}) {
+  return runSimFile(space, space.write("scenario.toml", kPrelude + scenario), std::move(extra));
+}
+
 // When the step whose description starts with `text` was applied.
 double stepTime(const json& report, const std::string& text) {
   for (const auto& step : report["events"]["steps"]) {
@@ -85,11 +90,21 @@ double stepTime(const json& report, const std::string& text) {
   return 0.0;
 }
 
-std::vector<double> moved(const json& jog) {
+// How long the first push along x was held: from the stick's push to its centring.
+double firstHold(const json& report) {
+  return stepTime(report, "stick centre") - stepTime(report, "stick x=500");
+}
+
+// The change of the pose over a jog from element `first` on: the position
+// from 0, the orientation from 3.
+std::vector<double> poseChange(const json& jog, std::size_t first) {
   const auto a = jog["start_pose"].get<std::vector<double>>();
   const auto b = jog["end_pose"].get<std::vector<double>>();
-  return {b.at(0) - a.at(0), b.at(1) - a.at(1), b.at(2) - a.at(2)};
+  return {b.at(first) - a.at(first), b.at(first + 1) - a.at(first + 1),
+          b.at(first + 2) - a.at(first + 2)};
 }
+
+std::vector<double> moved(const json& jog) { return poseChange(jog, 0); }
 
 // Distance a speed command at `v` covers when stopped after `length` s:
 // the ramp up loses v^2/2a, the stop ramp adds v^2/2d.
@@ -173,8 +188,7 @@ TEST(RockerSimOverTcp, PushAlongXMovesTheToolAlongBaseXAndSlowModeScalesTheSpeed
   expectSpeed(jogs[0], {kPushSpeed, 0, 0});
   EXPECT_EQ(jogs[0]["stick"][0], kPush);
   EXPECT_EQ(jogs[0]["stop_cause"], "fast_release");
-  const double hold = stepTime(run.report, "stick centre") - stepTime(run.report, "stick x=500");
-  expectJogAlong(jogs[0], 0, kPushSpeed, hold);
+  expectJogAlong(jogs[0], 0, kPushSpeed, firstHold(run.report));
 
   EXPECT_NEAR(jogs[1]["speed"][0].get<double>(), kPushSpeed * kSlow / kFast, 1e-12);
   bool slow_light = false;
@@ -202,8 +216,7 @@ stick = "centre"
   const json& jogs = run.report["jogs"];
   ASSERT_EQ(jogs.size(), 1u) << run.process.out;
   expectSpeed(jogs[0], {0, kPushSpeed, 0});
-  const double hold = stepTime(run.report, "stick centre") - stepTime(run.report, "stick x=500");
-  expectJogAlong(jogs[0], 1, kPushSpeed, hold);
+  expectJogAlong(jogs[0], 1, kPushSpeed, firstHold(run.report));
   EXPECT_NE(run.report["run"]["start_options"][0].get<std::string>().find("rotation = 1.57"),
             std::string::npos);
 }
@@ -212,19 +225,11 @@ stick = "centre"
 // only turns, and the tilt reversed in one read ends its jog.
 TEST(RockerSimOverTcp, SixAxisScenarioTurnsTheToolAsScripted) {
   SimWorkspace space;
-  SimRun run;
-  run.process = SimProcess::run({ROCKER_SIM_EXECUTABLE, "--scenario", ROCKER_SIM_SIX_AXIS,
-                                 "--report", space.file("report.json"), "--log-level", "2"},
-                                space.path());
-  run.report = json::parse(std::ifstream(space.file("report.json")));
+  const SimRun run = runSimFile(space, ROCKER_SIM_SIX_AXIS);
   expectCompleted(run);
   const json& jogs = run.report["jogs"];
   ASSERT_EQ(jogs.size(), 4u) << run.process.out;
-  const auto turn = [&](std::size_t jog) {
-    const auto a = jogs[jog]["start_pose"].get<std::vector<double>>();
-    const auto b = jogs[jog]["end_pose"].get<std::vector<double>>();
-    return std::vector<double>{b.at(3) - a.at(3), b.at(4) - a.at(4), b.at(5) - a.at(5)};
-  };
+  const auto turn = [&](std::size_t jog) { return poseChange(jogs[jog], 3); };
   EXPECT_NEAR(turn(0)[2], 0.0, 1e-9) << "a push does not turn the tool";
   EXPECT_GT(moved(jogs[0])[0], 0.03);
   EXPECT_GT(turn(1)[2], 0.1) << "the twist about z turned it";
@@ -239,11 +244,7 @@ TEST(RockerSimOverTcp, SixAxisScenarioTurnsTheToolAsScripted) {
 // the release stops it.
 TEST(RockerSimOverTcp, FollowScenarioChangesTheSpeedWithinOneJog) {
   SimWorkspace space;
-  SimRun run;
-  run.process = SimProcess::run({ROCKER_SIM_EXECUTABLE, "--scenario", ROCKER_SIM_FOLLOW, "--report",
-                                 space.file("report.json"), "--log-level", "2"},
-                                space.path());
-  run.report = json::parse(std::ifstream(space.file("report.json")));
+  const SimRun run = runSimFile(space, ROCKER_SIM_FOLLOW);
   expectCompleted(run);
   const json& jogs = run.report["jogs"];
   ASSERT_EQ(jogs.size(), 1u) << run.process.out;
@@ -317,8 +318,7 @@ stick = "centre"
   const json& jogs = run.report["jogs"];
   ASSERT_EQ(jogs.size(), 2u) << run.process.out;
   expectSpeed(jogs[0], {kPushSpeed, 0, 0});
-  const double hold = stepTime(run.report, "stick centre") - stepTime(run.report, "stick x=500");
-  expectJogAlong(jogs[0], 0, kPushSpeed, hold);
+  expectJogAlong(jogs[0], 0, kPushSpeed, firstHold(run.report));
   expectDropStopsTheJog(run.report, jogs[1]);
 }
 

@@ -134,16 +134,13 @@ RobotChange readRobot(const toml::value& step) {
   allowOnly(table, {"mode_type", "safety_mode_type", "runtime_status", "freedrive", "tool_pose"},
             "robot");
   constexpr long long kLow = -2147483648LL, kHigh = 2147483647LL;
+  const auto readCode = [&table](const char* key, std::optional<int>& into) {
+    if (table.contains(key)) into = integer(table.at(key), key, kLow, kHigh);
+  };
   RobotChange change;
-  if (table.contains("mode_type"))
-    change.mode_type = integer(table.at("mode_type"), "mode_type", kLow, kHigh);
-  if (table.contains("safety_mode_type")) {
-    change.safety_mode_type =
-        integer(table.at("safety_mode_type"), "safety_mode_type", kLow, kHigh);
-  }
-  if (table.contains("runtime_status")) {
-    change.runtime_status = integer(table.at("runtime_status"), "runtime_status", kLow, kHigh);
-  }
+  readCode("mode_type", change.mode_type);
+  readCode("safety_mode_type", change.safety_mode_type);
+  readCode("runtime_status", change.runtime_status);
   if (table.contains("freedrive")) {
     const toml::value& value = table.at("freedrive");
     if (!value.is_boolean())
