@@ -9,7 +9,11 @@
 
 namespace velk::zorv_comm {
 
+namespace {
+
 using Table = RockerSignalTable;
+
+}  // namespace
 
 JoystickRegistration::JoystickRegistration(LogCallback log, std::string device_info)
     : log_(std::move(log)), device_info_(std::move(device_info)) {
