@@ -32,7 +32,11 @@ int LoopbackSocket::listen(int port, int* bound) {
   sockaddr_in address = loopback(port);
   socklen_t length = sizeof address;
   auto* generic = reinterpret_cast<sockaddr*>(&address);
-  if (::bind(fd, generic, length) != 0 || ::listen(fd, 16) != 0 ||
+  // The kernel's longest accept queue: a master that connects again and
+  // again (the reply fuzzer, a thousand times a second) must never meet a
+  // full queue while the serving thread is held up, or its connect times
+  // out waiting for a handshake that a dropped SYN never completes.
+  if (::bind(fd, generic, length) != 0 || ::listen(fd, SOMAXCONN) != 0 ||
       ::getsockname(fd, generic, &length) != 0) {
     ::close(fd);
     return -1;
