@@ -279,10 +279,11 @@ TEST_F(JoystickDataTest, ButtonsAndTheVersionActOnCleanReadsAndRisingEdges) {
   ASSERT_TRUE(rig.service.rockerOn());
   EXPECT_FALSE(std::filesystem::exists(folder.file("package.json")));
   EXPECT_EQ(logged(kLogError, "Get rocker modbus data error!"), 1);
-  EXPECT_EQ(rig.service.indicatorState(), 5) << "the robot's state shows again";
+  EXPECT_EQ(rig.service.indicatorState(), 1) << "the light shows the error while it lasts";
   failAll(0);
   cycle();
   EXPECT_EQ(logged(kLogInfo, "Get rocker modbus data success!"), 1);
+  EXPECT_EQ(rig.service.indicatorState(), 5) << "the robot's state shows again";
   EXPECT_EQ(test::ScratchFolder::read(folder.file("package.json")),
             "{\n    \"firmware_version\": \"1.1.3\"\n}");
   EXPECT_TRUE(rig.service.rockerOn()) << "a held button switches once";

@@ -209,7 +209,9 @@ void RockerService::getRockerData() {
   dumpValuesIfMoved();
   version_.take(input_.current());
   recordFirmwareVersion(reading.firmware_read_clean);
-  if (!applyIndicatorRules()) return;
+  // While the error persists the light keeps showing it: the robot's
+  // state would otherwise turn it back to "ready" on the next cycle.
+  if (!reading.read_error && !applyIndicatorRules()) return;
   handlePowerButton();
   handleSpeedButton();
 }

@@ -67,6 +67,7 @@ const StickReading& StickInput::take(const zorv_control::SignalSnapshot& snapsho
   read_error_.update(state.error);
   reading_.read_error_began = read_error_.risingEdge();
   reading_.read_error_ended = read_error_.fallingEdge();
+  reading_.read_error = state.error;
   // Switching off ends a jog by itself.
   if (jog_active && !reading_.switch_off_due) reading_.stop = causeToEnd(state);
   if (reading_.read_error_began) {

@@ -28,6 +28,8 @@ struct StickReading {
   bool new_read = false;
   bool read_error_began = false;
   bool read_error_ended = false;
+  // Some signal is in error this cycle (also in the cycle it began).
+  bool read_error = false;
   // The joystick could not be read for kReadErrorLimit in a row: jogging
   // is to be switched off (which ends a jog by itself).
   bool switch_off_due = false;
