@@ -4,6 +4,7 @@
 
 #include "common/log_level.h"
 #include "rocker/rocker_service/rocker_signal_table.h"
+#include "rocker/rocker_service/stick_rate_check.h"
 #include "rocker_service/fake_rocker_clock.h"
 #include "rocker_service/snapshot_joystick.h"
 #include "support/log_capture.h"
@@ -135,6 +136,52 @@ TEST(StickInputTest, AStartNeedsTheStickSeenCentredAfterAnEventThatCouldHideAPus
                      "Rocker implausible stick value: get_x is -32768, beyond stick_limit 2000: no "
                      "jog until the stick is seen centred"),
             1);
+}
+
+// input_timeout against the stick rate the line achieves, looked at once a
+// second: a healthy line at the defaults is quiet, a slow one is told once
+// and its recovery once, and nothing is judged without a rate or a timeout.
+TEST(StickRateCheckTest, ATimeoutShorterThanThreeReadsIsToldOncePerChange) {
+  test::LogCapture log;
+  test::FakeRockerClock clock;
+  double rate = 0.0;
+  int asked = 0;
+  StickRateCheck check(log.callback(), clock.clock().monotonic);
+  check.useRateSource([&] {
+    ++asked;
+    return rate;
+  });
+  auto seconds = [&](int n, double at_rate) {
+    rate = at_rate;
+    for (int i = 0; i < n * 100; ++i) {
+      check.update();
+      clock.advanceMs(10);
+    }
+  };
+  seconds(2, 10.0);
+  EXPECT_EQ(asked, 0) << "input_timeout 0 switches the age check off, and this with it";
+  check.setInputTimeout(0.3);
+  seconds(2, 0.0);
+  seconds(2, 9.5);  // the jitter of a healthy line at the defaults
+  EXPECT_EQ(asked, 4) << "once a second";
+  check.setInputTimeout(0.08);
+  seconds(3, 25.0);
+  const std::string slow =
+      "Rocker input_timeout 0.08 s is shorter than three reads of the stick at the rate the line "
+      "achieves (25.0 Hz): jogs stop for old values while the stick is held; give input_timeout "
+      "at least 0.12 s, lower stick_rate, or lower the serial adapter's latency timer "
+      "(input_timeout stays 0.08 s)";
+  EXPECT_EQ(log.count(kLogWarning, slow), 1);
+  seconds(2, 35.0);  // 2.8 reads: between the two figures, no verdict either way
+  seconds(2, 40.0);
+  EXPECT_EQ(log.count(kLogInfo,
+                      "Rocker input_timeout 0.08 s covers three reads of the stick "
+                      "again (40.0 Hz)"),
+            1);
+  check.forget();
+  seconds(1, 25.0);
+  EXPECT_EQ(log.count(kLogWarning, slow), 2) << "a new registration is judged afresh";
+  EXPECT_EQ(log.total(), 3u);
 }
 
 }  // namespace

@@ -1,9 +1,6 @@
 #include "communication/modbus_dev/line_pace.h"
 
-#include <array>
-#include <cstdio>
-#include <string>
-
+#include "common/fixed_decimals.h"
 #include "common/log.h"
 #include "common/log_level.h"
 #include "communication/modbus_dev/slave_label.h"
@@ -21,12 +18,6 @@ constexpr double kSmoothing = 0.2;
 constexpr int kRateSamples = 5;
 constexpr double kSlowShare = 0.8;
 constexpr double kRecoveredShare = 0.95;
-
-std::string oneDecimal(double value) {
-  std::array<char, 32> text{};
-  std::snprintf(text.data(), text.size(), "%.1f", value);
-  return text.data();
-}
 
 }  // namespace
 
@@ -62,8 +53,9 @@ void LinePace::checkLineCarriesRates(int frequency, double rate) {
     const double request_ms = transaction_seconds_.load() * 1000.0;
     VELK_LOG(log_, kLogWarning)
         << "Modbus slave " << slaveLabel(link_.settings())
-        << " cannot be read as often as asked: a request takes " << oneDecimal(request_ms)
-        << " ms and the fastest group (" << frequency << " Hz) is read at " << oneDecimal(rate)
+        << " cannot be read as often as asked: a request takes " << fixedDecimals(request_ms, 1)
+        << " ms and the fastest group (" << frequency << " Hz) is read at "
+        << fixedDecimals(rate, 1)
         << " Hz; lower the serial adapter's latency timer, lower stick_rate, or give "
            "input_timeout at least three reads ("
         << static_cast<int>(3000.0 / rate + 0.5) << " ms)";

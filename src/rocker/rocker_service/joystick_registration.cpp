@@ -16,7 +16,9 @@ using Table = RockerSignalTable;
 }  // namespace
 
 JoystickRegistration::JoystickRegistration(LogCallback log, std::string device_info)
-    : log_(std::move(log)), device_info_(std::move(device_info)) {
+    : log_(std::move(log)),
+      device_info_(std::move(device_info)),
+      device_name_(zorv_control::ModbusWrapperImpl::parseWithDefaults(device_info_).device_name) {
   for (const auto& entry : Table::entries()) signal_names_.emplace_back(entry.name);
 }
 
@@ -43,6 +45,14 @@ void JoystickRegistration::applyStickRate() {
   for (const char* axis : Table::axes()) {
     registry_->modbusSetSignalUpdateFrequency(axis, stick_rate_);
   }
+}
+
+// The joystick's own signals keep its device in the registry while they
+// are registered, which is the only time this is asked.
+double JoystickRegistration::measuredStickRate() const {
+  if (!registered_) return 0.0;
+  const zorv_control::ModbusDevice* device = registry_->getModbusDeviceByName(device_name_);
+  return device ? device->fastestGroupRate() : 0.0;
 }
 
 }  // namespace velk::zorv_comm

@@ -32,10 +32,14 @@ class JoystickRegistration {
   bool registered() const { return registered_; }
   // For the axes, once added.
   void applyStickRate();
+  // How often the joystick's device reads its fastest group (the stick
+  // axes) per second, as measured on its line; 0 while not known.
+  double measuredStickRate() const;
 
  private:
   LogCallback log_;
   std::string device_info_;
+  std::string device_name_;
   std::vector<std::string> signal_names_;
   std::shared_ptr<zorv_control::ModbusWrapperImpl> registry_;
   bool registered_ = false;

@@ -62,6 +62,7 @@ RockerService::RockerService(std::shared_ptr<common_interface::ZorvApi> api, Log
       input_(log_, RockerClock::completed(clock).monotonic),
       speeds_(log_, api_, input_,
               [this](zorv_control::SignalSnapshot& snapshot) { snapshots_(snapshot); }),
+      rate_check_(log_, RockerClock::completed(clock).monotonic),
       stop_pending_(false),
       snapshots_(std::move(snapshots)) {
   VELK_LOG(log_, kLogInfo) << "RockerService Version:" << kVersion;
@@ -70,6 +71,7 @@ RockerService::RockerService(std::shared_ptr<common_interface::ZorvApi> api, Log
       registry ? std::move(registry) : std::make_shared<zorv_control::ModbusWrapperImpl>(log_);
   registration_.useRegistry(registry_);
   indicator_.useRegistry(registry_);
+  rate_check_.useRateSource([this] { return registration_.measuredStickRate(); });
   if (!snapshots_) {
     snapshots_ = [registry = registry_.get()](zorv_control::SignalSnapshot& snapshot) {
       registry->modbusGetSignalSnapshot(snapshot);
@@ -126,6 +128,7 @@ void RockerService::configure(const RockerSettings& settings) {
   speeds_.configure(settings);
   decision_.configure(settings);
   input_.setInputTimeout(settings.input_timeout);
+  rate_check_.setInputTimeout(settings.input_timeout);
   input_.setStickLimit(settings.stick_limit);
   registration_.setStickRate(settings.stick_rate);
 }
@@ -166,8 +169,10 @@ void RockerService::takeJoystickData() {
     endActiveJog(JogStopCause::kJoystickRemoved);
     input_.clear();
     disable();
+    rate_check_.forget();
   }
   getRockerData();
+  rate_check_.update();
 }
 
 // A joystick powered anew starts with its lights off, so jogging starts off

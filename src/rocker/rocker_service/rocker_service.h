@@ -21,6 +21,7 @@
 #include "rocker/rocker_service/rocker_settings.h"
 #include "rocker/rocker_service/stick_checks.h"
 #include "rocker/rocker_service/stick_input.h"
+#include "rocker/rocker_service/stick_rate_check.h"
 
 namespace velk::common_interface {
 class RobotInterface;
@@ -184,6 +185,7 @@ class RockerService {
   StickInput input_;
   JogSpeedCommands speeds_;
   IndicatorLight indicator_;
+  StickRateCheck rate_check_;
 
   // A stop command was due and has not returned yet (the host threw, or
   // there was no robot to send it to).
