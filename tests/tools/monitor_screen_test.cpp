@@ -86,3 +86,42 @@ TEST(MonitorScreen, PipedOutputHasALineForEachChange) {
 }
 
 }  // namespace
+
+// The line figures and what they advise: a fast line takes the fastest
+// stick, a USB adapter's latency leaves room for less or none, and a line
+// that cannot carry the 10 Hz reads gets a timeout of three actual reads.
+TEST(MonitorScreen, LineFiguresAdviseStickRateAndInputTimeout) {
+  using velk::rocker_sim::LineAdvice;
+  struct Row {
+    double request_s, group_reads, stick_hz;
+    std::string line, advice;
+  };
+  const std::vector<Row> rows = {
+      {0, 0, 0, "not measured yet", "none until the line is measured"},
+      {0.003, 40, 10,
+       "request 3.0 ms, stick read at 10.0 Hz, line 12 % busy, carries a stick_rate of up to 50",
+       "stick_rate = 50, input_timeout = 0.08"},
+      {0.020, 30, 10,
+       "request 20.0 ms, stick read at 10.0 Hz, line 60 % busy, carries a stick_rate of up to 30",
+       "stick_rate = 20, input_timeout = 0.20"},
+      {0.020, 40, 9.9,
+       "request 20.0 ms, stick read at 9.9 Hz, line 80 % busy, carries a stick_rate of up to 20",
+       "stick_rate = 10, input_timeout = 0.30"},
+      {0.040, 25, 6.2,
+       "request 40.0 ms, stick read at 6.2 Hz, line 100 % busy, carries a stick_rate of up to 6",
+       "stick_rate = 10, input_timeout = 0.49 (the line cannot carry even the 10 Hz reads: lower "
+       "the adapter's latency timer or raise the baud rate)"},
+  };
+  for (const Row& row : rows) {
+    const LineAdvice advice = LineAdvice::of(row.request_s, row.group_reads, row.stick_hz);
+    EXPECT_EQ(advice.lineText(), row.line);
+    EXPECT_EQ(advice.adviceText(), row.advice);
+  }
+  MonitorReading before = look(5, true, 100);
+  MonitorReading now = before;
+  now.transaction_seconds = 0.020;
+  now.reads_per_second = 30;
+  now.fastest_rate = 10;
+  EXPECT_TRUE(hasLine(MonitorScreen::changes(before, now), "advice stick_rate = 20"));
+  EXPECT_FALSE(hasLine(MonitorScreen::changes(now, now), "advice")) << "said once per change";
+}

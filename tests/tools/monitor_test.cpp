@@ -60,6 +60,7 @@ void watchJoystick(SimulatedJoystick::Transport transport) {
   EXPECT_TRUE(contains(result.out, "firmware 1.1.3 (0x1083)")) << result.out;
   EXPECT_TRUE(contains(result.out, "hardware 2:2 (0x2100)")) << result.out;
   EXPECT_TRUE(contains(result.out, "set power light on")) << result.out;
+  EXPECT_TRUE(contains(result.out, "; advice stick_rate = ")) << "the line measured";
   EXPECT_TRUE(joystick.lights().power) << "the power light reached the device";
   for (const auto& write : joystick.slave()->writes()) {
     EXPECT_TRUE(write.function == 5 && write.address == JoystickMap::kPowerLightCoil &&

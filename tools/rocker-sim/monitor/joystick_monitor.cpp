@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bundle_activator/start_options.h"
+#include "common/log_level.h"
 #include "communication/modbus_wrapper/modbus_wrapper_impl.h"
 #include "rocker-sim/monitor/monitor_screen.h"
 #include "rocker/rocker_service/rocker_signal_table.h"
@@ -19,6 +20,7 @@ using Table = zorv_comm::RockerSignalTable;
 
 constexpr auto kRateWindow = std::chrono::seconds(2);
 constexpr int kIndicatorCodes = 5;
+constexpr std::size_t kWarningsKept = 3;
 
 }  // namespace
 
@@ -28,6 +30,7 @@ JoystickMonitor::JoystickMonitor(const std::string& device_info, LogSink log)
       device_name_(zorv_control::ModbusWrapperImpl::parseWithDefaults(device_info).device_name) {
   registry_ = std::make_shared<zorv_control::ModbusWrapperImpl>(
       [this](int level, const char*, int, const std::string& message) {
+        keepWarning(level, message);
         if (log_) log_(level, message);
       });
   for (std::size_t index : Table::registrationOrder()) {
@@ -79,6 +82,20 @@ void JoystickMonitor::noteConnection(MonitorReading& reading) const {
   if (device == nullptr) return;
   reading.connected = device->isConnected();
   reading.connection_problem = device->connectionProblem();
+  reading.transaction_seconds = device->transactionSeconds();
+  reading.fastest_rate = device->fastestGroupRate();
+  const std::lock_guard<std::mutex> lock(warnings_mutex_);
+  reading.warnings.assign(warnings_.begin(), warnings_.end());
+}
+
+void JoystickMonitor::keepWarning(int level, const std::string& message) {
+  if (level > kLogWarning) return;  // errors and warnings only
+  char at[32];
+  std::snprintf(at, sizeof at, "%.2f s  ",
+                std::chrono::duration<double>(MonitorReading::Clock::now() - started_).count());
+  const std::lock_guard<std::mutex> lock(warnings_mutex_);
+  warnings_.push_back(at + message);
+  if (warnings_.size() > kWarningsKept) warnings_.pop_front();
 }
 
 // The last error seen on any signal: one that has just gone into error, or

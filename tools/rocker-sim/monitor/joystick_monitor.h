@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "rocker-sim/monitor/monitor_reading.h"
@@ -44,6 +45,8 @@ class JoystickMonitor {
   void countNewReads(const MonitorReading& reading);
   void noteConnection(MonitorReading& reading) const;
   void noteErrors(const MonitorReading& reading);
+  // From the registry's log, on its poll thread too.
+  void keepWarning(int level, const std::string& message);
 
   LogSink log_;
   const MonitorReading::Clock::time_point started_;
@@ -53,6 +56,8 @@ class JoystickMonitor {
   std::shared_ptr<zorv_control::ModbusWrapperImpl> registry_;
   std::map<std::string, MonitorReading::Clock::time_point> seen_reads_;
   std::deque<MonitorReading::Clock::time_point> recent_reads_;
+  mutable std::mutex warnings_mutex_;
+  std::deque<std::string> warnings_;
   bool power_light_ = false;
   bool speed_light_ = false;
   int indicator_ = 0;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace velk::rocker_sim {
 
@@ -30,6 +31,13 @@ struct MonitorReading {
   double input_timeout = 0;
   double reads_per_second = 0;  // group reads over the last two seconds
   std::string last_error;       // the last error seen on any signal, if any
+  // The device's own figures of its line: the smoothed time of a request
+  // and how often its fastest group is read; 0 until measured.
+  double transaction_seconds = 0;
+  double fastest_rate = 0;
+  // The registry's latest warnings and errors (a strict register map, a
+  // silent slave, a slow line), oldest first, each with its time.
+  std::vector<std::string> warnings;
 
   // The signal's value read as the joystick sends it (axes are signed).
   int signedValue(const std::string& name) const;

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "communication/modbus_dev/modbus_result.h"
+#include "rocker-sim/monitor/line_advice.h"
 #include "rocker/rocker_service/indicator_code.h"
 #include "rocker/rocker_service/rocker_signal_table.h"
 #include "rocker/rocker_service/version_word.h"
@@ -57,6 +58,11 @@ std::string axisRow(const MonitorReading& reading, std::size_t i) {
 }
 
 }  // namespace
+
+LineAdvice MonitorScreen::adviceFor(const MonitorReading& reading) {
+  return LineAdvice::of(reading.transaction_seconds, reading.reads_per_second,
+                        reading.fastest_rate);
+}
 
 std::string MonitorScreen::bar(int value) {
   const int clamped = std::clamp(value, -kFullDeflection, kFullDeflection);
@@ -135,7 +141,12 @@ std::string MonitorScreen::page(const std::string& device_info, const MonitorRea
   char rate[64];
   std::snprintf(rate, sizeof rate, "%.1f", reading.reads_per_second);
   out += "\ntraffic  " + std::string(rate) + " group reads/s\n";
+  const LineAdvice advice = adviceFor(reading);
+  out += "line     " + advice.lineText() + "\n";
+  out += "advice   " + advice.adviceText() + "\n";
   out += "last error  " + (reading.last_error.empty() ? "none" : reading.last_error) + "\n";
+  out += "warnings" + std::string(reading.warnings.empty() ? "  none\n" : "\n");
+  for (const auto& warning : reading.warnings) out += "  " + warning + "\n";
   out +=
       "stale means older than the bundle's input_timeout, " + seconds(reading.input_timeout) + "\n";
   return out;
@@ -171,6 +182,12 @@ std::vector<std::string> MonitorScreen::changes(const MonitorReading& before,
     const std::string state = errorState(now, name);
     if (!known || state != errorState(before, name))
       lines.push_back(stamp(now.t, name + " " + state));
+  }
+  const LineAdvice advice = adviceFor(now);
+  const LineAdvice old_advice = adviceFor(before);
+  if (advice.measured && (!old_advice.measured || advice.stick_rate != old_advice.stick_rate ||
+                          advice.input_timeout != old_advice.input_timeout)) {
+    lines.push_back(stamp(now.t, "line " + advice.lineText() + "; advice " + advice.adviceText()));
   }
   if (now.last_error != before.last_error && !now.last_error.empty()) {
     lines.push_back(stamp(now.t, "last error: " + now.last_error));

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "rocker-sim/monitor/line_advice.h"
 #include "rocker-sim/monitor/monitor_reading.h"
 
 namespace velk::rocker_sim {
@@ -33,6 +34,8 @@ class MonitorScreen {
   // A bar for a stick value of about -1000 .. 1000.
   static std::string bar(int value);
   static std::string versionText(int word, bool with_patch);
+  // What the reading's line figures advise for stick_rate and input_timeout.
+  static LineAdvice adviceFor(const MonitorReading& reading);
 };
 
 }  // namespace velk::rocker_sim
