@@ -34,7 +34,9 @@ host_rig::RigSettings hostSettings(const BenchRigSettings& settings) {
                       "Rocker stop: the stick values are",
                       "距离上一组运动时间间隔:",
                       "Connected to Modbus Slave",
-                      "Assume modbus unit disconnected"};
+                      "Assume modbus unit disconnected",
+                      "cannot be read as often as asked",
+                      "reads of the stick at the rate the line achieves"};
   return host;
 }
 
@@ -48,8 +50,9 @@ BenchRig::BenchRig(const BenchRigSettings& settings)
     : BundleRig(hostSettings(settings)),
       stick_rate_(settings.stick_rate),
       input_timeout_s_(settings.input_timeout_s),
+      jog_follow_(settings.jog_follow),
       joystick_(std::make_unique<LoopbackJoystick>(settings.transport, settings.lifetime,
-                                                   settings.tapped)) {
+                                                   settings.tapped, settings.reply_latency_ms)) {
   robot().setRealTime(true);
   // Only commands are kept, and only a few: long runs must not grow here.
   robot().setRecordQueries(false);
@@ -65,6 +68,7 @@ std::string BenchRig::moreOptions() const {
   if (stick_rate_ > 0) text << "stick_rate = " << stick_rate_ << "\n";
   // TOML wants a float written as one: 0.08, never 8e-02.
   if (input_timeout_s_ > 0) text << std::fixed << "input_timeout = " << input_timeout_s_ << "\n";
+  if (jog_follow_) text << "jog_follow = true\n";
   return text.str();
 }
 

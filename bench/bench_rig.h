@@ -22,6 +22,11 @@ struct BenchRigSettings {
   // option out, so the bundle takes its default.
   int stick_rate = 0;
   double input_timeout_s = 0.0;
+  // Start option "jog_follow".
+  bool jog_follow = false;
+  // RTU only: the line paced at 115200 baud, each reply held this much
+  // longer (a USB serial adapter's latency timer); -1 leaves it unpaced.
+  int reply_latency_ms = -1;
 };
 
 // The host rig with what every benchmark adds: a joystick slave of its own,
@@ -69,6 +74,7 @@ class BenchRig : public host_rig::BundleRig {
 
   int stick_rate_;
   double input_timeout_s_;
+  bool jog_follow_;
   std::unique_ptr<LoopbackJoystick> joystick_;
 };
 

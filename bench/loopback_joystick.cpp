@@ -4,10 +4,23 @@ namespace velk::bench {
 
 using joystick_sim::SimulatedJoystick;
 
-LoopbackJoystick::LoopbackJoystick(Transport transport, std::chrono::seconds lifetime, bool tapped)
+namespace {
+
+constexpr int kPacedBaud = 115200;
+
+}  // namespace
+
+LoopbackJoystick::LoopbackJoystick(Transport transport, std::chrono::seconds lifetime, bool tapped,
+                                   int reply_latency_ms)
     : transport_(transport) {
-  if (transport == Transport::kRtu && tapped) {
-    tap_ = std::make_unique<joystick_sim::SerialLineTap>(lifetime);
+  const bool paced = transport == Transport::kRtu && reply_latency_ms >= 0;
+  if (transport == Transport::kRtu && (tapped || paced)) {
+    joystick_sim::LineTiming timing;
+    if (paced) {
+      timing.per_byte = joystick_sim::LineTiming::byteTime(kPacedBaud);
+      timing.reply_latency = std::chrono::milliseconds(reply_latency_ms);
+    }
+    tap_ = std::make_unique<joystick_sim::SerialLineTap>(lifetime, timing);
     joystick_ =
         std::make_unique<SimulatedJoystick>(tap_->slavePath(), tap_->devicePath(), lifetime);
   } else {

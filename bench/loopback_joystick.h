@@ -19,12 +19,15 @@ namespace velk::bench {
 // 115200 baud 8N1. Stick centred, buttons up, firmware 1.1.3.
 // A tapped joystick is reached through a fault injector that can damage its
 // replies: the mangling TCP proxy, or a serial line tap in place of the
-// plain pair.
+// plain pair. A paced RTU joystick (reply latency 0 or more) is reached
+// through a tap that paces the line at 115200 baud and holds each reply by
+// the latency, as a real line and a USB serial adapter do.
 class LoopbackJoystick {
  public:
   // The slave (and the injector) serve at most `lifetime`, then end by
   // themselves.
-  LoopbackJoystick(Transport transport, std::chrono::seconds lifetime, bool tapped = false);
+  LoopbackJoystick(Transport transport, std::chrono::seconds lifetime, bool tapped = false,
+                   int reply_latency_ms = -1);
   ~LoopbackJoystick();
   LoopbackJoystick(const LoopbackJoystick&) = delete;
   LoopbackJoystick& operator=(const LoopbackJoystick&) = delete;

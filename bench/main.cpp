@@ -3,6 +3,9 @@
 //   rocker-bench <latency|wire|cpu|memory|shutdown|watchdog> --transport tcp|rtu --out FILE
 //                [--stick-rate HZ] [--input-timeout S]
 //   rocker-bench noisy-line --transport tcp|rtu --out FILE [--damage KIND] [--period N]
+//   rocker-bench paced-line --transport rtu --out FILE --reply-latency MS [--stick-rate HZ]
+//                [--input-timeout S] [--jogs N]
+//   rocker-bench follow --transport tcp|rtu --out FILE [--stick-rate HZ] [--jogs N]
 //
 // Each benchmark loads librocker.so through the framework like a host, runs
 // it against a real Modbus slave and the simulated robot, and writes its
@@ -20,9 +23,11 @@
 #include "bench/bench_rig.h"
 #include "bench/bench_run.h"
 #include "bench/cpu_bench.h"
+#include "bench/follow_bench.h"
 #include "bench/latency_bench.h"
 #include "bench/memory_bench.h"
 #include "bench/noisy_line_bench.h"
+#include "bench/paced_line_bench.h"
 #include "bench/shutdown_bench.h"
 #include "bench/transport.h"
 #include "bench/watchdog_bench.h"
@@ -39,7 +44,9 @@ using velk::bench::Transport;
 
 cxxopts::Options makeOptions() {
   cxxopts::Options options("rocker-bench", "Benchmarks of the rocker bundle");
-  options.add_options()("command", "latency, wire, cpu, memory, shutdown, watchdog or noisy-line",
+  options.add_options()("command",
+                        "latency, wire, cpu, memory, shutdown, watchdog, noisy-line, paced-line or "
+                        "follow",
                         cxxopts::value<std::string>())(
       "transport", "tcp or rtu", cxxopts::value<std::string>()->default_value("tcp"))(
       "out", "JSON file for the figures", cxxopts::value<std::string>())(
@@ -61,7 +68,11 @@ cxxopts::Options makeOptions() {
       "stick-rate", "start option stick_rate in Hz; 0 leaves it out (10 Hz)",
       cxxopts::value<int>()->default_value("0"))(
       "input-timeout", "start option input_timeout in seconds; 0 leaves it out (0.3 s)",
-      cxxopts::value<double>()->default_value("0"))("h,help", "this text");
+      cxxopts::value<double>()->default_value("0"))(
+      "reply-latency", "paced-line: each reply held this many ms (a USB adapter's latency)",
+      cxxopts::value<int>()->default_value("0"))(
+      "jogs", "paced-line, follow: jogs", cxxopts::value<int>()->default_value("10"))("h,help",
+                                                                                      "this text");
   options.parse_positional({"command"});
   options.positional_help("<command>");
   return options;
@@ -118,6 +129,14 @@ int runBench(const std::string& command, const cxxopts::ParseResult& args) {
   settings.lifetime = std::chrono::seconds(static_cast<long>(growth + 10 * window) + 300);
 
   if (command == "noisy-line") return runNoisyLine(args, settings);
+  if (command == "paced-line") {
+    if (settings.transport != Transport::kRtu) {
+      std::cerr << "rocker-bench: paced-line runs over rtu only\n";
+      return 2;
+    }
+    settings.reply_latency_ms = args["reply-latency"].as<int>();
+  }
+  settings.jog_follow = command == "follow";
 
   BenchRun run(command, settings.transport);
   {
@@ -133,6 +152,11 @@ int runBench(const std::string& command, const cxxopts::ParseResult& args) {
       velk::bench::MemoryBench(rig, {window, growth}).run(run.figures());
     } else if (command == "shutdown") {
       velk::bench::ShutdownBench(rig, {args["iterations"].as<int>()}).run(run.figures());
+    } else if (command == "paced-line") {
+      velk::bench::PacedLineBench(rig, {window, args["jogs"].as<int>()}).run(run.figures());
+      run.figures()["reply_latency_ms"] = settings.reply_latency_ms;
+    } else if (command == "follow") {
+      velk::bench::FollowBench(rig, {args["jogs"].as<int>()}).run(run.figures());
     } else if (command == "watchdog") {
       velk::bench::WatchdogBench(rig, settings,
                                  {args["silences"].as<int>(), args["drops"].as<int>()})

@@ -3,7 +3,10 @@
 # over a loopback Modbus TCP slave and over Modbus RTU on a pseudo-terminal
 # pair, then renders docs/benchmarks.md from their results (bench/page: the
 # figures go to docs/benchmarks.json beside the page). Never part of the
-# test command. Latency, wire, CPU, memory and the watchdog run a second time
+# test command. Following the stick (jog_follow) is measured at both stick
+# rates, and the paced RTU line (115200 baud, replies 0 and 16 ms late, as
+# through a USB serial adapter) at both stick rates too. Latency, wire, CPU,
+# memory and the watchdog run a second time
 # with the start option stick_rate = 50 (the watchdog with input_timeout =
 # 0.08); those results are the *-stick50.json files beside the others, shown
 # on the page as "stick_rate 50". The default run takes about a quarter of an hour;
@@ -43,9 +46,11 @@ while [ "$#" -gt 0 ]; do
 done
 
 pushes=200; window=10; cpu_window=15; growth=45; iterations=15; silences=16; drops=6
+follow_jogs=40; paced_jogs=10
 if [ "$long" -eq 1 ]; then growth=600; fi
 if [ "$quick" -eq 1 ]; then
   pushes=20; window=3; cpu_window=5; growth=15; iterations=4; silences=3; drops=2
+  follow_jogs=4; paced_jogs=3
 fi
 
 bash scripts/install-deps.sh bench || exit 1
@@ -117,6 +122,10 @@ for transport in tcp rtu; do
   run watchdog "$transport" --silences "$silences" --drops "$drops"
 done
 
+for transport in tcp rtu; do
+  run follow "$transport" --jogs "$follow_jogs"
+done
+
 tag="-stick50"
 for transport in tcp rtu; do
   run latency "$transport" --pushes "$pushes" --stick-rate 50
@@ -125,6 +134,17 @@ for transport in tcp rtu; do
   run memory "$transport" --window "$window" --growth "$growth" --stick-rate 50
   run watchdog "$transport" --silences "$silences" --drops "$drops" --stick-rate 50 \
     --input-timeout 0.08
+  run follow "$transport" --jogs "$follow_jogs" --stick-rate 50
+done
+
+# The paced RTU line, without and with a USB adapter's latency, at both
+# stick rates.
+for latency in 0 16; do
+  tag="-paced${latency}ms"
+  run paced-line rtu --reply-latency "$latency" --window "$window" --jogs "$paced_jogs"
+  tag="-paced${latency}ms-stick50"
+  run paced-line rtu --reply-latency "$latency" --window "$window" --jogs "$paced_jogs" \
+    --stick-rate 50 --input-timeout 0.08
 done
 
 echo "=== bench: report"

@@ -20,6 +20,8 @@ import jinja2
 TRANSPORTS = ("tcp", "rtu")
 # Runs with stick_rate = 50 are shown as transports of their own.
 FAST_TRANSPORTS = ("tcp50", "rtu50")
+# The paced RTU line, at each stick rate and reply latency.
+PACED_LINES = ("rtu-0ms", "rtu50-0ms", "rtu-16ms", "rtu50-16ms")
 DEFAULT_STICK_RATE = 10
 
 
@@ -34,9 +36,12 @@ def load_results(folder):
 
 
 def variant(result):
-    """The transport a result is shown under: "tcp", or "tcp50" at 50 Hz."""
+    """The transport a result is shown under: "tcp", or "tcp50" at 50 Hz; a
+    paced line adds its reply latency ("rtu50-16ms")."""
     rate = result.get("stick_rate", DEFAULT_STICK_RATE)
-    return result["transport"] + ("" if rate == DEFAULT_STICK_RATE else str(rate))
+    name = result["transport"] + ("" if rate == DEFAULT_STICK_RATE else str(rate))
+    latency = child(result, "figures", "reply_latency_ms")
+    return name if latency is None else f"{name}-{latency}ms"
 
 
 def child(value, *keys):
@@ -97,6 +102,7 @@ def render(results, template_path):
         results=[by_key[key] for key in sorted(by_key)],
         transports=TRANSPORTS,
         fast_transports=FAST_TRANSPORTS,
+        paced_lines=PACED_LINES,
         figures=figures,
         child=child,
         text=text,

@@ -30,8 +30,8 @@ bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
 }  // namespace
 
 ByteRelay::ByteRelay(int master_fd, int slave_fd, std::shared_ptr<const ReplyMangling> mangling,
-                     std::chrono::seconds lifetime)
-    : master_fd_(master_fd), slave_fd_(slave_fd), mangling_(std::move(mangling)) {
+                     std::chrono::seconds lifetime, LineTiming timing)
+    : master_fd_(master_fd), slave_fd_(slave_fd), mangling_(std::move(mangling)), timing_(timing) {
   const auto deadline = std::chrono::steady_clock::now() + lifetime;
   thread_ = std::thread([this, deadline] { run(deadline); });
 }
@@ -64,6 +64,10 @@ bool ByteRelay::pump(int from, int to, bool from_slave) {
     return false;
   }
   chunk.resize(static_cast<std::size_t>(n));
+  // The bytes take their time on the wire; a reply waits for the adapter.
+  auto hold = timing_.per_byte * n;
+  if (from_slave) hold += timing_.reply_latency;
+  if (hold.count() > 0) std::this_thread::sleep_for(hold);
   if (from_slave && mangling_) chunk = mangling_->apply(std::move(chunk));
   return chunk.empty() || writeAll(to, chunk);
 }

@@ -24,7 +24,7 @@ int openRaw(const std::string& path) {
 
 }  // namespace
 
-SerialLineTap::SerialLineTap(std::chrono::seconds lifetime) {
+SerialLineTap::SerialLineTap(std::chrono::seconds lifetime, LineTiming timing) {
   const int master_fd = openRaw(master_side_.slavePath());
   int slave_fd = -1;
   try {
@@ -33,7 +33,7 @@ SerialLineTap::SerialLineTap(std::chrono::seconds lifetime) {
     ::close(master_fd);
     throw;
   }
-  relay_ = std::make_unique<ByteRelay>(master_fd, slave_fd, mangling_, lifetime);
+  relay_ = std::make_unique<ByteRelay>(master_fd, slave_fd, mangling_, lifetime, timing);
 }
 
 SerialLineTap::~SerialLineTap() { relay_.reset(); }

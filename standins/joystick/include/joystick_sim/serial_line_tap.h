@@ -17,10 +17,12 @@ namespace velk::joystick_sim {
 //   master (devicePath) <-> pair 1 <-> relay <-> pair 2 <-> slave (slavePath)
 //
 // Create it on the test's own thread (see PtyPair). The relay ends after
-// `lifetime`.
+// `lifetime`. With a line timing the line is paced like a real one
+// (ByteRelay).
 class SerialLineTap {
  public:
-  explicit SerialLineTap(std::chrono::seconds lifetime = std::chrono::seconds(60));
+  explicit SerialLineTap(std::chrono::seconds lifetime = std::chrono::seconds(60),
+                         LineTiming timing = {});
   ~SerialLineTap();
   SerialLineTap(const SerialLineTap&) = delete;
   SerialLineTap& operator=(const SerialLineTap&) = delete;
