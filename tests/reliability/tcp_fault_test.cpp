@@ -227,6 +227,43 @@ TEST_F(TcpFaultTest, ReleasingTheBundleWhileTheSlaveIsSilentReturnsInBoundedTime
   EXPECT_LE(release, scaled(Clock::duration(kResponseTimeout + 1000ms)));
 }
 
+// A joystick that serves only its documented coils (0 to 3, 16 and 17) and
+// refuses the rest with illegal data address: the bundle reads the runs it
+// serves, says so once, and jogs; its firmware gets recorded.
+TEST_F(TcpFaultTest, AJoystickServingOnlyItsDocumentedCoilsJogs) {
+  for (int coil = 4; coil <= 15; ++coil) joystick_.rejectAddress(coil, 2, 1);
+  joystick_.setInputRegister(JoystickMap::kFirmwareRegister, JoystickMap::kFirmwareWord);
+  startJogging();
+  if (HasFatalFailure()) return;
+  const auto released = Clock::now();
+  joystick_.setInputRegister(JoystickMap::kFirstAxisRegister, 0);
+  EXPECT_TRUE(rig_.stopLatencySince(released).has_value()) << rig_.logSince(0);
+  EXPECT_EQ(rig_.countSince(0, "refuses coils 0 to 17 in one request"), 1) << rig_.logSince(0);
+  EXPECT_TRUE(waitFor(
+      [&] { return rig_.home().packageContent().value_or("").find("1.1.3") != std::string::npos; },
+      2000ms));
+  expectNoFlood();
+}
+
+// A joystick set to another slave number never answers: the log names it
+// once, nothing moves, and the host's stop and release wait for no more
+// than one response time-out and a pass.
+TEST_F(TcpFaultTest, AJoystickSetToAnotherSlaveNumberIsNamedAndHoldsNothingUp) {
+  TcpSlave other(3);
+  other.setSilentToOtherUnits(true);
+  rig_.start(other.deviceInfo());
+  const std::string silent = "Modbus slave 2 at " + other.deviceName() +
+                             " does not answer (no reply within 1000 ms): check its slave "
+                             "number, baud rate and wiring";
+  ASSERT_TRUE(waitFor([&] { return rig_.countSince(0, silent) == 1; }, 8000ms)) << rig_.logSince(0);
+  const auto stop = rig_.bundle().stop();
+  const auto release = rig_.bundle().release();
+  EXPECT_LE(stop, scaled(Clock::duration(500ms)));
+  EXPECT_LE(release, scaled(Clock::duration(kResponseTimeout + 1000ms)));
+  EXPECT_EQ(rig_.speedCommands(), 0);
+  EXPECT_EQ(rig_.countSince(0, silent), 1);
+}
+
 TEST_F(TcpFaultTest, SlaveRestartReconnectsAndTheLightsShowTheRobotStateAgain) {
   startJogging();
   if (HasFatalFailure()) return;
