@@ -95,7 +95,10 @@ void PacedLineBench::jogs(nlohmann::json& figures) {
       std::this_thread::sleep_for(kBetweenJogs);
       continue;
     }
-    std::this_thread::sleep_until(push.command + kHold);
+    // The releases step evenly through a stick read period, as a hand
+    // lets go at any moment of the poll schedule.
+    const auto period = std::chrono::microseconds(1000000 / rig_.stickRate());
+    std::this_thread::sleep_until(push.command + kHold + period * i / settings_.jogs);
     if (stopped(rig_.robot())) {
       ++cut_short;
       rig_.joystick().setStickX(0);

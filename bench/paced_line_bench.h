@@ -18,9 +18,10 @@ struct PacedLineSettings {
 // - At rest, over a window: the interval from one read of each group to the
 //   next (median, p99, against the interval asked), and the time of one
 //   request.
-// - Jogs held for 800 ms each: how many the bundle cut short while the
-//   stick was held (stale values on a line too slow for input_timeout), and
-//   from each release to stopLine.
+// - Jogs held for 800 ms and a part of a stick read period each (the parts
+//   step evenly through it): how many the bundle cut short while the stick
+//   was held (stale values on a line too slow for input_timeout), and from
+//   each release to stopLine.
 // - How often the line's and input_timeout's Warnings were logged.
 class PacedLineBench {
  public:

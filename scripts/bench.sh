@@ -46,7 +46,7 @@ while [ "$#" -gt 0 ]; do
 done
 
 pushes=200; window=10; cpu_window=15; growth=45; iterations=15; silences=16; drops=6
-follow_jogs=40; paced_jogs=10
+follow_jogs=40; paced_jogs=20
 if [ "$long" -eq 1 ]; then growth=600; fi
 if [ "$quick" -eq 1 ]; then
   pushes=20; window=3; cpu_window=5; growth=15; iterations=4; silences=3; drops=2
