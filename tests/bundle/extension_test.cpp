@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <cxxopts.hpp>
 #include <memory>
 #include <sstream>

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "common/log_level.h"
 #include "communication/modbus_wrapper/modbus_wrapper_impl.h"

@@ -3,10 +3,7 @@
 // sums, a silent slave and the line vanishing altogether.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <iostream>
 #include <memory>
-#include <string>
 #include <thread>
 
 #include "host_rig/bundle_rig.h"

@@ -8,8 +8,6 @@
 #include <gtest/gtest.h>
 #include <modbus/modbus.h>
 
-#include <cstdlib>
-#include <iostream>
 #include <string>
 #include <thread>
 
