@@ -161,13 +161,6 @@ TEST_F(PackageFileInputTest, ContentThatCannotHoldTheVersionIsLeftUntouched) {
   }
 }
 
-TEST_F(PackageFileInputTest, VersionTextThatIsNotUtf8IsRefusedAndTheFileKept) {
-  ScratchFolder::writeFile(path_, kOldDocument);
-  EXPECT_FALSE(record("1.\xff.3"));
-  EXPECT_EQ(ScratchFolder::read(path_), kOldDocument);
-  EXPECT_FALSE(leftTemporaryFile());
-}
-
 // Big, deep, foreign content in other members survives an update intact.
 TEST_F(PackageFileInputTest, LargeDocumentsKeepEveryOtherMember) {
   std::string document = "{\"blob\": \"" + std::string(1 << 20, 'x') +
