@@ -4,9 +4,7 @@
 // and an error leaves the output stream empty.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <cxxopts.hpp>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>

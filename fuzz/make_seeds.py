@@ -51,8 +51,7 @@ def device_info():
         "signed_port": b"localhost,+0502",
         "huge_number": b"/dev/ttyS1,99999999999999999999,O,-7,2",
     }
-    for name, data in seeds.items():
-        write("device_info", name, data)
+    return seeds
 
 
 def start_options():
@@ -71,8 +70,7 @@ def start_options():
         "dates": b"when = 1979-05-27T07:32:00Z\nday = 1979-05-27\nt = 07:32:00\n",
         "syntax_error": b"cycle = = 0.01\n",
     }
-    for name, data in seeds.items():
-        write("start_options", name, data)
+    return seeds
 
 
 def package_file():
@@ -95,8 +93,7 @@ def package_file():
         "trailing_text": seed(True, b"2.0.1", b'{"firmware_version": "1.0.0"} trailing'),
         "unicode": seed(True, b"1.1.3", '{"名前": "摇杆", "firmware_version": "1.1.2"}'.encode()),
     }
-    for name, data in seeds.items():
-        write("package_file", name, data)
+    return seeds
 
 
 def command_line():
@@ -112,8 +109,7 @@ def command_line():
         "trailing_space": b"\x00action1 \x00-h",
         "double_dash": b"\x01\x00--\x00-h",
     }
-    for name, data in seeds.items():
-        write("command_line", name, data)
+    return seeds
 
 
 # Operations of the Modbus reply target, in its order.
@@ -167,13 +163,10 @@ def modbus_reply():
              (FRAME, b"\x04\x12" + regs), (FRAME, b"\x05\x00\x10\xff\x00"),
              (FRAME, b"\x06\x02\x00\x0c\x0d")]),
     }
-    for name, data in seeds.items():
-        write("modbus_reply", name, data)
+    return seeds
 
 
 if __name__ == "__main__":
-    device_info()
-    start_options()
-    package_file()
-    command_line()
-    modbus_reply()
+    for target in (device_info, start_options, package_file, command_line, modbus_reply):
+        for name, data in target().items():
+            write(target.__name__, name, data)

@@ -5,10 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -21,10 +17,10 @@
 #include "cppmicroservices/FrameworkFactory.h"
 #include "cppmicroservices/ServiceReferenceBase.h"
 #include "host/common_interface/zorv_control_extension.h"
+#include "host_rig/bundle_host.h"
 #include "host_rig/host_home.h"
 #include "host_rig/log_sink.h"
 #include "host_rig/rig_timing.h"
-#include "host_rig/scratch_folder.h"
 #include "host_rig/thread_probe.h"
 #include "joystick_sim/simulated_joystick.h"
 #include "robot_sim/simulated_robot.h"
@@ -105,43 +101,30 @@ TEST_F(RockerBundleTest, HostRunsTheRockerAndUnloadingLeavesNoThreadBehind) {
   const int baseline = ThreadProbe::settledCount();
   const std::string options = "cycle = 0.01\ndevice_info = \"" + joystick.deviceInfo() + "\"\n";
   {
-    auto framework = cppmicroservices::FrameworkFactory().NewFramework();
-    framework.Start();
-    auto context = framework.GetBundleContext();
-    auto bundle = context.InstallBundles(ROCKER_BUNDLE_PATH).at(0);
-    bundle.Start();
-    {
-      auto extension = context.GetService(context.GetServiceReference<ZorvControlExtension>());
-      ASSERT_NE(extension, nullptr);
-      extension->start(robot.api(), log.callback(), options);
-      // The thread names itself once it runs.
-      EXPECT_TRUE(waitFor([] { return ThreadProbe::countNamed("ROCKER Server") == 1; }, 10000ms));
+    velk::host_rig::BundleHost host(ROCKER_BUNDLE_PATH);
+    host.start(robot.api(), log.callback(), options);
+    // The thread names itself once it runs.
+    EXPECT_TRUE(waitFor([] { return ThreadProbe::countNamed("ROCKER Server") == 1; }, 10000ms));
 
-      // The robot is running: the rocker powers the joystick, reads it and,
-      // on the held power button, switches jogging on and records the
-      // firmware version in the package file under HOME.
-      EXPECT_TRUE(waitFor([&] { return log.contains("startup rocker"); }, 10000ms));
-      EXPECT_TRUE(log.contains("Rocker power on"));
-      EXPECT_EQ(robot.toolVoltage(), 24);
-      const std::string package = home_.packageFile();
-      EXPECT_TRUE(waitFor(
-          [&] {
-            return velk::host_rig::ScratchFolder::read(package) ==
-                   "{\n    \"firmware_version\": \"1.1.3\"\n}";
-          },
-          10000ms));
-      EXPECT_TRUE(waitFor([&] { return joystick.lights().power; }, 10000ms));
-      std::this_thread::sleep_for(200ms);
+    // The robot is running: the rocker powers the joystick, reads it and,
+    // on the held power button, switches jogging on and records the
+    // firmware version in the package file under HOME.
+    EXPECT_TRUE(waitFor([&] { return log.contains("startup rocker"); }, 10000ms));
+    EXPECT_TRUE(log.contains("Rocker power on"));
+    EXPECT_EQ(robot.toolVoltage(), 24);
+    EXPECT_TRUE(waitFor(
+        [&] { return home_.packageContent() == "{\n    \"firmware_version\": \"1.1.3\"\n}"; },
+        10000ms));
+    EXPECT_TRUE(waitFor([&] { return joystick.lights().power; }, 10000ms));
+    std::this_thread::sleep_for(200ms);
 
-      extension->stop();
-      // Joined; the kernel may list the ended thread for a moment longer.
-      EXPECT_TRUE(waitFor([] { return ThreadProbe::countNamed("ROCKER Server") == 0; }, 10000ms));
-    }
+    host.stop();
+    // Joined; the kernel may list the ended thread for a moment longer.
+    EXPECT_TRUE(waitFor([] { return ThreadProbe::countNamed("ROCKER Server") == 0; }, 10000ms));
     // The framework's registry holds the last reference: stopping the
     // bundle withdraws the service and so destroys the extension.
-    bundle.Stop();
-    EXPECT_FALSE(context.GetServiceReference<ZorvControlExtension>());
-    framework.Stop();
+    host.release();
+    EXPECT_FALSE(host.bundleActive());
   }
   EXPECT_TRUE(waitFor([&] { return ThreadProbe::count() == baseline; }, 5000ms))
       << ThreadProbe::count() << " threads, " << baseline << " before";

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iomanip>
 #include <map>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -358,38 +359,18 @@ TEST(StartOptionsTest, TheReadmeTableListsEveryOptionAsTheCodeTakesIt) {
   for (const auto& [name, row] : readme) ADD_FAILURE() << "README.md names no option: " << name;
 }
 
-class PackageFilePathTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const char* home = std::getenv("HOME");
-    hadHome_ = home != nullptr;
-    if (hadHome_) savedHome_ = home;
-  }
-  void TearDown() override {
-    if (hadHome_) {
-      setenv("HOME", savedHome_.c_str(), 1);
-    } else {
-      unsetenv("HOME");
-    }
-  }
-
- private:
-  bool hadHome_ = false;
-  std::string savedHome_;
-};
-
-TEST_F(PackageFilePathTest, FollowsHomeAsWritten) {
-  setenv("HOME", "/home/operator", 1);
-  EXPECT_EQ(velk::zorv_comm::packageFilePath(),
-            "/home/operator/velk_ws/extensions/rocker/package.json");
-  setenv("HOME", "/home/operator/", 1);
-  EXPECT_EQ(velk::zorv_comm::packageFilePath(),
-            "/home/operator//velk_ws/extensions/rocker/package.json");
-}
-
-TEST_F(PackageFilePathTest, UsesRootWithoutHome) {
-  unsetenv("HOME");
-  EXPECT_EQ(velk::zorv_comm::packageFilePath(), "/root/velk_ws/extensions/rocker/package.json");
+// The package file lies under HOME as written, under /root without one.
+TEST(PackageFilePathTest, FollowsHomeAsWrittenAndUsesRootWithoutIt) {
+  const char* home = std::getenv("HOME");
+  const std::optional<std::string> saved = home ? std::optional<std::string>(home) : std::nullopt;
+  const auto pathWith = [](const char* value) {
+    value ? setenv("HOME", value, 1) : unsetenv("HOME");
+    return velk::zorv_comm::packageFilePath();
+  };
+  EXPECT_EQ(pathWith("/home/operator"), "/home/operator/velk_ws/extensions/rocker/package.json");
+  EXPECT_EQ(pathWith("/home/operator/"), "/home/operator//velk_ws/extensions/rocker/package.json");
+  EXPECT_EQ(pathWith(nullptr), "/root/velk_ws/extensions/rocker/package.json");
+  pathWith(saved ? saved->c_str() : nullptr);  // the test program's own HOME again
 }
 
 }  // namespace

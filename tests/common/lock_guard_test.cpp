@@ -5,7 +5,6 @@
 #include <chrono>
 #include <functional>
 #include <mutex>
-#include <string>
 #include <thread>
 
 #include "common/co_aware_lock_guard.h"

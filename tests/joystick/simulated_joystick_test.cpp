@@ -8,7 +8,6 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "joystick_sim/joystick_map.h"
@@ -55,72 +54,63 @@ class Master {
   modbus_t* context_ = nullptr;
 };
 
-void expectRegisterMap(SimulatedJoystick& joystick) {
-  joystick.setStick({500, -500, 0, 1, -1, 32767});
-  joystick.setButton(Button::kSpeed, true);
-  Master master(joystick.deviceInfo());
-  ASSERT_TRUE(master.connect());
-  std::array<uint16_t, 9> inputs{};
-  ASSERT_TRUE(master.readInputs(JoystickMap::kFirstAxisRegister, 9, inputs.data()));
-  EXPECT_EQ(static_cast<int16_t>(inputs[1]), -500);  // axes are two's complement
-  EXPECT_EQ(static_cast<int16_t>(inputs[4]), -1);
-  EXPECT_EQ(inputs[5], 32767);
-  EXPECT_EQ(inputs[7], JoystickMap::kFirmwareWord);
-  EXPECT_EQ(inputs[8], JoystickMap::kHardwareWord);
-  std::array<uint8_t, 2> buttons{};
-  ASSERT_TRUE(master.readCoils(JoystickMap::kPowerButtonCoil, 2, buttons.data()));
-  EXPECT_EQ(buttons, (std::array<uint8_t, 2>{0, 1}));
+using Transport = SimulatedJoystick::Transport;
+const Transport kTransports[] = {Transport::kTcp, Transport::kRtu};
 
-  ASSERT_TRUE(master.writeCoil(JoystickMap::kPowerLightCoil, true));
-  ASSERT_TRUE(master.writeRegister(JoystickMap::kIndicatorRegister, 4));
-  EXPECT_EQ(joystick.lights(), (JoystickLights{true, false, 4}));
-  joystick.mirrorLights();
-  std::array<uint8_t, 2> read_backs{};
-  ASSERT_TRUE(master.readCoils(JoystickMap::kPowerLightReadBack, 2, read_backs.data()));
-  EXPECT_EQ(read_backs, (std::array<uint8_t, 2>{1, 0}));
-  uint16_t indicator = 0;
-  ASSERT_TRUE(master.readInputs(JoystickMap::kIndicatorReadBack, 1, &indicator));
-  EXPECT_EQ(indicator, 4);
+TEST(SimulatedJoystick, OverTcpAndRtuServesTheRegisterMapAndMirrorsTheLights) {
+  for (Transport transport : kTransports) {
+    SCOPED_TRACE(transport == Transport::kTcp ? "TCP" : "RTU");
+    SimulatedJoystick joystick(transport, kLifetime);
+    EXPECT_EQ(joystick.deviceInfo().rfind("127.0.0.1,", 0) == 0, transport == Transport::kTcp);
+    joystick.setStick({500, -500, 0, 1, -1, 32767});
+    joystick.setButton(Button::kSpeed, true);
+    Master master(joystick.deviceInfo());
+    ASSERT_TRUE(master.connect());
+    std::array<uint16_t, 9> inputs{};
+    ASSERT_TRUE(master.readInputs(JoystickMap::kFirstAxisRegister, 9, inputs.data()));
+    EXPECT_EQ(static_cast<int16_t>(inputs[1]), -500);  // axes are two's complement
+    EXPECT_EQ(static_cast<int16_t>(inputs[4]), -1);
+    EXPECT_EQ(inputs[5], 32767);
+    EXPECT_EQ(inputs[7], JoystickMap::kFirmwareWord);
+    EXPECT_EQ(inputs[8], JoystickMap::kHardwareWord);
+    std::array<uint8_t, 2> buttons{};
+    ASSERT_TRUE(master.readCoils(JoystickMap::kPowerButtonCoil, 2, buttons.data()));
+    EXPECT_EQ(buttons, (std::array<uint8_t, 2>{0, 1}));
+
+    ASSERT_TRUE(master.writeCoil(JoystickMap::kPowerLightCoil, true));
+    ASSERT_TRUE(master.writeRegister(JoystickMap::kIndicatorRegister, 4));
+    EXPECT_EQ(joystick.lights(), (JoystickLights{true, false, 4}));
+    joystick.mirrorLights();
+    std::array<uint8_t, 2> read_backs{};
+    ASSERT_TRUE(master.readCoils(JoystickMap::kPowerLightReadBack, 2, read_backs.data()));
+    EXPECT_EQ(read_backs, (std::array<uint8_t, 2>{1, 0}));
+    uint16_t indicator = 0;
+    ASSERT_TRUE(master.readInputs(JoystickMap::kIndicatorReadBack, 1, &indicator));
+    EXPECT_EQ(indicator, 4);
+  }
 }
 
 // Unplugged, the master's next request fails; plugged in again, a new
 // connection finds the stick where it was left and the lights as written.
-void expectUnplugKeepsState(SimulatedJoystick& joystick) {
-  joystick.setStick({0, 0, 300, 0, 0, 0});
-  Master master(joystick.deviceInfo());
-  ASSERT_TRUE(master.connect());
-  ASSERT_TRUE(master.writeCoil(JoystickMap::kSpeedLightCoil, true));
-  joystick.unplug();
-  uint16_t z = 0;
-  EXPECT_FALSE(master.readInputs(JoystickMap::kFirstAxisRegister + 2, 1, &z));
-  EXPECT_EQ(joystick.lights().speed, true);
-  joystick.plugIn();
-  master.close();
-  ASSERT_TRUE(master.connect());
-  ASSERT_TRUE(master.readInputs(JoystickMap::kFirstAxisRegister + 2, 1, &z));
-  EXPECT_EQ(z, 300);
-  EXPECT_EQ(joystick.lights().speed, true);
-}
-
-TEST(SimulatedJoystick, OverTcpServesTheRegisterMapAndMirrorsTheLights) {
-  SimulatedJoystick joystick(SimulatedJoystick::Transport::kTcp, kLifetime);
-  EXPECT_EQ(joystick.deviceInfo().rfind("127.0.0.1,", 0), 0u);
-  expectRegisterMap(joystick);
-}
-
-TEST(SimulatedJoystick, OverRtuServesTheRegisterMapAndMirrorsTheLights) {
-  SimulatedJoystick joystick(SimulatedJoystick::Transport::kRtu, kLifetime);
-  expectRegisterMap(joystick);
-}
-
-TEST(SimulatedJoystick, OverTcpAnUnpluggedJoystickComesBackWithItsState) {
-  SimulatedJoystick joystick(SimulatedJoystick::Transport::kTcp, kLifetime);
-  expectUnplugKeepsState(joystick);
-}
-
-TEST(SimulatedJoystick, OverRtuAnUnpluggedLineComesBackWithItsState) {
-  SimulatedJoystick joystick(SimulatedJoystick::Transport::kRtu, kLifetime);
-  expectUnplugKeepsState(joystick);
+TEST(SimulatedJoystick, OverTcpAndRtuAnUnpluggedJoystickComesBackWithItsState) {
+  for (Transport transport : kTransports) {
+    SCOPED_TRACE(transport == Transport::kTcp ? "TCP" : "RTU");
+    SimulatedJoystick joystick(transport, kLifetime);
+    joystick.setStick({0, 0, 300, 0, 0, 0});
+    Master master(joystick.deviceInfo());
+    ASSERT_TRUE(master.connect());
+    ASSERT_TRUE(master.writeCoil(JoystickMap::kSpeedLightCoil, true));
+    joystick.unplug();
+    uint16_t z = 0;
+    EXPECT_FALSE(master.readInputs(JoystickMap::kFirstAxisRegister + 2, 1, &z));
+    EXPECT_EQ(joystick.lights().speed, true);
+    joystick.plugIn();
+    master.close();
+    ASSERT_TRUE(master.connect());
+    ASSERT_TRUE(master.readInputs(JoystickMap::kFirstAxisRegister + 2, 1, &z));
+    EXPECT_EQ(z, 300);
+    EXPECT_EQ(joystick.lights().speed, true);
+  }
 }
 
 TEST(SimulatedJoystick, AnAddressCanAnswerAnException) {

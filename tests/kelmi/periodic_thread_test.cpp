@@ -33,6 +33,16 @@ void addTask(PeriodicThread& thread, const std::string& name, std::function<void
   thread.addTask(name, std::move(task), -1, 0, false);
 }
 
+// Starts `thread` at once, waits up to 3 s for `done`, then stops and joins
+// it; whether `done` came in time.
+bool runUntil(PeriodicThread& thread, const std::function<bool()>& done) {
+  thread.start(0);
+  const bool came = waitFor(done, 3s);
+  thread.stop();
+  thread.join();
+  return came;
+}
+
 TEST(PeriodicThreadSchedule, RunsTasksInAddedOrderOnOneThreadEvenWhenStartedTwice) {
   auto thread = makeThread();
   std::string trace;  // written by the periodic thread only, read after join
@@ -44,10 +54,7 @@ TEST(PeriodicThreadSchedule, RunsTasksInAddedOrderOnOneThreadEvenWhenStartedTwic
     ++rounds;
   });
   thread->start(0);
-  thread->start(0);
-  ASSERT_TRUE(waitFor([&] { return rounds >= 5; }, 3s));
-  thread->stop();
-  thread->join();
+  ASSERT_TRUE(runUntil(*thread, [&] { return rounds >= 5; }));
 
   ASSERT_GE(trace.size(), 15u);
   for (std::size_t i = 0; i < trace.size(); ++i) ASSERT_EQ(trace[i], "abc"[i % 3]) << trace;
@@ -95,10 +102,7 @@ TEST(PeriodicThreadSchedule, TakesAZeroPeriodAsOneMicrosecond) {
   EXPECT_EQ(thread->period(), 1u);
   std::atomic<int> runs{0};
   addTask(*thread, "count", [&] { ++runs; });
-  thread->start(0);
-  EXPECT_TRUE(waitFor([&] { return runs >= 100; }, 3s));
-  thread->stop();
-  thread->join();
+  EXPECT_TRUE(runUntil(*thread, [&] { return runs >= 100; }));
 }
 
 TEST(PeriodicThreadSchedule, DropsDeadlinesMissedByALongTaskInsteadOfBursting) {
@@ -114,10 +118,7 @@ TEST(PeriodicThreadSchedule, DropsDeadlinesMissedByALongTaskInsteadOfBursting) {
     }
     ++runs;
   });
-  thread->start(0);
-  ASSERT_TRUE(waitFor([&] { return runs >= 8; }, 3s));
-  thread->stop();
-  thread->join();
+  ASSERT_TRUE(runUntil(*thread, [&] { return runs >= 8; }));
 
   // Catching up would start about nine runs at once; on the grid, the next
   // deadline is at most one period away.
@@ -143,10 +144,7 @@ TEST(PeriodicThreadLifecycle, StopAndJoinAreHarmlessTwiceAndOnANeverStartedThrea
   auto thread = makeThread();
   std::atomic<int> runs{0};
   addTask(*thread, "count", [&] { ++runs; });
-  thread->start(0);
-  ASSERT_TRUE(waitFor([&] { return runs >= 2; }, 3s));
-  thread->stop();
-  thread->join();
+  ASSERT_TRUE(runUntil(*thread, [&] { return runs >= 2; }));
   thread->stop();
   thread->join();
   const int after_join = runs;
@@ -190,10 +188,7 @@ TEST(PeriodicThreadLifecycle, JoinFromInsideATaskReturnsAtOnce) {
     thread->join();
     returned = true;
   });
-  thread->start(0);
-  EXPECT_TRUE(waitFor([&] { return returned.load(); }, 3s));
-  thread->stop();
-  thread->join();
+  EXPECT_TRUE(runUntil(*thread, [&] { return returned.load(); }));
 }
 
 TEST(PeriodicThreadLifecycle, KeepsWhatTasksHoldUntilDestroyed) {
@@ -206,10 +201,7 @@ TEST(PeriodicThreadLifecycle, KeepsWhatTasksHoldUntilDestroyed) {
   EXPECT_EQ(handle->name(), "motion");
   handle.reset();
   held.reset();
-  thread->start(0);
-  ASSERT_TRUE(waitFor([&] { return runs >= 2; }, 3s));
-  thread->stop();
-  thread->join();
+  ASSERT_TRUE(runUntil(*thread, [&] { return runs >= 2; }));
   EXPECT_FALSE(watch.expired());
   thread.reset();
   EXPECT_TRUE(watch.expired());
@@ -285,10 +277,7 @@ TEST(PeriodicThreadContext, YieldInsideATaskGivesAWholeTurnAway) {
       velk::kelmi::setYieldTurn(0ms);
     }
   });
-  thread->start(0);
-  ASSERT_TRUE(waitFor([&] { return runs >= 2; }, 3s));
-  thread->stop();
-  thread->join();
+  ASSERT_TRUE(runUntil(*thread, [&] { return runs >= 2; }));
   EXPECT_GE(default_turn_us.load(), 19000);  // one period
   EXPECT_GE(chosen_turn_us.load(), 49000);
   // Outside a task there is no turn to give away.
@@ -304,10 +293,7 @@ std::string nameSeenInsideATask(const char* thread_name) {
     if (pthread_getname_np(pthread_self(), buffer, sizeof buffer) == 0) seen = buffer;
     done = true;
   });
-  thread->start(0);
-  waitFor([&] { return done.load(); }, 3s);
-  thread->stop();
-  thread->join();
+  runUntil(*thread, [&] { return done.load(); });
   return seen;
 }
 
@@ -323,10 +309,7 @@ TEST(PeriodicThreadContext, AThrowingTaskIsReportedAndTheThreadGoesOn) {
   addTask(*thread, "odd", [] { throw 42; });
   addTask(*thread, "good", [&] { ++runs; });
   testing::internal::CaptureStderr();
-  thread->start(0);
-  const bool went_on = waitFor([&] { return runs >= 3; }, 3s);
-  thread->stop();
-  thread->join();
+  const bool went_on = runUntil(*thread, [&] { return runs >= 3; });
   const std::string err = testing::internal::GetCapturedStderr();
 
   EXPECT_TRUE(went_on);

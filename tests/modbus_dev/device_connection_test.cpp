@@ -12,13 +12,13 @@
 #include "host_rig/rig_timing.h"
 #include "joystick_sim/mangling_tcp_proxy.h"
 #include "joystick_sim/pty_pair.h"
+#include "joystick_sim/raw_tcp_responder.h"
 #include "joystick_sim/reply_mangling.h"
 #include "joystick_sim/rtu_slave.h"
 #include "joystick_sim/serial_line_tap.h"
 #include "joystick_sim/tcp_slave.h"
 #include "modbus_dev/device_test_kit.h"
 #include "support/log_capture.h"
-#include "joystick_sim/raw_tcp_responder.h"
 
 namespace velk::zorv_control {
 namespace {
@@ -231,9 +231,10 @@ TEST_F(TcpConnection, ErrnoMappingTable) {
 }
 
 TEST(OverlongReply, ReplyWithMoreDataThanAskedIsInvalidData) {
-  velk::joystick_sim::RawTcpResponder odd([](const velk::joystick_sim::RawTcpResponder::Frame& request) {
-    return velk::joystick_sim::RawTcpResponder::readReplyWithExtraData(request, 2);
-  });
+  velk::joystick_sim::RawTcpResponder odd(
+      [](const velk::joystick_sim::RawTcpResponder::Frame& request) {
+        return velk::joystick_sim::RawTcpResponder::readReplyWithExtraData(request, 2);
+      });
   LogCapture log;
   ModbusDevice device(log.callback(), "127.0.0.1", odd.port(), kUnit, kResponseTimeoutMs);
   ASSERT_EQ(device.connect(), 0);
@@ -313,13 +314,6 @@ TEST(CutOffReply, FailsWithinTheByteTimeOutAndIsReadAgainInTheSamePass) {
   using joystick_sim::ReplyMangling;
   using velk::host_rig::timing::scaled;
   constexpr int kPatientMs = 1000;  // far above the bound even when sanitized
-  const auto cutFirstReply = [](ReplyMangling& mangling) {
-    auto left = std::make_shared<int>(1);
-    mangling.set([left](std::vector<uint8_t> chunk) {
-      if ((*left)-- <= 0) return chunk;
-      return ReplyMangling::dropLastBytes(1)(std::move(chunk));
-    });
-  };
   const auto expectOnePassRecovers = [&](ModbusDevice& device, ReplyMangling& mangling,
                                          joystick_sim::ModbusSlave& slave) {
     slave.setInputRegister(256, 11);
@@ -330,7 +324,7 @@ TEST(CutOffReply, FailsWithinTheByteTimeOutAndIsReadAgainInTheSamePass) {
     device.addSignal(low.get());
     device.addSignal(high.get());
     testkit::pollPasses(device, 9);
-    cutFirstReply(mangling);
+    mangling.set(ReplyMangling::firstOnly(1, ReplyMangling::dropLastBytes(1)));
     const auto start = std::chrono::steady_clock::now();
     testkit::pollPass(device);
     EXPECT_LE(std::chrono::steady_clock::now() - start, scaled(std::chrono::milliseconds(300)));

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <string>
 #include <vector>
 
 #include "common/log_level.h"

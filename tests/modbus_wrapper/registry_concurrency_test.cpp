@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "common/log_level.h"
 #include "communication/modbus_wrapper/modbus_wrapper_impl.h"
@@ -91,19 +90,12 @@ class PeriodicTaskPlayer {
     // created on C, moved to D, re-addressed there and removed, so each
     // device is emptied and pruned over and over while the poll thread
     // reads it.
-    switch (cycle_ % 4) {
-      case 1:
-        registry_.modbusAddSignal(info_c_, 2, 1, kCoil, "transient");
-        break;
-      case 2:
-        registry_.modbusAddSignal(info_d_, 2, 1, kCoil, "transient");
-        break;
-      case 3:
-        registry_.modbusAddSignal(info_d_, 2, 2, kCoil, "transient");
-        break;
-      default:
-        registry_.modbusDeleteSignal("transient");
-        break;
+    const int phase = cycle_ % 4;
+    if (phase == 0) {
+      registry_.modbusDeleteSignal("transient");
+    } else {
+      registry_.modbusAddSignal(phase == 1 ? info_c_ : info_d_, 2, phase == 3 ? 2 : 1, kCoil,
+                                "transient");
     }
     if (cycle_ % 10 == 0) registry_.modbusSendCustomCommand(info_b_, 2, 3, {0, 1, 0, 1});
     if (cycle_ % 50 == 0) registry_.modbusSendCustomCommand(info_c_, 2, 3, {0, 1, 0, 1});

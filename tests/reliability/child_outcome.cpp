@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <exception>
 
 namespace rocker_reliability {
 

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "communication/modbus_wrapper/device_parameters.h"
 #include "communication/modbus_wrapper/modbus_wrapper_impl.h"
 #include "host_rig/rig_timing.h"
 #include "host_rig/scratch_folder.h"
@@ -21,14 +20,10 @@ namespace {
 using namespace velk::host_rig::timing;
 using velk::host_rig::ScratchFolder;
 
-using velk::zorv_control::DeviceParameters;
 using velk::zorv_control::ModbusWrapperImpl;
 
 std::string deviceNameOf(const std::string& info) {
-  DeviceParameters p;
-  ModbusWrapperImpl::parseDeviceInfo(info, p.device_name, p.host, p.port, p.serial_path, p.baud,
-                                     p.parity, p.data_bits, p.stop_bits, p.tcp);
-  return p.device_name;
+  return ModbusWrapperImpl::parseWithDefaults(info).device_name;
 }
 
 TEST(DeviceInfoInputTest, HostileStringsAreRefusedOnceOrGiveDevicesThatDoNotConnect) {

@@ -11,10 +11,7 @@
 // request, never the connection, and the requests after it are sound.
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "common/log_level.h"
 #include "communication/modbus_dev/modbus_device.h"
@@ -156,16 +153,6 @@ TEST(DamagedReplyTest, SerialKeepsTheLineOpenAndTheNextReadsAreSound) {
   expectEachDamageCostsOneRead(rig.device, rig.line.mangling(), Framing::kRtu, rig.log);
 }
 
-// Damages the first `count` replies with `damage`, then lets the rest pass.
-ReplyMangling::Mangler damageFirstReplies(int count, ReplyMangling::Mangler damage) {
-  auto left = std::make_shared<int>(count);
-  return [left, damage](std::vector<uint8_t> chunk) {
-    if (*left <= 0) return chunk;
-    --*left;
-    return damage(std::move(chunk));
-  };
-}
-
 // A group read whose reply is damaged goes out once more in the same pass;
 // only a second failure puts its run in error, to be probed signal by signal.
 TEST(DamagedReplyTest, GroupReadIsTriedOnceMoreBeforeItsSignalsAreProbed) {
@@ -184,7 +171,7 @@ TEST(DamagedReplyTest, GroupReadIsTriedOnceMoreBeforeItsSignalsAreProbed) {
     auto high = velk::zorv_control::testkit::makeSignal("b", AddressType::InputRegister, 257);
     device.addSignal(low.get());
     device.addSignal(high.get());
-    rig.proxy.mangling().set(damageFirstReplies(
+    rig.proxy.mangling().set(ReplyMangling::firstOnly(
         row.damaged_replies, damageReplies(Damage::kTwinFunction, Framing::kTcp)));
 
     velk::zorv_control::testkit::pollPasses(device, 10);

@@ -11,7 +11,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -160,13 +159,6 @@ TEST_F(PackageFileInputTest, ContentThatCannotHoldTheVersionIsLeftUntouched) {
     EXPECT_EQ(ScratchFolder::read(path_), c.content) << c.name;
     EXPECT_FALSE(leftTemporaryFile()) << c.name;
   }
-}
-
-TEST_F(PackageFileInputTest, VersionTextThatIsNotUtf8IsRefusedAndTheFileKept) {
-  ScratchFolder::writeFile(path_, kOldDocument);
-  EXPECT_FALSE(record("1.\xff.3"));
-  EXPECT_EQ(ScratchFolder::read(path_), kOldDocument);
-  EXPECT_FALSE(leftTemporaryFile());
 }
 
 // Big, deep, foreign content in other members survives an update intact.

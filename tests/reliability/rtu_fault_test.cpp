@@ -3,10 +3,7 @@
 // sums, a silent slave and the line vanishing altogether.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <iostream>
 #include <memory>
-#include <string>
 #include <thread>
 
 #include "host_rig/bundle_rig.h"
@@ -29,8 +26,7 @@ class RtuFaultTest : public FaultTestFixture {};
 TEST_F(RtuFaultTest, BadCheckSumsStopTheJogKeepTheLineOpenAndItRecovers) {
   SerialLineTap line;
   RtuSlave joystick(line.slavePath());
-  startJogging(line.deviceInfo(), joystick);
-  if (HasFatalFailure()) return;
+  ASSERT_NO_FATAL_FAILURE(startJogging(line.deviceInfo(), joystick));
 
   const auto damaged = Clock::now();
   line.mangling().set(ReplyMangling::flipLastByte());
@@ -49,8 +45,7 @@ TEST_F(RtuFaultTest, BadCheckSumsStopTheJogKeepTheLineOpenAndItRecovers) {
 TEST_F(RtuFaultTest, SilentSlaveStopsTheJogOnceItsValuesAreOlderThanTheInputTimeout) {
   PtyPair line;
   RtuSlave joystick(line.slavePath());
-  startJogging(line.deviceInfo(), joystick);
-  if (HasFatalFailure()) return;
+  ASSERT_NO_FATAL_FAILURE(startJogging(line.deviceInfo(), joystick));
 
   const auto silenced = Clock::now();
   joystick.setSilent(true);
@@ -66,8 +61,7 @@ TEST_F(RtuFaultTest, SilentSlaveStopsTheJogOnceItsValuesAreOlderThanTheInputTime
 TEST_F(RtuFaultTest, VanishingLineStopsTheJogAndIsReportedOnce) {
   auto line = std::make_unique<PtyPair>();
   auto joystick = std::make_unique<RtuSlave>(line->slavePath());
-  startJogging(line->deviceInfo(), *joystick);
-  if (HasFatalFailure()) return;
+  ASSERT_NO_FATAL_FAILURE(startJogging(line->deviceInfo(), *joystick));
   const int jogs = rig_.speedCommands();
 
   // The adapter is pulled: the pseudo-terminals and their links go.

@@ -46,6 +46,16 @@ int startWith(const std::string& options, velk::test::LogCapture& log) {
   return kAccepted;
 }
 
+// startWith() in a child process, which a crash or a hang takes down alone.
+ChildOutcome startInChild(const std::string& options) {
+  return ChildOutcome::of(
+      [&] {
+        velk::test::LogCapture log;
+        return startWith(options, log);
+      },
+      kChildSeconds);
+}
+
 std::string summaryLine(const velk::test::LogCapture& log) {
   for (const auto& message : log.messages()) {
     if (message.rfind("X:", 0) == 0) return message;
@@ -165,12 +175,7 @@ TEST(StartOptionsInputTest, DeeplyNestedOptionsDoNotTakeTheHostDown) {
       {"inline tables 20000 deep", nested(20000, "{b=", "1", "}")},
   };
   for (const auto& c : cases) {
-    const ChildOutcome outcome = ChildOutcome::of(
-        [&] {
-          velk::test::LogCapture log;
-          return startWith(c.text, log);
-        },
-        kChildSeconds);
+    const ChildOutcome outcome = startInChild(c.text);
     EXPECT_TRUE(outcome.exited() &&
                 (outcome.exitCode() == kAccepted || outcome.exitCode() == kRefused))
         << c.name << " (" << c.text.size() << " bytes): " << outcome.describe();
@@ -182,12 +187,7 @@ TEST(StartOptionsInputTest, DeeplyNestedOptionsDoNotTakeTheHostDown) {
 TEST(StartOptionsInputTest, BytesThatAreNotUtf8AreRefused) {
   for (const char* text : {"device_info = '\xd6'\n", "device_info = '''\xff\xfe'''\n",
                            "device_info = \"\xc3\x28\"\n", "# \xe2\x28\xa1\ncycle = 0.01\n"}) {
-    const ChildOutcome outcome = ChildOutcome::of(
-        [&] {
-          velk::test::LogCapture log;
-          return startWith(text, log);
-        },
-        kChildSeconds);
+    const ChildOutcome outcome = startInChild(text);
     EXPECT_TRUE(outcome.exited() && outcome.exitCode() == kRefused)
         << "text " << ::testing::PrintToString(std::string(text)) << ": " << outcome.describe();
   }

@@ -8,8 +8,6 @@
 #include <gtest/gtest.h>
 #include <modbus/modbus.h>
 
-#include <cstdlib>
-#include <iostream>
 #include <string>
 #include <thread>
 
@@ -43,8 +41,7 @@ class TcpFaultTest : public FaultTestFixture {
 };
 
 TEST_F(TcpFaultTest, ConnectionDroppedDuringAJogStopsItAndReconnectsWithNothingLost) {
-  startJogging();
-  if (HasFatalFailure()) return;
+  ASSERT_NO_FATAL_FAILURE(startJogging());
   const int jogs = rig_.speedCommands();
   const int connected_before = connections();
 
@@ -193,8 +190,7 @@ TEST_F(TcpFaultTest, ConnectionDroppedAtRestNeverMovesTheRobot) {
 }
 
 TEST_F(TcpFaultTest, SilentSlaveStopsTheJogOnceItsValuesAreOlderThanTheInputTimeout) {
-  startJogging();
-  if (HasFatalFailure()) return;
+  ASSERT_NO_FATAL_FAILURE(startJogging());
   const auto silenced = Clock::now();
   joystick_.setSilent(true);
   expectStopWithin(silenced, kInputTimeout + kAgeCheckSlack, "stop after the slave fell silent");
@@ -211,8 +207,7 @@ TEST_F(TcpFaultTest, SilentSlaveStopsTheJogOnceItsValuesAreOlderThanTheInputTime
 // answer: its thread waits for the poll pass in progress, which must not
 // take much longer than one response time-out.
 TEST_F(TcpFaultTest, ReleasingTheBundleWhileTheSlaveIsSilentReturnsInBoundedTime) {
-  startJogging();
-  if (HasFatalFailure()) return;
+  ASSERT_NO_FATAL_FAILURE(startJogging());
   joystick_.setSilent(true);
   ASSERT_TRUE(rig_.stopLatencySince(Clock::now()).has_value());
   // The first read runs into its time-out; then let the retry pass begin
@@ -265,8 +260,7 @@ TEST_F(TcpFaultTest, AJoystickSetToAnotherSlaveNumberIsNamedAndHoldsNothingUp) {
 }
 
 TEST_F(TcpFaultTest, SlaveRestartReconnectsAndTheLightsShowTheRobotStateAgain) {
-  startJogging();
-  if (HasFatalFailure()) return;
+  ASSERT_NO_FATAL_FAILURE(startJogging());
   const int connected_before = connections();
 
   const auto down = Clock::now();
@@ -293,8 +287,7 @@ TEST_F(TcpFaultTest, SlaveRestartReconnectsAndTheLightsShowTheRobotStateAgain) {
 }
 
 TEST_F(TcpFaultTest, ExceptionOnOneAddressOfABatchStopsTheJogAndIsReportedOnce) {
-  startJogging();
-  if (HasFatalFailure()) return;
+  ASSERT_NO_FATAL_FAILURE(startJogging());
   const auto rejected = Clock::now();
   // The indicator's read-back register sits inside the batch of the axes.
   joystick_.rejectAddress(JoystickMap::kIndicatorReadBack, 2, 4);
@@ -332,8 +325,7 @@ TEST_F(TcpFaultTest, SlowSlaveJogsWithAnInputTimeoutLongEnough) {
 // The host ends a jog's conditions: freedrive, a second start, stop(). Each
 // time the jog stops at once, with one stop command, and none after.
 TEST_F(TcpFaultTest, FreedriveRestartAndStopEachEndTheJogOnce) {
-  startJogging();
-  if (HasFatalFailure()) return;
+  ASSERT_NO_FATAL_FAILURE(startJogging());
   const auto freed = Clock::now();
   rig_.robot().setFreedriveEnabled(true);
   expectStopWithin(freed, kLossBound, "stop after freedrive came on");
@@ -358,8 +350,7 @@ TEST_F(TcpFaultTest, FreedriveRestartAndStopEachEndTheJogOnce) {
 // anew, which comes up with its lights off, and jogging is off as well. A
 // push moves nothing until the power button is pressed again.
 TEST_F(TcpFaultTest, ARepoweredJoystickStartsWithJoggingOff) {
-  startJogging();
-  if (HasFatalFailure()) return;
+  ASSERT_NO_FATAL_FAILURE(startJogging());
   const auto left = Clock::now();
   rig_.robot().setRobotModeType(5);
   expectStopWithin(left, kLossBound, "stop after the robot left mode 8");
@@ -403,7 +394,7 @@ class ManglingTcpFaultTest : public TcpFaultTest {
 // A reply one byte shorter than its header says: the master waits for the
 // byte that never comes.
 TEST_F(ManglingTcpFaultTest, ShortRepliesStopTheJogAndTheLinkRecovers) {
-  startJoggingThroughProxy();
+  ASSERT_NO_FATAL_FAILURE(startJoggingThroughProxy());
   const auto damaged = Clock::now();
   proxy_.mangling().set(ReplyMangling::dropLastBytes(1));
   expectStopWithin(damaged, kResponseTimeout + kLossBound, "stop after short replies");
@@ -419,7 +410,7 @@ TEST_F(ManglingTcpFaultTest, ShortRepliesStopTheJogAndTheLinkRecovers) {
 // bytes are drained and then reads whole, so the values keep coming and the
 // jog goes on, at the cost of a second request per read.
 TEST_F(ManglingTcpFaultTest, OverlongRepliesCostASecondRequestAndTheJogGoesOn) {
-  startJoggingThroughProxy();
+  ASSERT_NO_FATAL_FAILURE(startJoggingThroughProxy());
   const int stops = rig_.stopCommands();
   proxy_.mangling().set(ReplyMangling::appendBytes({0x00, 0x00}));
   std::this_thread::sleep_for(scaled(1000ms));

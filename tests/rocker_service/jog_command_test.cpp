@@ -24,6 +24,21 @@ StickChecks::ValueMap stick(const std::array<int, 6>& axes) {
   return values;
 }
 
+// A jog command on the simulated robot's math handle, axes as given.
+struct CommandRig {
+  explicit CommandRig(const int (&axes)[3] = {1, 2, 3}) {
+    command.setAxis(axes[0], axes[1], axes[2]);
+  }
+  std::optional<std::vector<double>> speedFor(const std::vector<double>& tool,
+                                              const std::array<int, 6>& axes, double pose_speed) {
+    return command.speedFor(*robot.api()->getMath(), tool, stick(axes), pose_speed);
+  }
+
+  test::LogCapture log;
+  sim::SimulatedRobot robot;
+  JogCommand command{log.callback()};
+};
+
 TEST(JogCommandTest, SpeedFollowsTheStickThroughAxesSignsAndTheToolFrame) {
   const double pi = std::acos(-1.0);
   const std::vector<double> level = {0.4, 0, 0.3, 0, 0, 0};
@@ -58,12 +73,9 @@ TEST(JogCommandTest, SpeedFollowsTheStickThroughAxesSignsAndTheToolFrame) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    test::LogCapture log;
-    sim::SimulatedRobot robot;
-    JogCommand command(log.callback());
-    command.setAxis(c.axes[0], c.axes[1], c.axes[2]);
-    command.setRotation(c.rotation);
-    const auto speed = command.speedFor(*robot.api()->getMath(), c.tool, stick(c.stick), 0.1);
+    CommandRig rig(c.axes);
+    rig.command.setRotation(c.rotation);
+    const auto speed = rig.speedFor(c.tool, c.stick, 0.1);
     ASSERT_TRUE(speed);
     ASSERT_EQ(speed->size(), 6u);
     for (int i = 0; i < 3; ++i) EXPECT_NEAR((*speed)[i], c.speed[i], 1e-9) << "component " << i;
@@ -71,8 +83,8 @@ TEST(JogCommandTest, SpeedFollowsTheStickThroughAxesSignsAndTheToolFrame) {
               (std::vector<double>{0, 0, 0}));
     std::vector<double> frame = c.tool;
     frame.insert(frame.end(), {0, 0, 0, 0, 0, c.rotation});
-    EXPECT_EQ(robot.callsNamed("poseTrans").at(0).args, frame);
-    EXPECT_EQ(log.countContaining(" Output_speed:"), 1);
+    EXPECT_EQ(rig.robot.callsNamed("poseTrans").at(0).args, frame);
+    EXPECT_EQ(rig.log.countContaining(" Output_speed:"), 1);
   }
 }
 
@@ -145,19 +157,15 @@ TEST(JogCommandTest, SpeedIsBoundedAndTheHostsPosesScreened) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    test::LogCapture log;
-    sim::SimulatedRobot robot;
-    robot.replyPose("poseTrans", c.pose_trans_reply);
-    JogCommand command(log.callback());
-    command.setAxis(1, 2, 3);
-    const auto speed =
-        command.speedFor(*robot.api()->getMath(), c.tool, stick(c.stick), c.pose_speed);
-    EXPECT_EQ(log.countContaining(c.logged), 1) << c.logged;
+    CommandRig rig;
+    rig.robot.replyPose("poseTrans", c.pose_trans_reply);
+    const auto speed = rig.speedFor(c.tool, c.stick, c.pose_speed);
+    EXPECT_EQ(rig.log.countContaining(c.logged), 1) << c.logged;
     if (c.speed.empty()) {
       EXPECT_FALSE(speed);
       const bool tool_unusable = c.tool.size() != 6 || !std::isfinite(c.tool[4]);
       if (tool_unusable) {
-        EXPECT_TRUE(robot.callsNamed("poseTrans").empty()) << "nothing passed on";
+        EXPECT_TRUE(rig.robot.callsNamed("poseTrans").empty()) << "nothing passed on";
       }
       continue;
     }
@@ -214,26 +222,18 @@ TEST(JogCommandTest, SixAxesTurnTheToolAboutTheJoysticksFrame) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    test::LogCapture log;
-    sim::SimulatedRobot robot;
-    JogCommand command(log.callback());
-    command.setAxis(c.axes[0], c.axes[1], c.axes[2]);
+    CommandRig rig(c.axes);
     RockerSettings six_axes;
     six_axes.jog_axes = 6;
-    command.configure(six_axes);
-    command.setOrientationSpeed(0.3, 0.1);
-    const auto speed =
-        command.speedFor(*robot.api()->getMath(), c.tool, stick(c.stick), c.pose_speed);
+    rig.command.configure(six_axes);
+    rig.command.setOrientationSpeed(0.3, 0.1);
+    const auto speed = rig.speedFor(c.tool, c.stick, c.pose_speed);
     ASSERT_TRUE(speed);
     for (int i = 0; i < 6; ++i) EXPECT_NEAR((*speed)[i], c.speed[i], 1e-9) << "component " << i;
   }
-  test::LogCapture log;
-  sim::SimulatedRobot robot;
-  JogCommand three_axes(log.callback());
-  three_axes.setAxis(1, 2, 3);
-  three_axes.setOrientationSpeed(0.3, 0.1);
-  const auto speed =
-      three_axes.speedFor(*robot.api()->getMath(), level, stick({400, 0, 0, 0, 0, 500}), 0.1);
+  CommandRig three_axes;
+  three_axes.command.setOrientationSpeed(0.3, 0.1);
+  const auto speed = three_axes.speedFor(level, {400, 0, 0, 0, 0, 500}, 0.1);
   ASSERT_TRUE(speed);
   EXPECT_EQ((std::vector<double>(speed->begin() + 3, speed->end())), (std::vector<double>{0, 0, 0}))
       << "three axes never turn";
@@ -242,18 +242,14 @@ TEST(JogCommandTest, SixAxesTurnTheToolAboutTheJoysticksFrame) {
 // A caller that configures the service directly, past the start options'
 // screen, still cannot lift the reduced speed.
 TEST(JogCommandTest, NoSettingLiftsTheReducedSpeed) {
-  test::LogCapture log;
-  sim::SimulatedRobot robot;
-  JogCommand command(log.callback());
-  command.setAxis(1, 2, 3);
+  CommandRig rig;
   RockerSettings lifted;
   lifted.jog_axes = 6;
   lifted.max_speed = 1e3;
   lifted.max_angular_speed = 1e3;
-  command.configure(lifted);
-  command.setOrientationSpeed(1e9, 0.1);
-  const auto speed = command.speedFor(*robot.api()->getMath(), {0.4, 0, 0.3, 0, 0, 0},
-                                      stick({500, 0, 0, 0, 0, 500}), 1e9);
+  rig.command.configure(lifted);
+  rig.command.setOrientationSpeed(1e9, 0.1);
+  const auto speed = rig.speedFor({0.4, 0, 0.3, 0, 0, 0}, {500, 0, 0, 0, 0, 500}, 1e9);
   ASSERT_TRUE(speed);
   EXPECT_NEAR(std::hypot((*speed)[0], (*speed)[1], (*speed)[2]), RockerSettings::kReducedSpeed,
               1e-9);

@@ -310,39 +310,48 @@ TEST_F(JoystickDataTest, ButtonsAndTheVersionActOnCleanReadsAndRisingEdges) {
 // Every way a jog's conditions can end: the jog stops exactly once, and
 // nothing starts again until the stick is pushed anew.
 TEST_F(JoystickDataTest, AJogEndsOnceWhenItsConditionsEnd) {
-  enum class Way {
-    kStaleValues,
-    kConnectionLost,
-    kPowerButton,
-    kErrorCycles,
-    kSpeedButton,
-    kModeLeft,
-    kFreedrive,
-    kRuntimeStatus,
-    kSafetyMode,
-    kImplausibleStick,
-    kHostThrows
-  };
+  using End = std::function<void(FedService&)>;
   const struct {
     const char* name;
-    Way way;
     const char* logged;
+    End end;
   } ways[] = {
-      {"stick values older than input_timeout", Way::kStaleValues,
-       "Rocker stop: the stick values are"},
-      {"connection lost", Way::kConnectionLost, "Get rocker modbus data error!"},
-      {"power button", Way::kPowerButton, "close rocker"},
-      {"read errors for 1 s in a row", Way::kErrorCycles,
-       "Rocker switched off: the joystick could not be read for more than 1 s in a row"},
-      {"speed button", Way::kSpeedButton, "Rocker slow mode"},
-      {"robot leaves mode 8", Way::kModeLeft, "Rocker modbus siganl remove finish"},
-      {"freedrive", Way::kFreedrive, "Rocker stop"},
-      {"runtime status leaves 6", Way::kRuntimeStatus, "Rocker stop"},
-      {"safety mode leaves 1", Way::kSafetyMode, "Rocker stop"},
-      {"stick beyond stick_limit", Way::kImplausibleStick,
-       "Rocker implausible stick value: get_x is 32767, beyond stick_limit 2000"},
-      {"a host query throws every cycle", Way::kHostThrows,
-       "Rocker host call failed: simulated host failure in getStatus"},
+      {"stick values older than input_timeout", "Rocker stop: the stick values are",
+       [](FedService& t) {
+         setInputTimeout(t.rig.service, 0.6);
+         t.failAll(4);
+         const std::size_t stops = t.rig.count("stopLine");
+         t.cycle();
+         EXPECT_EQ(t.rig.count("stopLine"), stops) << "one failed read is no reason yet";
+         // The last values read are a period old.
+         setInputTimeout(t.rig.service, 0.001);
+       }},
+      {"connection lost", "Get rocker modbus data error!", [](FedService& t) { t.failAll(-1); }},
+      {"power button", "close rocker",
+       [](FedService& t) { t.joystick.press(Table::kPowerButton, true); }},
+      {"read errors for 1 s in a row",
+       "Rocker switched off: the joystick could not be read for more than 1 s in a row",
+       [](FedService& t) {
+         t.failButtons(4);
+         const std::size_t stops = t.rig.count("stopLine");
+         for (int i = 0; i < 100; ++i) t.cycle();
+         EXPECT_EQ(t.rig.count("stopLine"), stops);
+       }},
+      {"speed button", "Rocker slow mode",
+       [](FedService& t) { t.joystick.press(Table::kSpeedButton, true); }},
+      {"robot leaves mode 8", "Rocker modbus siganl remove finish",
+       [](FedService& t) { t.rig.robot.setRobotModeType(5); }},
+      {"freedrive", "Rocker stop", [](FedService& t) { t.rig.robot.setFreedriveEnabled(true); }},
+      {"runtime status leaves 6", "Rocker stop",
+       [](FedService& t) { t.rig.robot.setRuntimeStatus(sim::kRuntimePaused); }},
+      {"safety mode leaves 1", "Rocker stop",
+       [](FedService& t) { t.rig.robot.setSafetyModeType(2); }},
+      {"stick beyond stick_limit",
+       "Rocker implausible stick value: get_x is 32767, beyond stick_limit 2000",
+       [](FedService& t) { t.joystick.setStickX(32767); }},  // a railed axis
+      {"a host query throws every cycle",
+       "Rocker host call failed: simulated host failure in getStatus",
+       [](FedService& t) { t.rig.robot.failCall("getStatus", -1); }},
   };
   // One joystick for every way: each ends with a fresh jog for the next.
   powerOn();
@@ -360,48 +369,7 @@ TEST_F(JoystickDataTest, AJogEndsOnceWhenItsConditionsEnd) {
     // A growth the decision would take for a fresh push if it saw it twice.
     stickX({320});
     ASSERT_FALSE(robot.steady());
-    switch (way.way) {
-      case Way::kStaleValues:
-        setInputTimeout(rig.service, 0.6);
-        failAll(4);
-        cycle();
-        EXPECT_EQ(rig.count("stopLine"), stops) << "one failed read is no reason yet";
-        // The last values read are a period old.
-        setInputTimeout(rig.service, 0.001);
-        break;
-      case Way::kConnectionLost:
-        failAll(-1);
-        break;
-      case Way::kPowerButton:
-        joystick.press(Table::kPowerButton, true);
-        break;
-      case Way::kErrorCycles:
-        failButtons(4);
-        for (int i = 0; i < 100; ++i) cycle();
-        EXPECT_EQ(rig.count("stopLine"), stops);
-        break;
-      case Way::kSpeedButton:
-        joystick.press(Table::kSpeedButton, true);
-        break;
-      case Way::kModeLeft:
-        robot.setRobotModeType(5);
-        break;
-      case Way::kFreedrive:
-        robot.setFreedriveEnabled(true);
-        break;
-      case Way::kRuntimeStatus:
-        robot.setRuntimeStatus(sim::kRuntimePaused);
-        break;
-      case Way::kSafetyMode:
-        robot.setSafetyModeType(2);
-        break;
-      case Way::kImplausibleStick:
-        joystick.setStickX(32767);  // a railed axis
-        break;
-      case Way::kHostThrows:
-        robot.failCall("getStatus", -1);
-        break;
-    }
+    way.end(*this);
     cycle();
     EXPECT_EQ(rig.count("stopLine"), stops + 1) << "one stop";
     EXPECT_EQ(logged(kLogInfo, "Rocker stop"), stop_logs + 1);
@@ -465,80 +433,74 @@ TEST_F(JoystickDataTest, AStopTheHostThrowsOnIsSentAgainUntilItReturns) {
 // The decision starts only on values the joystick delivered, from a stick
 // seen centred since it was registered, switched on or read again.
 TEST(JoystickJogStartTest, NoStartOnUndeliveredValuesOrAStickAlreadyDeflected) {
-  enum class Event {
-    kReadErrorWhileArmed,
-    kRegistered,
-    kSwitchedOn,
-    kReadErrorEnded,
-    kPushDuringGlitch
-  };
+  // Each brings the joystick to where the push below is seen; `deliberate`:
+  // a push seen whole after a read error, which is a push.
   const struct {
     const char* name;
-    Event event;
-  } events[] = {{"read error after arming", Event::kReadErrorWhileArmed},
-                {"registered with the stick deflected", Event::kRegistered},
-                {"switched on with the stick deflected", Event::kSwitchedOn},
-                {"read error ends with the stick deflected", Event::kReadErrorEnded},
-                {"push while the buttons are unread for a moment", Event::kPushDuringGlitch}};
+    bool deliberate;
+    std::function<void(FedService&)> before;
+  } events[] = {
+      {"read error after arming", true,
+       [](FedService& t) {
+         t.powerOn();
+         t.switchOn();
+         t.stickX({380});  // arms; not steady yet
+         t.failAll(4);
+         for (int i = 0; i < 3; ++i) t.cycle();
+         EXPECT_EQ(t.rig.count("speedLine"), 0u) << "no start while the joystick is unread";
+         t.failAll(0);
+       }},
+      {"registered with the stick deflected", false,
+       [](FedService& t) {
+         t.joystick.setStickX(400);
+         t.powerOn();
+         t.switchOn();
+       }},
+      {"switched on with the stick deflected", false,
+       [](FedService& t) {
+         t.powerOn();
+         t.stickX({400});
+         t.joystick.press(Table::kPowerButton, true);
+         t.cycle();
+         ASSERT_TRUE(t.rig.service.rockerOn());
+       }},
+      {"read error ends with the stick deflected", false,
+       [](FedService& t) {
+         t.powerOn();
+         t.switchOn();
+         t.failAll(4);
+         t.stickX({400});  // pushed while it cannot be read
+         t.cycle();
+         // Unread for longer than its values count as current (input_timeout).
+         setInputTimeout(t.rig.service, 0.001);
+         t.failAll(0);
+         t.cycle();
+         setInputTimeout(t.rig.service, RockerSettings().input_timeout);
+       }},
+  };
   for (const auto& event : events) {
     SCOPED_TRACE(event.name);
     FedService t;
     auto& rig = t.rig;
-    switch (event.event) {
-      case Event::kReadErrorWhileArmed:
-        t.powerOn();
-        t.switchOn();
-        t.stickX({380});  // arms; not steady yet
-        t.failAll(4);
-        for (int i = 0; i < 3; ++i) t.cycle();
-        EXPECT_EQ(rig.count("speedLine"), 0u) << "no start while the joystick is unread";
-        t.failAll(0);
-        break;
-      case Event::kRegistered:
-        t.joystick.setStickX(400);
-        t.powerOn();
-        t.switchOn();
-        break;
-      case Event::kSwitchedOn:
-        t.powerOn();
-        t.stickX({400});
-        t.joystick.press(Table::kPowerButton, true);
-        t.cycle();
-        ASSERT_TRUE(rig.service.rockerOn());
-        break;
-      case Event::kReadErrorEnded:
-        t.powerOn();
-        t.switchOn();
-        t.failAll(4);
-        t.stickX({400});  // pushed while it cannot be read
-        t.cycle();
-        // Unread for longer than its values count as current (input_timeout).
-        setInputTimeout(rig.service, 0.001);
-        t.failAll(0);
-        t.cycle();
-        setInputTimeout(rig.service, RockerSettings().input_timeout);
-        break;
-      case Event::kPushDuringGlitch:
-        t.powerOn();
-        t.switchOn();
-        t.failButtons(4);
-        t.stickX({400});
-        t.cycle();
-        EXPECT_EQ(rig.count("speedLine"), 0u) << "no start while a signal is in error";
-        t.failButtons(0);
-        t.cycle();
-        EXPECT_EQ(rig.count("speedLine"), 1u) << "the push is seen once all is read";
-        continue;
-    }
+    event.before(t);
     t.stickX({400, 420, 430});
-    // A push seen whole after the error is a push; one made unseen is not.
-    const bool deliberate = event.event == Event::kReadErrorWhileArmed;
-    EXPECT_EQ(rig.count("speedLine"), deliberate ? 1u : 0u);
-    EXPECT_EQ(rig.log.countContaining("Rocker start held back"), deliberate ? 0 : 1);
-    if (deliberate) continue;
+    EXPECT_EQ(rig.count("speedLine"), event.deliberate ? 1u : 0u);
+    EXPECT_EQ(rig.log.countContaining("Rocker start held back"), event.deliberate ? 0 : 1);
+    if (event.deliberate) continue;
     t.stickX({0, 290, 300});
     EXPECT_EQ(rig.count("speedLine"), 1u);
   }
+  // A push while the buttons are unread for a moment.
+  FedService t;
+  t.powerOn();
+  t.switchOn();
+  t.failButtons(4);
+  t.stickX({400});
+  t.cycle();
+  EXPECT_EQ(t.rig.count("speedLine"), 0u) << "no start while a signal is in error";
+  t.failButtons(0);
+  t.cycle();
+  EXPECT_EQ(t.rig.count("speedLine"), 1u) << "the push is seen once all is read";
 }
 
 // With jog_follow the stick is read every kCyclesPerRead cycles (10 Hz at

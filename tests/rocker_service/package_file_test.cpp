@@ -135,6 +135,7 @@ TEST_F(PackageFileTest, InvalidVersionTextIsRefusedWithoutWriting) {
   ScratchFolder::write(path_, onlyVersion("1.0.0"));
   EXPECT_FALSE(record("1.\xff.0"));
   EXPECT_EQ(ScratchFolder::read(path_), onlyVersion("1.0.0"));
+  EXPECT_FALSE(std::filesystem::exists(path_ + ".tmp"));
 }
 
 TEST_F(PackageFileTest, WriteFailuresKeepTheOldFileAndAnswerFalse) {

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include "tools/sim_workspace.h"
@@ -14,18 +12,11 @@ namespace {
 
 using velk::rocker_sim::AtomicFile;
 
-std::string contentOf(const std::string& path) {
-  std::ifstream in(path);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
 TEST(AtomicFile, ReplacesTheWholeFileAndLeavesNoTemporaryBehind) {
   rocker_sim_test::SimWorkspace space;
   const std::string path = space.write("report.json", std::string(10000, 'x'));
   AtomicFile::write(path, "{}\n");
-  EXPECT_EQ(contentOf(path), "{}\n");
+  EXPECT_EQ(rocker_sim_test::SimWorkspace::read(path), "{}\n");
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(space.path())) {
     (void)entry;

@@ -107,22 +107,14 @@ TEST(ScenarioParser, PointsAtTheLineOfWhatIsWrong) {
       {"[scenario]\nduration = 1.0\n[[step]]\nat = 2\nnote = \"x\"\n", " 2 |",
        "before its last step"},
       {"[[step]]\nat = 1\nstick = [\n", " 3 |", "array"},
-  };
-  // Text the TOML parser cannot take safely is refused before it, with the
-  // file and the line all the same.
-  const Case screened[] = {
+      // Text the TOML parser cannot take safely is refused before it, with
+      // the file and the line all the same.
       {"[[step]]\nat = 1\nnote = '\xff'\n", "line 3", "not UTF-8"},
       {"[[step]]\nat = 1\nnote = \"x\"\nx = "
        "[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[["
        "\n",
        "line 4", "nested deeper"},
   };
-  for (const Case& c : screened) {
-    const std::string message = refusal(c.text);
-    EXPECT_NE(message.find("test.toml"), std::string::npos) << message;
-    EXPECT_NE(message.find(c.line), std::string::npos) << message;
-    EXPECT_NE(message.find(c.words), std::string::npos) << message;
-  }
   for (const Case& c : cases) {
     const std::string message = refusal(c.text);
     EXPECT_NE(message.find("test.toml"), std::string::npos) << c.text << "\n" << message;

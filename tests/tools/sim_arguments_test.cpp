@@ -67,23 +67,16 @@ TEST_F(RockerSimArguments, RefusesAMissingBundleAndOneBuiltForTheOtherFramework)
   EXPECT_EQ(std::count(other.err.begin(), other.err.end(), '\n'), 1) << other.err;
 }
 
-TEST_F(RockerSimArguments, NamesFileAndLineOfABadScenario) {
-  const std::string scenario = space_.write("bad.toml",
-                                            "[[step]]\n"
-                                            "at = 1.0\n"
-                                            "press = \"power\"\n"
-                                            "hold = -1\n");
+// A bad scenario or options file is named with the line at fault; one that
+// cannot be read, by its name.
+TEST_F(RockerSimArguments, NamesFileAndLineOfABadScenarioOrOptionsFile) {
+  const std::string scenario =
+      space_.write("bad.toml", "[[step]]\nat = 1.0\npress = \"power\"\nhold = -1\n");
   expectRefused(run({"--scenario", scenario, "--report", space_.file("report.json")}),
                 {"bad.toml", " 4 |", "hold"});
-}
-
-TEST_F(RockerSimArguments, NamesFileAndLineOfAnOptionsFileThatIsNotToml) {
   const std::string options = space_.write("options.toml", "cycle = 0.01\nrotation = \n");
   expectRefused(run({"--options", options, "--report", space_.file("report.json")}),
                 {"options.toml", " 2 |"});
-}
-
-TEST_F(RockerSimArguments, RefusesAScenarioThatCannotBeRead) {
   expectRefused(run({"--scenario", space_.file("missing.toml")}), {"missing.toml"});
 }
 

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -43,19 +42,20 @@ constexpr double kPushSpeed = kFast * kPush / 1000.0;  // m/s along the push
 
 constexpr double kStopWithin = 0.5;  // s from a lost joystick to the stop command
 
+// One [[step]] of a scenario: at `at` seconds, `actions` (TOML lines).
+std::string step(const std::string& at, const std::string& actions) {
+  return "[[step]]\nat = " + at + "\n" + actions + "\n";
+}
+const std::string kPushX = "stick = { x = 500 }";
+const std::string kCentre = "stick = \"centre\"";
+const std::string kUntilMoving = "\nwait = \"moving\"\ntimeout = 5.0";
+const std::string kDropForASecond = "fault = \"drop\"\nduration = 1.0";
+
 // Brings the extension to the point where a push jogs: joystick answering,
 // jogging switched on with the power button.
-const std::string kPrelude = R"(
-[[step]]
-at = 0.0
-wait = "ready"
-timeout = 30.0
-[[step]]
-at = 0.1
-press = "power"
-wait = "jogging_on"
-timeout = 10.0
-)";
+const std::string kPrelude =
+    step("0.0", "wait = \"ready\"\ntimeout = 30.0") +
+    step("0.1", "press = \"power\"\nwait = \"jogging_on\"\ntimeout = 10.0");
 
 struct SimRun {
   SimProcess::Result process;
@@ -160,23 +160,9 @@ void expectDropStopsTheJog(const json& report, const json& jog) {
 
 // The first push almost a second after jogging is on, once the stick has
 // been read centred since, also on a slow (sanitized, loaded) machine.
-const std::string kPushThenSlowPush = R"(
-[[step]]
-at = 1.0
-stick = { x = 500 }
-[[step]]
-at = 2.0
-stick = "centre"
-[[step]]
-at = 2.5
-press = "speed"
-[[step]]
-at = 3.1
-stick = { x = 500 }
-[[step]]
-at = 3.9
-stick = "centre"
-)";
+const std::string kPushThenSlowPush = step("1.0", kPushX) + step("2.0", kCentre) +
+                                      step("2.5", "press = \"speed\"") + step("3.1", kPushX) +
+                                      step("3.9", kCentre);
 
 TEST(RockerSimOverTcp, PushAlongXMovesTheToolAlongBaseXAndSlowModeScalesTheSpeed) {
   SimWorkspace space;
@@ -203,15 +189,8 @@ TEST(RockerSimOverTcp, PushAlongXMovesTheToolAlongBaseXAndSlowModeScalesTheSpeed
 TEST(RockerSimOverTcp, RotationOptionTurnsAPushAlongXIntoBaseY) {
   SimWorkspace space;
   const std::string options = space.write("options.toml", "rotation = 1.5707963267948966\n");
-  const SimRun run = runSim(space, R"(
-[[step]]
-at = 1.0
-stick = { x = 500 }
-[[step]]
-at = 1.8
-stick = "centre"
-)",
-                            {"--options", options});
+  const SimRun run =
+      runSim(space, step("1.0", kPushX) + step("1.8", kCentre), {"--options", options});
   expectCompleted(run);
   const json& jogs = run.report["jogs"];
   ASSERT_EQ(jogs.size(), 1u) << run.process.out;
@@ -263,20 +242,8 @@ TEST(RockerSimOverTcp, FollowScenarioChangesTheSpeedWithinOneJog) {
 
 // The push a second after jogging is on, once the stick has been read
 // centred since.
-const std::string kDropDuringJog = R"(
-[[step]]
-at = 1.0
-stick = { x = 500 }
-wait = "moving"
-timeout = 5.0
-[[step]]
-at = 1.4
-fault = "drop"
-duration = 1.0
-[[step]]
-at = 1.7
-stick = "centre"
-)";
+const std::string kDropDuringJog =
+    step("1.0", kPushX + kUntilMoving) + step("1.4", kDropForASecond) + step("1.7", kCentre);
 
 TEST(RockerSimOverTcp, DroppedConnectionDuringAJogStopsTheRobotWithinHalfASecond) {
   SimWorkspace space;
@@ -291,27 +258,11 @@ TEST(RockerSimOverRtu, PushAlongXMovesTheToolAndAnUnpluggedLineStopsTheNextJog) 
   // The first push a second after jogging is on: the stick must have been
   // read centred since, which a slow (sanitized, loaded) machine may take a
   // while to do over RTU.
-  const SimRun run = runSim(space, R"(
-[[step]]
-at = 1.0
-stick = { x = 500 }
-[[step]]
-at = 1.8
-stick = "centre"
-[[step]]
-at = 2.3
-stick = { x = 500 }
-wait = "moving"
-timeout = 5.0
-[[step]]
-at = 2.7
-fault = "drop"
-duration = 1.0
-[[step]]
-at = 3.0
-stick = "centre"
-)",
-                            {"--joystick", "rtu"});
+  const SimRun run =
+      runSim(space,
+             step("1.0", kPushX) + step("1.8", kCentre) + step("2.3", kPushX + kUntilMoving) +
+                 step("2.7", kDropForASecond) + step("3.0", kCentre),
+             {"--joystick", "rtu"});
   expectCompleted(run);
   EXPECT_NE(run.report["run"]["device_info"].get<std::string>().find(",115200,N,8,1"),
             std::string::npos);

@@ -22,13 +22,11 @@ toml::value parsed(const std::string& text) {
   return toml::parse(in, "text");
 }
 
-toml::value table(const std::string& text) { return parsed(text); }
-
 TEST(StartOptions, WithoutAFileTheScenarioAndDeviceInfoMakeTypedToml) {
   const StartOptions options("");
   const std::string text =
-      options.text("127.0.0.1,1502", table("rotation = 1.0\ntool_x = -1\ncycle = 0.004\n"),
-                   table("rotation = 2.5\n"));
+      options.text("127.0.0.1,1502", parsed("rotation = 1.0\ntool_x = -1\ncycle = 0.004\n"),
+                   parsed("rotation = 2.5\n"));
   const toml::value v = parsed(text);
   EXPECT_EQ(v.at("device_info").as_string().str, "127.0.0.1,1502");
   // A whole-valued float must stay a float, or the extension ignores it.
@@ -36,7 +34,8 @@ TEST(StartOptions, WithoutAFileTheScenarioAndDeviceInfoMakeTypedToml) {
   EXPECT_EQ(v.at("rotation").as_floating(), 2.5);  // the restart's value on top
   EXPECT_EQ(v.at("tool_x").as_integer(), -1);
   EXPECT_EQ(v.at("cycle").as_floating(), 0.004);
-  EXPECT_EQ(parsed(options.text("a", table("rotation = 1.0\n"))).at("rotation").as_floating(), 1.0);
+  EXPECT_EQ(parsed(options.text("a", parsed("rotation = 1.0\n"))).at("rotation").as_floating(),
+            1.0);
 }
 
 TEST(StartOptions, TheFileIsHandedOverAsWrittenAndWinsOverTheScenario) {
@@ -44,13 +43,13 @@ TEST(StartOptions, TheFileIsHandedOverAsWrittenAndWinsOverTheScenario) {
   const std::string file_text = "# host configuration\nrotation = 0.25 # rad\n\n";
   const StartOptions options(space.write("options.toml", file_text));
   const std::string text =
-      options.text("/dev/ttyS9,115200,N,8,1", table("rotation = 1.0\nacc = 2.0\n"));
+      options.text("/dev/ttyS9,115200,N,8,1", parsed("rotation = 1.0\nacc = 2.0\n"));
   EXPECT_EQ(text.substr(text.size() - file_text.size()), file_text);
   const toml::value v = parsed(text);
   EXPECT_EQ(v.at("rotation").as_floating(), 0.25);
   EXPECT_EQ(v.at("acc").as_floating(), 2.0);
   EXPECT_EQ(v.at("device_info").as_string().str, "/dev/ttyS9,115200,N,8,1");
-  const auto notes = options.notes("x", table("rotation = 1.0\n"));
+  const auto notes = options.notes("x", parsed("rotation = 1.0\n"));
   ASSERT_EQ(notes.size(), 1u);
   EXPECT_NE(notes[0].find("\"rotation\""), std::string::npos);
 }
@@ -60,9 +59,9 @@ TEST(StartOptions, AFileThatSetsDeviceInfoKeepsItAndWrongTypesAreNamed) {
   const StartOptions options(
       space.write("options.toml", "device_info = \"10.0.0.7,502\"\ncycle = 1\ndebug = true\n"));
   EXPECT_TRUE(options.fileSetsDeviceInfo());
-  EXPECT_EQ(parsed(options.text("127.0.0.1,1502", table(""))).at("device_info").as_string().str,
+  EXPECT_EQ(parsed(options.text("127.0.0.1,1502", parsed(""))).at("device_info").as_string().str,
             "10.0.0.7,502");
-  const auto notes = options.notes("127.0.0.1,1502", table(""));
+  const auto notes = options.notes("127.0.0.1,1502", parsed(""));
   ASSERT_EQ(notes.size(), 3u);
   std::string all;
   for (const auto& note : notes) all += note;
@@ -74,7 +73,7 @@ TEST(StartOptions, AFileThatSetsDeviceInfoKeepsItAndWrongTypesAreNamed) {
 TEST(StartOptions, StringsAreEscapedIntoValidToml) {
   const StartOptions options("");
   const std::string awkward = "C:\\ports\\\"com3\"\t";
-  EXPECT_EQ(parsed(options.text(awkward, table(""))).at("device_info").as_string().str, awkward);
+  EXPECT_EQ(parsed(options.text(awkward, parsed(""))).at("device_info").as_string().str, awkward);
 }
 
 TEST(StartOptions, AnUnreadableFileOrOneWithAnUnknownKeyIsRefused) {

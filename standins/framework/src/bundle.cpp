@@ -30,11 +30,6 @@ long Bundle::GetBundleId() const {
   return d_->id();
 }
 
-std::string Bundle::GetLocation() const {
-  requireValid();
-  return d_->location();
-}
-
 // The stock framework names a bundle by its resource folder (the suffix of
 // its entry points); the manifest's "bundle.symbolic_name" does not rename
 // it.

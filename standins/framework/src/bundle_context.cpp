@@ -36,11 +36,6 @@ Resolved resolve(const BundleContextPrivate& context) {
 
 }  // namespace
 
-Bundle BundleContext::GetBundle() const {
-  Resolved r = resolve(requireValid());
-  return Bundle(r.core, r.bundle);
-}
-
 std::vector<Bundle> BundleContext::GetBundles() const {
   Resolved r = resolve(requireValid());
   std::vector<Bundle> result;

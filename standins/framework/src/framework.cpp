@@ -11,7 +11,6 @@ Framework::Framework(std::shared_ptr<CoreContext> core, std::shared_ptr<BundlePr
 
 Framework::~Framework() = default;
 
-void Framework::Init() { core_->initFramework(); }
 void Framework::Start() { core_->start(*d_); }
 void Framework::Stop() { core_->stop(*d_); }
 

@@ -35,13 +35,6 @@ ServiceReferenceBase ServiceRegistrationBase::GetReference(const std::string& in
   return ServiceReferenceBase(registration_, interfaceId);
 }
 
-void ServiceRegistrationBase::SetProperties(const ServiceProperties& properties) {
-  if (!registration_ || !registration_->isRegistered()) {
-    throw std::logic_error("The service is not registered");
-  }
-  registration_->setProperties(properties);
-}
-
 void ServiceRegistrationBase::Unregister() {
   if (!registration_ || !registration_->withdraw()) {
     throw std::logic_error("The service is not registered");

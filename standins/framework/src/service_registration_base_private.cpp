@@ -78,12 +78,6 @@ std::vector<std::string> ServiceRegistrationBasePrivate::propertyKeys() const {
   return keys;
 }
 
-void ServiceRegistrationBasePrivate::setProperties(const ServiceProperties& properties) {
-  ServiceProperties replacement = withFrameworkKeys(properties);
-  std::lock_guard<std::mutex> lock(mutex_);
-  properties_.swap(replacement);
-}
-
 bool ServiceRegistrationBasePrivate::withdraw() {
   InterfaceMapConstPtr released;
   {

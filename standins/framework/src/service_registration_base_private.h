@@ -29,7 +29,6 @@ class ServiceRegistrationBasePrivate {
 
   Any property(const std::string& key) const;
   std::vector<std::string> propertyKeys() const;
-  void setProperties(const ServiceProperties& properties);
 
   // Withdraws the service; false when it was withdrawn before. The object is
   // released after the lock is left, because releasing the last reference

@@ -1,6 +1,7 @@
 #include "joystick_sim/frame_damage.h"
 
 #include <cstdint>
+#include <optional>
 #include <utility>
 
 namespace velk::joystick_sim {
@@ -151,13 +152,6 @@ std::string damageName(Damage damage) {
     if (kind == damage) return name;
   }
   return "?";
-}
-
-std::optional<Damage> parseDamage(const std::string& name) {
-  for (const auto& [kind, known] : kNames) {
-    if (name == known) return kind;
-  }
-  return std::nullopt;
 }
 
 ReplyMangling::Mangler damageReplies(Damage damage, Framing framing) {

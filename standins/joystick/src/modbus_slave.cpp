@@ -29,58 +29,42 @@ ModbusSlave::ModbusSlave(int unit) : unit_(unit) {
 
 ModbusSlave::~ModbusSlave() { modbus_mapping_free(mapping_); }
 
-void ModbusSlave::checkAddress(int address) const {
+template <typename T>
+T& ModbusSlave::cell(T* table, int address) const {
   if (address < 0 || address >= kTableSize) {
     throw std::out_of_range("stand-in slave table address " + std::to_string(address));
   }
+  return table[address];
 }
 
 void ModbusSlave::setCoil(int address, bool on) {
-  checkAddress(address);
   std::lock_guard<std::mutex> lock(mutex_);
-  mapping_->tab_bits[address] = on ? 1 : 0;
+  cell(mapping_->tab_bits, address) = on ? 1 : 0;
 }
 
 bool ModbusSlave::coil(int address) const {
-  checkAddress(address);
   std::lock_guard<std::mutex> lock(mutex_);
-  return mapping_->tab_bits[address] != 0;
-}
-
-void ModbusSlave::setDiscreteInput(int address, bool on) {
-  checkAddress(address);
-  std::lock_guard<std::mutex> lock(mutex_);
-  mapping_->tab_input_bits[address] = on ? 1 : 0;
-}
-
-bool ModbusSlave::discreteInput(int address) const {
-  checkAddress(address);
-  std::lock_guard<std::mutex> lock(mutex_);
-  return mapping_->tab_input_bits[address] != 0;
+  return cell(mapping_->tab_bits, address) != 0;
 }
 
 void ModbusSlave::setHoldingRegister(int address, uint16_t value) {
-  checkAddress(address);
   std::lock_guard<std::mutex> lock(mutex_);
-  mapping_->tab_registers[address] = value;
+  cell(mapping_->tab_registers, address) = value;
 }
 
 uint16_t ModbusSlave::holdingRegister(int address) const {
-  checkAddress(address);
   std::lock_guard<std::mutex> lock(mutex_);
-  return mapping_->tab_registers[address];
+  return cell(mapping_->tab_registers, address);
 }
 
 void ModbusSlave::setInputRegister(int address, uint16_t value) {
-  checkAddress(address);
   std::lock_guard<std::mutex> lock(mutex_);
-  mapping_->tab_input_registers[address] = value;
+  cell(mapping_->tab_input_registers, address) = value;
 }
 
 uint16_t ModbusSlave::inputRegister(int address) const {
-  checkAddress(address);
   std::lock_guard<std::mutex> lock(mutex_);
-  return mapping_->tab_input_registers[address];
+  return cell(mapping_->tab_input_registers, address);
 }
 
 std::vector<SlaveRequest> ModbusSlave::requests() const {
@@ -98,19 +82,22 @@ int ModbusSlave::requestCount() const {
   return static_cast<int>(requests_.size());
 }
 
+int ModbusSlave::countLocked(int function, int address, int count) const {
+  return static_cast<int>(
+      std::count_if(requests_.begin(), requests_.end(), [&](const SlaveRequest& r) {
+        return r.function == function &&
+               (address < 0 || (r.address == address && r.count == count));
+      }));
+}
+
 int ModbusSlave::requestCount(int function) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return static_cast<int>(
-      std::count_if(requests_.begin(), requests_.end(),
-                    [&](const SlaveRequest& r) { return r.function == function; }));
+  return countLocked(function);
 }
 
 int ModbusSlave::requestCount(int function, int address, int count) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return static_cast<int>(
-      std::count_if(requests_.begin(), requests_.end(), [&](const SlaveRequest& r) {
-        return r.function == function && r.address == address && r.count == count;
-      }));
+  return countLocked(function, address, count);
 }
 
 void ModbusSlave::clearLog() {
@@ -128,10 +115,7 @@ bool ModbusSlave::waitForRequests(int total, std::chrono::milliseconds timeout) 
 bool ModbusSlave::waitForRequests(int function, int total,
                                   std::chrono::milliseconds timeout) const {
   std::unique_lock<std::mutex> lock(mutex_);
-  return changed_.wait_for(lock, timeout, [&] {
-    return std::count_if(requests_.begin(), requests_.end(),
-                         [&](const SlaveRequest& r) { return r.function == function; }) >= total;
-  });
+  return changed_.wait_for(lock, timeout, [&] { return countLocked(function) >= total; });
 }
 
 void ModbusSlave::answerAllWithException(int exception_code) {

@@ -122,8 +122,4 @@ RawTcpResponder::Frame RawTcpResponder::readReplyWithExtraData(const Frame& requ
   return reply;
 }
 
-RawTcpResponder::Frame RawTcpResponder::readReply(const Frame& request) {
-  return readReplyWithExtraData(request, 0);
-}
-
 }  // namespace velk::joystick_sim

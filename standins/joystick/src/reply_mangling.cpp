@@ -1,5 +1,6 @@
 #include "joystick_sim/reply_mangling.h"
 
+#include <memory>
 #include <utility>
 
 namespace velk::joystick_sim {
@@ -41,6 +42,15 @@ ReplyMangling::Mangler ReplyMangling::appendBytes(std::vector<uint8_t> extra) {
   return [extra](std::vector<uint8_t> chunk) {
     chunk.insert(chunk.end(), extra.begin(), extra.end());
     return chunk;
+  };
+}
+
+ReplyMangling::Mangler ReplyMangling::firstOnly(int count, Mangler mangler) {
+  auto left = std::make_shared<int>(count);
+  return [left, mangler](std::vector<uint8_t> chunk) {
+    if (*left <= 0) return chunk;
+    --*left;
+    return mangler(std::move(chunk));
   };
 }
 

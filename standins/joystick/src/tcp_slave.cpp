@@ -73,7 +73,6 @@ void TcpSlave::pollOnce() {
   for (int fd : gone) {
     ::close(fd);
     clients_.erase(std::find(clients_.begin(), clients_.end(), fd));
-    --open_;
   }
 }
 
@@ -86,7 +85,6 @@ void TcpSlave::acceptClient() {
   }
   clients_.push_back(fd);
   ++accepted_;
-  ++open_;
 }
 
 bool TcpSlave::serveClient(int fd) {
@@ -100,7 +98,6 @@ bool TcpSlave::serveClient(int fd) {
 
 void TcpSlave::closeClients() {
   for (int fd : clients_) ::close(fd);
-  open_ -= static_cast<int>(clients_.size());
   clients_.clear();
 }
 

@@ -55,11 +55,6 @@ void CallRecord::setCapacity(std::size_t capacity) {
   trimTo(capacity_);
 }
 
-std::size_t CallRecord::capacity() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return capacity_;
-}
-
 void CallRecord::setRecordQueries(bool record) {
   std::lock_guard<std::mutex> lock(mutex_);
   record_queries_ = record;

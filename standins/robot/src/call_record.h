@@ -36,7 +36,6 @@ class CallRecord {
 
   // Lowering the capacity drops the oldest entries beyond it at once.
   void setCapacity(std::size_t capacity);
-  std::size_t capacity() const;
   void setRecordQueries(bool record);
   // Queries by name, recorded or not, since the last clear().
   std::map<std::string, std::size_t> queryCounts() const;

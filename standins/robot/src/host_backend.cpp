@@ -73,11 +73,8 @@ int HostBackend::getStatus() {
 }
 
 int HostBackend::deleteTask(int id) {
-  auto lock = lockUpToDate();
-  faults_.throwIfArmed("deleteTask");
   // The simulated runner holds no tasks: deleting one always succeeds.
-  record("deleteTask", CallKind::kCommand, {static_cast<double>(id)}, {sim::kResultOk});
-  return sim::kResultOk;
+  return command("deleteTask", {static_cast<double>(id)}, [] { return sim::kResultOk; });
 }
 
 std::vector<double> HostBackend::poseTrans(const std::vector<double>& p1,
@@ -91,29 +88,17 @@ std::vector<double> HostBackend::poseTrans(const std::vector<double>& p1,
 }
 
 int HostBackend::speedLine(const std::vector<double>& speed, double a, double t) {
-  auto lock = lockUpToDate();
-  faults_.throwIfArmed("speedLine");
-  const int result = model_.speedLine(speed, a, t);
-  record("speedLine", CallKind::kCommand, concatenated(speed, {a, t}),
-         {static_cast<double>(result)});
-  return result;
+  return command("speedLine", concatenated(speed, {a, t}),
+                 [&] { return model_.speedLine(speed, a, t); });
 }
 
 int HostBackend::stopLine(double a, double rot_a) {
-  auto lock = lockUpToDate();
-  faults_.throwIfArmed("stopLine");
-  const int result = model_.stopLine(a, rot_a);
-  record("stopLine", CallKind::kCommand, {a, rot_a}, {static_cast<double>(result)});
-  return result;
+  return command("stopLine", {a, rot_a}, [&] { return model_.stopLine(a, rot_a); });
 }
 
 int HostBackend::setToolVoltageOutputDomain(int domain) {
-  auto lock = lockUpToDate();
-  faults_.throwIfArmed("setToolVoltageOutputDomain");
-  const int result = model_.setToolVoltage(domain);
-  record("setToolVoltageOutputDomain", CallKind::kCommand, {static_cast<double>(domain)},
-         {static_cast<double>(result)});
-  return result;
+  return command("setToolVoltageOutputDomain", {static_cast<double>(domain)},
+                 [&] { return model_.setToolVoltage(domain); });
 }
 
 long long HostBackend::getControlSystemTime() {
@@ -123,29 +108,9 @@ long long HostBackend::getControlSystemTime() {
   });
 }
 
-void HostBackend::failCall(const std::string& name, int times) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  faults_.failCall(name, times);
-}
-
-void HostBackend::replyPose(const std::string& name, std::optional<std::vector<double>> reply) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  faults_.replyPose(name, std::move(reply));
-}
-
-void HostBackend::withholdHandle(const std::string& getter, bool withheld) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  faults_.withholdHandle(getter, withheld);
-}
-
 bool HostBackend::handleWithheld(const char* getter) {
   std::lock_guard<std::mutex> lock(mutex_);
   return faults_.handleWithheld(getter);
-}
-
-void HostBackend::stallCall(const std::string& name, std::function<void()> during) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  faults_.stallCall(name, std::move(during));
 }
 
 void HostBackend::stallIfArmed(const char* name) {
@@ -201,8 +166,13 @@ void HostBackend::record(const char* name, velk::sim::CallKind kind, std::vector
   record_.add(std::move(call));
 }
 
-void HostBackend::recordQuery(const char* name, double result) {
-  record(name, CallKind::kQuery, {}, {result});
+int HostBackend::command(const char* name, std::vector<double> args,
+                         const std::function<int()>& act) {
+  auto lock = lockUpToDate();
+  faults_.throwIfArmed(name);
+  const int result = act();
+  record(name, CallKind::kCommand, std::move(args), {static_cast<double>(result)});
+  return result;
 }
 
 }  // namespace velk::common_interface

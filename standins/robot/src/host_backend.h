@@ -3,7 +3,6 @@
 #include <chrono>
 #include <functional>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,12 +55,13 @@ class HostBackend {
     catchUpRealTime();
     return action(model_);
   }
-  // Failures on demand (HostFaults).
-  void failCall(const std::string& name, int times);
-  void replyPose(const std::string& name, std::optional<std::vector<double>> reply);
-  void withholdHandle(const std::string& getter, bool withheld);
+  // Runs arm(HostFaults&) under the lock: failures on demand.
+  template <typename Arm>
+  void armFaults(Arm&& arm) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    arm(faults_);
+  }
   bool handleWithheld(const char* getter);
-  void stallCall(const std::string& name, std::function<void()> during);
   // Moves simulated time on by dt (also in real-time mode, on top of the
   // time that passes by itself).
   void advance(std::chrono::nanoseconds dt);
@@ -80,16 +80,17 @@ class HostBackend {
   // robot saw the calls.
   void record(const char* name, velk::sim::CallKind kind, std::vector<double> args,
               std::vector<double> result, std::string text = {});
-  void recordQuery(const char* name, double result);
   // One plain query of the model: locked, failed when armed, recorded.
   template <typename Read>
   auto query(const char* name, Read read) {
     auto lock = lockUpToDate();
     faults_.throwIfArmed(name);
     const auto value = read();
-    recordQuery(name, static_cast<double>(value));
+    record(name, velk::sim::CallKind::kQuery, {}, {static_cast<double>(value)});
     return value;
   }
+  // One command to the model, the same way, recorded with its result.
+  int command(const char* name, std::vector<double> args, const std::function<int()>& act);
 
   mutable std::mutex mutex_;
   velk::sim::RobotModel model_;

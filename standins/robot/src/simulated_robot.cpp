@@ -112,19 +112,19 @@ std::vector<RecordedCall> SimulatedRobot::commands() const {
 std::size_t SimulatedRobot::droppedCalls() const { return backend_->callRecord().dropped(); }
 
 void SimulatedRobot::failCall(const std::string& name, int times) {
-  backend_->failCall(name, times);
+  backend_->armFaults([&](HostFaults& faults) { faults.failCall(name, times); });
 }
 
 void SimulatedRobot::replyPose(const std::string& name, std::optional<std::vector<double>> reply) {
-  backend_->replyPose(name, std::move(reply));
+  backend_->armFaults([&](HostFaults& faults) { faults.replyPose(name, std::move(reply)); });
 }
 
 void SimulatedRobot::withholdHandle(const std::string& getter, bool withheld) {
-  backend_->withholdHandle(getter, withheld);
+  backend_->armFaults([&](HostFaults& faults) { faults.withholdHandle(getter, withheld); });
 }
 
 void SimulatedRobot::stallCall(const std::string& name, std::function<void()> during) {
-  backend_->stallCall(name, std::move(during));
+  backend_->armFaults([&](HostFaults& faults) { faults.stallCall(name, std::move(during)); });
 }
 
 void SimulatedRobot::clearCalls() { backend_->callRecord().clear(); }
@@ -132,8 +132,6 @@ void SimulatedRobot::clearCalls() { backend_->callRecord().clear(); }
 void SimulatedRobot::setCallRecordCapacity(std::size_t capacity) {
   backend_->callRecord().setCapacity(capacity);
 }
-
-std::size_t SimulatedRobot::callRecordCapacity() const { return backend_->callRecord().capacity(); }
 
 void SimulatedRobot::setRecordQueries(bool record) {
   backend_->callRecord().setRecordQueries(record);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cxxopts.hpp>
+#include <iterator>
 
 #include "rocker-sim/command_line/input_error.h"
 #include "rocker-sim/report/atomic_file.h"
@@ -106,9 +107,9 @@ SimSettings CommandLine::parse(int argc, char** argv) const {
 }
 
 JoystickChoice CommandLine::joystickNamed(const std::string& name) {
-  if (name == "tcp") return JoystickChoice::kTcp;
-  if (name == "rtu") return JoystickChoice::kRtu;
-  if (name == "none") return JoystickChoice::kNone;
+  for (std::size_t i = 0; i < std::size(kJoystickNames); ++i) {
+    if (name == kJoystickNames[i]) return static_cast<JoystickChoice>(i);
+  }
   throw InputError("--joystick must be tcp, rtu or none, not \"" + name + "\"");
 }
 

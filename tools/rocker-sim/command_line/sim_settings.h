@@ -5,6 +5,11 @@
 namespace velk::rocker_sim {
 
 enum class JoystickChoice { kTcp, kRtu, kNone };
+// The --joystick word of each choice, as the reports name it too.
+inline constexpr const char* kJoystickNames[] = {"tcp", "rtu", "none"};
+inline const char* joystickName(JoystickChoice choice) {
+  return kJoystickNames[static_cast<int>(choice)];
+}
 
 // What the command line asked for.
 struct SimSettings {

@@ -15,40 +15,39 @@ using nlohmann::json;
 // JSON has no infinity: a fault that never ended has a null end.
 json time(double t) { return std::isfinite(t) ? json(t) : json(nullptr); }
 
-json lights(const RunRecord& record) {
+// A JSON array of `entry` of each item.
+template <typename Item, typename Entry>
+json listOf(const std::vector<Item>& items, Entry entry) {
   json list = json::array();
-  for (const LightSample& s : record.lights) {
-    list.push_back({{"t", s.t},
-                    {"power_light", s.lights.power},
-                    {"speed_light", s.lights.speed},
-                    {"indicator", s.lights.indicator},
-                    {"meaning", zorv_comm::IndicatorCode::meaning(s.lights.indicator)}});
-  }
+  for (const Item& item : items) list.push_back(entry(item));
   return list;
+}
+
+json lights(const RunRecord& record) {
+  return listOf(record.lights, [](const LightSample& s) -> json {
+    return {{"t", s.t},
+            {"power_light", s.lights.power},
+            {"speed_light", s.lights.speed},
+            {"indicator", s.lights.indicator},
+            {"meaning", zorv_comm::IndicatorCode::meaning(s.lights.indicator)}};
+  });
 }
 
 json path(const RunRecord& record) {
-  json list = json::array();
-  for (const PathSample& s : record.path)
-    list.push_back({{"t", s.t}, {"pose", s.pose}, {"speed", s.speed}});
-  return list;
+  return listOf(record.path, [](const PathSample& s) -> json {
+    return {{"t", s.t}, {"pose", s.pose}, {"speed", s.speed}};
+  });
 }
 
 json log(const RunRecord& record) {
-  json list = json::array();
-  for (const LogEntry& e : record.log) {
-    list.push_back({{"t", e.t},
-                    {"level", e.level},
-                    {"file", e.file},
-                    {"line", e.line},
-                    {"message", e.message}});
-  }
-  return list;
+  return listOf(record.log, [](const LogEntry& e) -> json {
+    return {
+        {"t", e.t}, {"level", e.level}, {"file", e.file}, {"line", e.line}, {"message", e.message}};
+  });
 }
 
 json faults(const RunRecord& record) {
-  json list = json::array();
-  for (const FaultRecord& f : record.faults) {
+  return listOf(record.faults, [](const FaultRecord& f) {
     json fault = {{"kind", ScenarioText::faultName(f.fault.kind)},
                   {"description", ScenarioText::fault(f.fault)},
                   {"start", f.start},
@@ -57,9 +56,8 @@ json faults(const RunRecord& record) {
       fault["address"] = f.fault.address;
       fault["code"] = f.fault.code;
     }
-    list.push_back(fault);
-  }
-  return list;
+    return fault;
+  });
 }
 
 }  // namespace
@@ -67,8 +65,7 @@ json faults(const RunRecord& record) {
 json JsonReport::build(const RunInfo& info, const RunRecord& record, const std::vector<Jog>& jogs) {
   json report;
   report["run"] = run(info, record);
-  report["jogs"] = json::array();
-  for (const Jog& j : jogs) report["jogs"].push_back(jog(j));
+  report["jogs"] = listOf(jogs, jog);
   report["lights"] = lights(record);
   report["path"] = path(record);
   report["faults"] = faults(record);
@@ -111,51 +108,45 @@ json JsonReport::jog(const Jog& j) {
               {"end_pose", j.end_pose}};
   jog["stick"] = j.stick ? json(*j.stick) : json(nullptr);
   jog["stop"] = j.stop ? json(*j.stop) : json(nullptr);
-  json changes = json::array();
-  for (const SpeedChange& c : j.changes) {
-    changes.push_back({{"t", c.t},
-                       {"speed", c.speed},
-                       {"accepted", c.accepted},
-                       {"stick", c.stick ? json(*c.stick) : json(nullptr)},
-                       {"pose", c.pose}});
-  }
-  jog["speed_changes"] = changes;
+  jog["speed_changes"] = listOf(j.changes, [](const SpeedChange& c) -> json {
+    return {{"t", c.t},
+            {"speed", c.speed},
+            {"accepted", c.accepted},
+            {"stick", c.stick ? json(*c.stick) : json(nullptr)},
+            {"pose", c.pose}};
+  });
   return jog;
 }
 
 json JsonReport::events(const RunRecord& record) {
-  json steps = json::array();
-  for (const StepRecord& s : record.steps) {
-    steps.push_back({{"at", s.at}, {"t", s.t}, {"line", s.line}, {"description", s.description}});
-  }
-  json waits = json::array();
-  for (const WaitRecord& w : record.waits) {
-    waits.push_back({{"condition", ScenarioText::waitName(w.condition)},
-                     {"start", w.start},
-                     {"end", w.end},
-                     {"timed_out", w.timed_out}});
-  }
-  json robot = json::array();
-  for (const RobotEvent& e : record.robot_events) {
-    robot.push_back({{"t", e.t}, {"description", e.description}, {"halts", e.halts}});
-  }
-  json sticks = json::array();
-  for (const StickSample& s : record.sticks) sticks.push_back({{"t", s.t}, {"axes", s.axes}});
+  const json steps = listOf(record.steps, [](const StepRecord& s) -> json {
+    return {{"at", s.at}, {"t", s.t}, {"line", s.line}, {"description", s.description}};
+  });
+  const json waits = listOf(record.waits, [](const WaitRecord& w) -> json {
+    return {{"condition", ScenarioText::waitName(w.condition)},
+            {"start", w.start},
+            {"end", w.end},
+            {"timed_out", w.timed_out}};
+  });
+  const json robot = listOf(record.robot_events, [](const RobotEvent& e) -> json {
+    return {{"t", e.t}, {"description", e.description}, {"halts", e.halts}};
+  });
+  const json sticks = listOf(record.sticks, [](const StickSample& s) -> json {
+    return {{"t", s.t}, {"axes", s.axes}};
+  });
   return {{"steps", steps}, {"waits", waits}, {"robot", robot}, {"sticks", sticks}};
 }
 
 json JsonReport::robotCalls(const RunRecord& record) {
-  json list = json::array();
-  for (const RobotCall& c : record.robot_calls) {
-    list.push_back({{"t", c.t},
-                    {"sim_time", c.call.sim_time},
-                    {"name", c.call.name},
-                    {"kind", c.call.kind == sim::CallKind::kCommand ? "command" : "query"},
-                    {"args", c.call.args},
-                    {"text", c.call.text},
-                    {"result", c.call.result}});
-  }
-  return list;
+  return listOf(record.robot_calls, [](const RobotCall& c) -> json {
+    return {{"t", c.t},
+            {"sim_time", c.call.sim_time},
+            {"name", c.call.name},
+            {"kind", c.call.kind == sim::CallKind::kCommand ? "command" : "query"},
+            {"args", c.call.args},
+            {"text", c.call.text},
+            {"result", c.call.result}};
+  });
 }
 
 std::string JsonReport::text(const json& report) {

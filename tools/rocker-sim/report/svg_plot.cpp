@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <numeric>
 #include <sstream>
 
+#include "common/fixed_decimals.h"
 #include "rocker-sim/report/stop_cause_finder.h"
 
 namespace velk::rocker_sim {
@@ -29,11 +29,8 @@ constexpr double kSpeedMarkRadius = 2.5;
 const char* const kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd",
                                 "#ff7f0e", "#17becf", "#8c564b", "#e377c2"};
 
-std::string number(double v) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f", v);
-  return text;
-}
+// Pixels and figures to a tenth.
+std::string number(double v) { return fixedDecimals(v, 1); }
 
 std::string colourOf(std::size_t jog_index) {
   return kColours[jog_index % (sizeof kColours / sizeof kColours[0])];

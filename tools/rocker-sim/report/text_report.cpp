@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
-#include <map>
 
 #include "rocker-sim/report/stop_cause_finder.h"
 #include "rocker-sim/scenario/scenario_text.h"

@@ -5,15 +5,14 @@
 
 #include <cctype>
 #include <cstdio>
-#include <cstring>
 
 #include "robot_sim/robot_codes.h"
 #include "robot_sim/simulated_robot.h"
 #include "rocker-sim/run/console.h"
-#include "rocker-sim/run/scenario_joystick_driver.h"
 #include "rocker-sim/run/robot_controller.h"
 #include "rocker-sim/run/run_record.h"
 #include "rocker-sim/run/run_sampler.h"
+#include "rocker-sim/run/scenario_joystick_driver.h"
 #include "rocker-sim/run/sim_clock.h"
 #include "rocker-sim/run/stop_signals.h"
 #include "rocker-sim/run/terminal_mode.h"

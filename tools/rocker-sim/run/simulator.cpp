@@ -20,10 +20,10 @@
 #include "rocker-sim/report/text_report.h"
 #include "rocker-sim/run/console.h"
 #include "rocker-sim/run/interactive_session.h"
-#include "rocker-sim/run/scenario_joystick_driver.h"
 #include "rocker-sim/run/robot_controller.h"
 #include "rocker-sim/run/run_sampler.h"
 #include "rocker-sim/run/run_stage.h"
+#include "rocker-sim/run/scenario_joystick_driver.h"
 #include "rocker-sim/run/sim_clock.h"
 #include "rocker-sim/run/stop_signals.h"
 #include "rocker-sim/scenario/scenario_parser.h"
@@ -46,18 +46,6 @@ constexpr std::chrono::hours kInteractiveLifetime{24};
 // Log entries kept for the reports; beyond them the oldest go.
 constexpr std::size_t kLogCapacity = 200000;
 constexpr double kServerMargin = 60.0;  // s the joystick outlives the planned run
-
-const char* joystickName(JoystickChoice choice) {
-  switch (choice) {
-    case JoystickChoice::kTcp:
-      return "tcp";
-    case JoystickChoice::kRtu:
-      return "rtu";
-    case JoystickChoice::kNone:
-      return "none";
-  }
-  return "?";
-}
 
 // Longest the scenario can take: its script time plus every wait run out.
 std::chrono::seconds plannedLength(const Scenario& scenario) {

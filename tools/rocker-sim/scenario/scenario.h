@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <limits>
 #include <optional>
 #include <string>

@@ -82,16 +82,8 @@ class US_Framework_EXPORT Any {
   Any(Any&& other) noexcept = default;
   ~Any() = default;
 
-  Any& operator=(const Any& other) {
-    Any(other).Swap(*this);
-    return *this;
-  }
+  Any& operator=(const Any& other) { return *this = Any(other); }
   Any& operator=(Any&& other) noexcept = default;
-
-  Any& Swap(Any& other) noexcept {
-    std::swap(content_, other.content_);
-    return *this;
-  }
 
   bool Empty() const { return !content_; }
 
@@ -100,13 +92,6 @@ class US_Framework_EXPORT Any {
 
   // Text form of the stored value; empty when nothing is stored.
   std::string ToString() const { return content_ ? content_->toString() : std::string(); }
-  std::string ToStringNoExcept() const noexcept {
-    try {
-      return ToString();
-    } catch (...) {
-      return std::string();
-    }
-  }
 
   template <class ValueType>
   const ValueType* pointerTo() const {
@@ -155,11 +140,6 @@ const ValueType* any_cast(const Any* operand) {
 }
 
 template <class ValueType>
-ValueType* any_cast(Any* operand) {
-  return const_cast<ValueType*>(any_cast<ValueType>(static_cast<const Any*>(operand)));
-}
-
-template <class ValueType>
 ValueType any_cast(const Any& operand) {
   using Stored = std::remove_cv_t<std::remove_reference_t<ValueType>>;
   const Stored* result = any_cast<Stored>(&operand);
@@ -167,13 +147,6 @@ ValueType any_cast(const Any& operand) {
     throw BadAnyCastException(std::string("Failed to convert from cppmicroservices::Any type ") +
                               operand.Type().name() + " to target type " + typeid(Stored).name());
   }
-  return *result;
-}
-
-template <class ValueType>
-const ValueType& ref_any_cast(const Any& operand) {
-  const ValueType* result = any_cast<ValueType>(&operand);
-  if (!result) throw BadAnyCastException();
   return *result;
 }
 

@@ -41,7 +41,6 @@ class US_Framework_EXPORT Bundle {
 
   State GetState() const;
   long GetBundleId() const;
-  std::string GetLocation() const;
   std::string GetSymbolicName() const;
 
   // The bundle's context while it is starting, active or stopping; an

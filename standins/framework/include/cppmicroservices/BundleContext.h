@@ -30,7 +30,6 @@ class US_Framework_EXPORT BundleContext {
   explicit operator bool() const;
   bool operator==(const BundleContext& other) const;
 
-  Bundle GetBundle() const;
   std::vector<Bundle> GetBundles() const;
 
   // Installs every bundle found in the library file at location (its
@@ -54,15 +53,6 @@ class US_Framework_EXPORT BundleContext {
   // not supported: a non-empty filter throws std::invalid_argument.
   std::vector<ServiceReferenceU> GetServiceReferences(const std::string& clazz,
                                                       const std::string& filter = std::string());
-
-  template <class S>
-  std::vector<ServiceReference<S>> GetServiceReferences(const std::string& filter = std::string()) {
-    std::vector<ServiceReference<S>> result;
-    for (const auto& ref : GetServiceReferences(us_service_interface_iid<S>(), filter)) {
-      result.emplace_back(ref);
-    }
-    return result;
-  }
 
   // The first service registered under clazz; an empty reference when none.
   ServiceReferenceU GetServiceReference(const std::string& clazz);

@@ -19,7 +19,6 @@ class US_Framework_EXPORT Framework : public Bundle {
   Framework& operator=(Framework&&) noexcept = default;
   ~Framework() override;
 
-  void Init();
   void Start();
   void Stop();
 

@@ -28,9 +28,6 @@ class US_Framework_EXPORT ServiceRegistrationBase {
   // empty). Throws std::logic_error once the service was unregistered.
   ServiceReferenceBase GetReference(const std::string& interfaceId = std::string()) const;
 
-  // Replaces the caller's properties; the framework's own keys are kept.
-  void SetProperties(const ServiceProperties& properties);
-
   // Withdraws the service. Throws std::logic_error when already withdrawn.
   void Unregister();
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,7 +30,6 @@ bool appliesTo(Damage damage, Framing framing);
 // "bad-crc", "other-unit", "twin-function", "one-item-short",
 // "last-byte-missing", "bad-exception", "other-transaction".
 std::string damageName(Damage damage);
-std::optional<Damage> parseDamage(const std::string& name);
 
 // Damages each chunk it is given, taken for one whole reply frame; a chunk
 // too short to be one, or a reply the damage does not fit (a write reply

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -66,8 +65,6 @@ class ModbusSlave {
 
   void setCoil(int address, bool on);
   bool coil(int address) const;
-  void setDiscreteInput(int address, bool on);
-  bool discreteInput(int address) const;
   void setHoldingRegister(int address, uint16_t value);
   uint16_t holdingRegister(int address) const;
   void setInputRegister(int address, uint16_t value);
@@ -116,7 +113,11 @@ class ModbusSlave {
   void record(const SlaveRequest& request);
   bool waitDelay();
   bool ignoresUnitOf(modbus_t* context, const uint8_t* request, int length) const;
-  void checkAddress(int address) const;
+  // The table entry at `address`, under the caller's lock.
+  template <typename T>
+  T& cell(T* table, int address) const;
+  // Requests of `function`; of that span too when `address` is 0 or more.
+  int countLocked(int function, int address = -1, int count = 0) const;
 
   const int unit_;
   mutable std::mutex mutex_;

@@ -51,8 +51,6 @@ class RawTcpResponder {
   // `extra` data bytes more than asked for, byte count and MBAP length
   // counting them.
   static Frame readReplyWithExtraData(const Frame& request, int extra);
-  // The correct reply to a read request (functions 1..4), data all zero.
-  static Frame readReply(const Frame& request);
 
  private:
   using Clock = std::chrono::steady_clock;

@@ -38,6 +38,8 @@ class ReplyMangling {
   // Flips every bit of the last byte, which on a serial line is the high
   // byte of the check sum.
   static Mangler flipLastByte();
+  // `mangler` for the first `count` chunks it is handed, then nothing.
+  static Mangler firstOnly(int count, Mangler mangler);
 
  private:
   mutable std::mutex mutex_;

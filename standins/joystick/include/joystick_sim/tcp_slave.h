@@ -55,7 +55,6 @@ class TcpSlave : public ModbusSlave {
 
   // Connections accepted and kept, since construction.
   int connectionsAccepted() const { return accepted_.load(); }
-  int openConnections() const { return open_.load(); }
 
  private:
   bool listen(int port);
@@ -75,7 +74,6 @@ class TcpSlave : public ModbusSlave {
   std::atomic<bool> stop_{false};
   std::atomic<bool> refuse_{false};
   std::atomic<int> accepted_{0};
-  std::atomic<int> open_{0};
   std::mutex commands_mutex_;
   std::condition_variable commands_done_;
   std::vector<std::function<void()>> commands_;

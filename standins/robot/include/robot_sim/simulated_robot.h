@@ -63,7 +63,7 @@ namespace velk::sim {
 // is recorded, in order, with its arguments, result, simulated time and
 // steady-clock time (see RecordedCall), except the plain handle getters
 // (getRobotState, getMotionControl, getMath, ...), which carry nothing. The
-// record holds at most callRecordCapacity() entries; beyond that the oldest
+// record holds at most setCallRecordCapacity() entries; beyond that the oldest
 // are dropped and counted (droppedCalls()). setRecordQueries(false) keeps
 // only the commands (speedLine, stopLine, setToolVoltageOutputDomain,
 // deleteTask), for long runs; every query is counted by name all the same
@@ -135,7 +135,6 @@ class SimulatedRobot {
   std::size_t droppedCalls() const;
   void clearCalls();
   void setCallRecordCapacity(std::size_t capacity);
-  std::size_t callRecordCapacity() const;
   void setRecordQueries(bool record);
   // How many queries of each name came since the start, recorded or not.
   std::map<std::string, std::size_t> queryCounts() const;
