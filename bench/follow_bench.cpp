@@ -21,12 +21,6 @@ constexpr int kSweepSteps = 100;  // each way: 2 s in all
 constexpr auto kSettle = 300ms;
 constexpr auto kBetweenJogs = 400ms;
 
-int speedLinesIn(const std::vector<sim::RecordedCall>& commands) {
-  int count = 0;
-  for (const sim::RecordedCall& call : commands) count += call.name == "speedLine" ? 1 : 0;
-  return count;
-}
-
 }  // namespace
 
 FollowBench::FollowBench(BenchRig& rig, FollowSettings settings) : rig_(rig), settings_(settings) {}
@@ -81,14 +75,14 @@ void FollowBench::sweep(nlohmann::json& figures) {
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-  const auto commands = rig_.robot().commands();
+  const auto speed_lines = static_cast<int>(rig_.robot().callsNamed("speedLine").size());
+  const bool stopped_during = !rig_.robot().callsNamed("stopLine").empty();
   jog.release();
-  figures["sweep"] = {
-      {"started", started},
-      {"seconds", seconds},
-      {"speed_lines", speedLinesIn(commands)},
-      {"per_second", speedLinesIn(commands) / seconds},
-      {"stopped_during", commands.size() != static_cast<std::size_t>(speedLinesIn(commands))}};
+  figures["sweep"] = {{"started", started},
+                      {"seconds", seconds},
+                      {"speed_lines", speed_lines},
+                      {"per_second", speed_lines / seconds},
+                      {"stopped_during", stopped_during}};
 }
 
 }  // namespace velk::bench

@@ -23,13 +23,6 @@ constexpr auto kHold = 800ms;
 constexpr auto kBetweenJogs = 400ms;
 constexpr int kReadFunctions = 4;
 
-bool stopped(sim::SimulatedRobot& robot) {
-  for (const sim::RecordedCall& call : robot.commands()) {
-    if (call.name == "stopLine") return true;
-  }
-  return false;
-}
-
 std::string groupName(const ModbusCall& call) {
   static const char* const kSpaces[] = {"", "coils", "discrete inputs", "holding registers",
                                         "input registers"};
@@ -99,7 +92,7 @@ void PacedLineBench::jogs(nlohmann::json& figures) {
     // lets go at any moment of the poll schedule.
     const auto period = std::chrono::microseconds(1000000 / rig_.stickRate());
     std::this_thread::sleep_until(push.command + kHold + period * i / settings_.jogs);
-    if (stopped(rig_.robot())) {
+    if (!rig_.robot().callsNamed("stopLine").empty()) {
       ++cut_short;
       rig_.joystick().setStickX(0);
     } else {

@@ -23,7 +23,6 @@ class PeriodicProbe {
 
   // Kernel thread id, once the thread runs.
   int tid() const { return tid_.load(); }
-  long wakeups() const { return wakeups_.load(); }
 
  private:
   void run();
@@ -32,7 +31,6 @@ class PeriodicProbe {
   std::chrono::microseconds period_;
   std::atomic<bool> stop_{false};
   std::atomic<int> tid_{0};
-  std::atomic<long> wakeups_{0};
   std::thread thread_;
 };
 

@@ -29,11 +29,6 @@ long RequestTally::bytes() const {
   return sum;
 }
 
-int RequestTally::requestsOf(int function) const {
-  const auto it = functions_.find(function);
-  return it == functions_.end() ? 0 : it->second.requests;
-}
-
 nlohmann::json RequestTally::toJson(double seconds) const {
   nlohmann::json out;
   out["seconds"] = seconds;

@@ -25,7 +25,6 @@ class RequestTally {
   const std::map<int, Function>& byFunction() const { return functions_; }
   int requests() const;
   long bytes() const;
-  int requestsOf(int function) const;
   // Per function and in total, rates over `seconds`.
   nlohmann::json toJson(double seconds) const;
 

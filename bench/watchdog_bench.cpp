@@ -51,12 +51,6 @@ LastReplies lastReplies(const std::vector<ModbusCall>& calls, Clock::time_point 
   return last;
 }
 
-int stopLinesIn(const std::vector<sim::RecordedCall>& commands) {
-  int count = 0;
-  for (const sim::RecordedCall& call : commands) count += call.name == "stopLine" ? 1 : 0;
-  return count;
-}
-
 }  // namespace
 
 WatchdogBench::WatchdogBench(BenchRig& rig, BenchRigSettings rig_settings,
@@ -102,7 +96,7 @@ void WatchdogBench::silences(nlohmann::json& figures) {
       from_silence.push_back(msBetween(silent.changed, silent.command));
     }
     age_stops += rig_.log().countContaining(kAgeStop) > age_stops_before ? 1 : 0;
-    extra_stops += std::max(0, stopLinesIn(rig_.robot().commands()) - 1);
+    extra_stops += std::max(0, static_cast<int>(rig_.robot().callsNamed("stopLine").size()) - 1);
     awaitReadBack(read_backs);
   }
   figures["jogs"] = settings_.silences;
@@ -143,7 +137,7 @@ void WatchdogBench::drops(nlohmann::json& figures) {
     }
     from_drop.push_back(msBetween(dropped.began, dropped.command));
     std::this_thread::sleep_for(100ms);
-    extra_stops += std::max(0, stopLinesIn(rig.robot().commands()) - 1);
+    extra_stops += std::max(0, static_cast<int>(rig.robot().callsNamed("stopLine").size()) - 1);
   }
   figures["jogs"] = settings_.drops;
   figures["failures"] = failures;

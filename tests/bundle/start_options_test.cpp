@@ -111,66 +111,51 @@ TEST(StartOptionsTest, PeriodIsTruncatedOrTheDefault) {
 // What would reach the robot unchecked is replaced by its default, with one
 // warning naming the key, the value given and the value used.
 TEST(StartOptionsTest, ScreenReplacesValuesOutOfRangeAndNamesUnknownKeys) {
+  const auto outOfRange = [](const char* key, const char* fallback, const char* given) {
+    return std::string("Rocker ") + key + " out of range, using the default " + fallback +
+           " instead of: " + given;
+  };
+  // The axis mapping is refused whole.
+  const auto axesOutOfRange = [&](const char* given) {
+    return outOfRange("tool_x, tool_y, tool_z", "1, 2, 3", given) +
+           " (each one of ±1, ±2, ±3, and every stick axis once)";
+  };
   const struct {
     const char* text;
-    const char* warning;
+    std::string warning;
   } rows[] = {
-      {"cycle = 2.0", "Rocker cycle out of range, using the default 0.01 instead of: 2"},
-      {"cycle = nan", "Rocker cycle out of range, using the default 0.01 instead of: nan"},
-      {"pose_speed_fast = nan",
-       "Rocker pose_speed_fast out of range, using the default 0.1 instead of: nan"},
-      {"pose_speed_fast = -0.1",
-       "Rocker pose_speed_fast out of range, using the default 0.1 instead of: -0.1"},
-      {"pose_speed_slow = 0.0",
-       "Rocker pose_speed_slow out of range, using the default 0.01 instead of: 0"},
-      {"acc = inf", "Rocker acc out of range, using the default 1 instead of: inf"},
-      {"ori_velc = -1.0", "Rocker ori_velc out of range, using the default 0.005 instead of: -1"},
-      {"rotation = 90.0", "Rocker rotation out of range, using the default 0 instead of: 90"},
-      {"rotation = nan", "Rocker rotation out of range, using the default 0 instead of: nan"},
-      {"input_timeout = -0.1",
-       "Rocker input_timeout out of range, using the default 0.3 instead of: -0.1"},
-      {"max_speed = 0.0", "Rocker max_speed out of range, using the default 0.25 instead of: 0"},
-      {"stick_limit = 0", "Rocker stick_limit out of range, using the default 2000 instead of: 0"},
-      {"stick_limit = 40000",
-       "Rocker stick_limit out of range, using the default 2000 instead of: 40000"},
-      {"jog_axes = 4", "Rocker jog_axes out of range, using the default 3 instead of: 4"},
-      {"stick_rate = 60", "Rocker stick_rate out of range, using the default 10 instead of: 60"},
-      {"max_angular_speed = -1.0",
-       "Rocker max_angular_speed out of range, using the default 0.5 instead of: -1"},
+      {"cycle = 2.0", outOfRange("cycle", "0.01", "2")},
+      {"cycle = nan", outOfRange("cycle", "0.01", "nan")},
+      {"pose_speed_fast = nan", outOfRange("pose_speed_fast", "0.1", "nan")},
+      {"pose_speed_fast = -0.1", outOfRange("pose_speed_fast", "0.1", "-0.1")},
+      {"pose_speed_slow = 0.0", outOfRange("pose_speed_slow", "0.01", "0")},
+      {"acc = inf", outOfRange("acc", "1", "inf")},
+      {"ori_velc = -1.0", outOfRange("ori_velc", "0.005", "-1")},
+      {"rotation = 90.0", outOfRange("rotation", "0", "90")},
+      {"rotation = nan", outOfRange("rotation", "0", "nan")},
+      {"input_timeout = -0.1", outOfRange("input_timeout", "0.3", "-0.1")},
+      {"max_speed = 0.0", outOfRange("max_speed", "0.25", "0")},
+      {"stick_limit = 0", outOfRange("stick_limit", "2000", "0")},
+      {"stick_limit = 40000", outOfRange("stick_limit", "2000", "40000")},
+      {"jog_axes = 4", outOfRange("jog_axes", "3", "4")},
+      {"stick_rate = 60", outOfRange("stick_rate", "10", "60")},
+      {"max_angular_speed = -1.0", outOfRange("max_angular_speed", "0.5", "-1")},
       {"pose_speed_fats = 0.2", "Rocker unknown start option: pose_speed_fats (ignored)"},
       // No option lifts the reduced speed; a slip of units is refused.
-      {"max_speed = 1000.0",
-       "Rocker max_speed out of range, using the default 0.25 instead of: 1000"},
-      {"max_speed = 0.26",
-       "Rocker max_speed out of range, using the default 0.25 instead of: 0.26"},
-      {"max_angular_speed = 1000.0",
-       "Rocker max_angular_speed out of range, using the default 0.5 instead of: 1000"},
-      {"pose_speed_fast = 1e9",
-       "Rocker pose_speed_fast out of range, using the default 0.1 instead of: 1e+09"},
-      {"pose_speed_slow = 10.0",
-       "Rocker pose_speed_slow out of range, using the default 0.01 instead of: 10"},
-      {"ori_velc = 17.2", "Rocker ori_velc out of range, using the default 0.005 instead of: 17.2"},
-      {"input_timeout = 1e9",
-       "Rocker input_timeout out of range, using the default 0.3 instead of: 1e+09"},
-      {"stick_limit = 32767",
-       "Rocker stick_limit out of range, using the default 2000 instead of: 32767"},
-      {"jog_axes = 4294967302",
-       "Rocker jog_axes out of range, using the default 3 instead of: 4294967302"},
-      {"debug = 4294967296",
-       "Rocker debug out of range, using the default 0 instead of: 4294967296"},
-      // The axis mapping is refused whole.
-      {"tool_x = 1\ntool_y = 1\ntool_z = 1",
-       "Rocker tool_x, tool_y, tool_z out of range, using the default 1, 2, 3 instead of: 1, 1, 1 "
-       "(each one of ±1, ±2, ±3, and every stick axis once)"},
-      {"tool_x = 0",
-       "Rocker tool_x, tool_y, tool_z out of range, using the default 1, 2, 3 instead of: 0, 2, 3 "
-       "(each one of ±1, ±2, ±3, and every stick axis once)"},
-      {"tool_x = -2\ntool_y = 2\ntool_z = -4",
-       "Rocker tool_x, tool_y, tool_z out of range, using the default 1, 2, 3 instead of: -2, 2, "
-       "-4 (each one of ±1, ±2, ±3, and every stick axis once)"},
-      {"tool_y = 4294967298",
-       "Rocker tool_x, tool_y, tool_z out of range, using the default 1, 2, 3 instead of: 1, "
-       "4294967298, 3 (each one of ±1, ±2, ±3, and every stick axis once)"},
+      {"max_speed = 1000.0", outOfRange("max_speed", "0.25", "1000")},
+      {"max_speed = 0.26", outOfRange("max_speed", "0.25", "0.26")},
+      {"max_angular_speed = 1000.0", outOfRange("max_angular_speed", "0.5", "1000")},
+      {"pose_speed_fast = 1e9", outOfRange("pose_speed_fast", "0.1", "1e+09")},
+      {"pose_speed_slow = 10.0", outOfRange("pose_speed_slow", "0.01", "10")},
+      {"ori_velc = 17.2", outOfRange("ori_velc", "0.005", "17.2")},
+      {"input_timeout = 1e9", outOfRange("input_timeout", "0.3", "1e+09")},
+      {"stick_limit = 32767", outOfRange("stick_limit", "2000", "32767")},
+      {"jog_axes = 4294967302", outOfRange("jog_axes", "3", "4294967302")},
+      {"debug = 4294967296", outOfRange("debug", "0", "4294967296")},
+      {"tool_x = 1\ntool_y = 1\ntool_z = 1", axesOutOfRange("1, 1, 1")},
+      {"tool_x = 0", axesOutOfRange("0, 2, 3")},
+      {"tool_x = -2\ntool_y = 2\ntool_z = -4", axesOutOfRange("-2, 2, -4")},
+      {"tool_y = 4294967298", axesOutOfRange("1, 4294967298, 3")},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.text);

@@ -19,6 +19,7 @@
 #include "joystick_sim/tcp_slave.h"
 #include "modbus_dev/device_test_kit.h"
 #include "support/log_capture.h"
+#include "support/tcp_device_log.h"
 
 namespace velk::zorv_control {
 namespace {
@@ -26,15 +27,9 @@ namespace {
 using testkit::kResponseTimeoutMs;
 using testkit::kUnit;
 using velk::joystick_sim::TcpSlave;
+using velk::test::closedText;
+using velk::test::connectedText;
 using velk::test::LogCapture;
-
-std::string connectedText(const TcpSlave& slave) {
-  return "Connected to Modbus Slave 127.0.0.1:" + std::to_string(slave.port()) + " slave_number: 2";
-}
-
-std::string closedText(const TcpSlave& slave) {
-  return "Modbus device {}:{} closed. 127.0.0.1 " + std::to_string(slave.port());
-}
 
 class TcpConnection : public ::testing::Test {
  protected:

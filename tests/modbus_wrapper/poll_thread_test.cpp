@@ -13,6 +13,7 @@
 #include "joystick_sim/rtu_slave.h"
 #include "joystick_sim/tcp_slave.h"
 #include "modbus_wrapper/registry_test_kit.h"
+#include "support/tcp_device_log.h"
 
 namespace {
 
@@ -27,10 +28,6 @@ using namespace velk::test;
 using velk::zorv_control::ModbusWrapperImpl;
 
 using PollThread = RegistryTest;
-
-std::string connectedMessage(const TcpSlave& slave) {
-  return "Connected to Modbus Slave " + slave.deviceName() + " slave_number: 2";
-}
 
 int writesTo(const TcpSlave& slave, int address) {
   int count = 0;
@@ -60,7 +57,7 @@ TEST_F(PollThread, SignalsOnAnUnreachableDeviceComeAliveOnceTheSlaveAppears) {
   ASSERT_TRUE(valueBecomes("axis_x", 65535));
   EXPECT_EQ(registry.modbusGetSignalStatus("axis_x"), 65535);
   EXPECT_EQ(snapshotError(registry, "axis_x"), 0);
-  EXPECT_EQ(log.count(velk::kLogInfo, connectedMessage(slave)), 1);
+  EXPECT_EQ(log.count(velk::kLogInfo, connectedText(slave)), 1);
   // Connection attempts are a hundred-odd 10 ms passes apart, not a busy loop.
   EXPECT_GE(steady_clock::now() - added, milliseconds(900));
 
@@ -175,14 +172,12 @@ TEST_F(PollThread, EmptiedDeviceIsClosedAndALaterAddMakesANewOne) {
   registry.modbusDeleteSignal("lamp");
   ASSERT_TRUE(
       waitForLog(log, velk::kLogInfo, pruneMessage(slave.deviceName()), milliseconds(3000)));
-  EXPECT_TRUE(waitForLog(log, velk::kLogInfo,
-                         "Modbus device {}:{} closed. 127.0.0.1 " + std::to_string(slave.port()),
-                         milliseconds(1000)));
+  EXPECT_TRUE(waitForLog(log, velk::kLogInfo, closedText(slave), milliseconds(1000)));
   EXPECT_EQ(registry.getModbusDeviceByName(slave.deviceName()), nullptr);
 
   registry.modbusAddSignal(slave.deviceInfo(), 2, 1, kCoil, "lamp");
   EXPECT_NE(registry.getModbusDeviceByName(slave.deviceName()), nullptr);
-  EXPECT_TRUE(waitForLog(log, velk::kLogInfo, connectedMessage(slave), kConnectWait, 2));
+  EXPECT_TRUE(waitForLog(log, velk::kLogInfo, connectedText(slave), kConnectWait, 2));
   EXPECT_TRUE(valueBecomes("lamp", 1, milliseconds(3000)));
 }
 
@@ -201,9 +196,7 @@ TEST(PollThreadShutdown, DestructionReturnsOnlyAfterThePassInProgress) {
   // The request in flight is answered 400 ms after it arrived; the pass, its
   // sleep and only then the close come after it.
   EXPECT_GE(steady_clock::now() - destroying, milliseconds(250));
-  EXPECT_EQ(log.count(velk::kLogInfo,
-                      "Modbus device {}:{} closed. 127.0.0.1 " + std::to_string(slave.port())),
-            1);
+  EXPECT_EQ(log.count(velk::kLogInfo, closedText(slave)), 1);
   const int requests = slave.requestCount();
   std::this_thread::sleep_for(milliseconds(100));
   EXPECT_EQ(slave.requestCount(), requests);

@@ -68,12 +68,12 @@ void watchJoystick(SimulatedJoystick::Transport transport) {
   }
 }
 
-TEST(RockerSimMonitor, ShowsWhatATcpJoystickSends) {
-  watchJoystick(SimulatedJoystick::Transport::kTcp);
-}
-
-TEST(RockerSimMonitor, ShowsWhatAnRtuJoystickSends) {
-  watchJoystick(SimulatedJoystick::Transport::kRtu);
+TEST(RockerSimMonitor, ShowsWhatATcpOrAnRtuJoystickSends) {
+  for (const auto transport :
+       {SimulatedJoystick::Transport::kTcp, SimulatedJoystick::Transport::kRtu}) {
+    SCOPED_TRACE(transport == SimulatedJoystick::Transport::kTcp ? "TCP" : "RTU");
+    watchJoystick(transport);
+  }
 }
 
 // The joystick answers, falls silent, then is unplugged: the monitor says

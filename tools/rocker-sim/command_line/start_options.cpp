@@ -3,14 +3,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <toml.hpp>
 
-#include "bundle_activator/toml_text_screen.h"
-#include "rocker-sim/command_line/input_error.h"
 #include "rocker-sim/command_line/start_option_keys.h"
+#include "rocker-sim/command_line/toml_input.h"
 
 namespace velk::rocker_sim {
 
@@ -63,18 +61,8 @@ StartOptions::StartOptions(const std::string& file_path) : file_path_(file_path)
 }
 
 void StartOptions::readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw InputError("cannot read options file " + path);
-  std::ostringstream content;
-  content << in.rdbuf();
-  file_text_ = content.str();
-  try {
-    zorv_comm::TomlTextScreen::check(file_text_, path);
-    std::istringstream parse_in(file_text_);
-    file_table_ = toml::parse(parse_in, path);
-  } catch (const std::exception& e) {
-    throw InputError(e.what());
-  }
+  file_text_ = TomlInput::readFile(path, "options");
+  file_table_ = TomlInput::parse(file_text_, path);
   // A misspelt key would leave its option at the default without a word.
   StartOptionKeys::requireKnown(file_table_);
   for (const auto& entry : file_table_.as_table()) file_keys_.insert(entry.first);

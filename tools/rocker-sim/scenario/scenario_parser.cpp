@@ -2,14 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <initializer_list>
-#include <sstream>
 #include <toml.hpp>
 
-#include "bundle_activator/toml_text_screen.h"
 #include "rocker-sim/command_line/input_error.h"
 #include "rocker-sim/command_line/start_option_keys.h"
+#include "rocker-sim/command_line/toml_input.h"
 #include "rocker-sim/scenario/scenario_text.h"
 
 namespace velk::rocker_sim {
@@ -287,23 +285,11 @@ double readEnd(const toml::value& root, const std::vector<ScenarioStep>& steps) 
 }  // namespace
 
 Scenario ScenarioParser::parseFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw InputError("cannot read scenario file " + path);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return parseText(content.str(), path);
+  return parseText(TomlInput::readFile(path, "scenario"), path);
 }
 
 Scenario ScenarioParser::parseText(const std::string& text, const std::string& name) {
-  toml::value root;
-  try {
-    zorv_comm::TomlTextScreen::check(text, name);
-    std::istringstream in(text);
-    root = toml::parse(in, name);
-  } catch (const std::exception& e) {
-    throw InputError(e.what());
-  }
-  return read(root, name);
+  return read(TomlInput::parse(text, name), name);
 }
 
 Scenario ScenarioParser::read(const toml::value& root, const std::string& path) {
