@@ -3,18 +3,25 @@
 #include <algorithm>
 #include <cmath>
 
+#include "bundle_activator/start_options.h"
 #include "common/fixed_decimals.h"
+#include "rocker/rocker_service/joystick_registration.h"
+#include "rocker/rocker_service/rocker_settings.h"
 
 namespace velk::rocker_sim {
 
 namespace {
 
-// Three reads fill the default input_timeout at 10 Hz; a faster stick gets
-// four, as the README advises, so a single late read does not stop a jog.
-constexpr double kDefaultTimeout = 0.3;
+// The rate every group is read at, the fastest stick_rate allowed, and the
+// default input_timeout, which three reads fill at the registry's rate; a
+// faster stick gets four reads, as the README advises, so that a single
+// late read does not stop a jog.
+constexpr int kRegistryRate = zorv_comm::JoystickRegistration::kRegistryRate;
+int maxStickRate() { return static_cast<int>(zorv_comm::StartOptions::find("stick_rate")->high); }
+double defaultTimeout() { return zorv_comm::RockerSettings().input_timeout; }
+double longestTimeout() { return zorv_comm::StartOptions::find("input_timeout")->high; }
 constexpr double kReadsPerTimeout = 4.0;
 constexpr double kSlowLineReads = 3.0;
-constexpr double kLongestTimeout = 1.0;
 constexpr int kRateStep = 5;
 
 double upToHundredths(double seconds) { return std::ceil(seconds * 100.0 - 1e-9) / 100.0; }
@@ -38,19 +45,19 @@ LineAdvice LineAdvice::of(double transaction_seconds, double group_reads_per_sec
     // line allows, and the timeout must cover three of those reads.
     advice.carried_rate = static_cast<int>(stick_rate_measured);
     advice.input_timeout = std::clamp(upToHundredths(kSlowLineReads / stick_rate_measured),
-                                      kDefaultTimeout, kLongestTimeout);
+                                      defaultTimeout(), longestTimeout());
     return advice;
   }
   const double spare = std::max(0.0, 1.0 - busy);
   advice.carried_rate =
-      std::min(kMaxStickRate, static_cast<int>(kRegistryRate + spare / transaction_seconds));
+      std::min(maxStickRate(), static_cast<int>(kRegistryRate + spare / transaction_seconds));
   const double usable = kRegistryRate + (kHeadroom - busy) / transaction_seconds;
   // In steps of 5 Hz: a figure that wobbles with the measurement would give
   // another advice on every look.
   const int stepped = static_cast<int>(usable) / kRateStep * kRateStep;
-  advice.stick_rate = std::clamp(stepped, kRegistryRate, kMaxStickRate);
+  advice.stick_rate = std::clamp(stepped, kRegistryRate, maxStickRate());
   advice.input_timeout = advice.stick_rate == kRegistryRate
-                             ? kDefaultTimeout
+                             ? defaultTimeout()
                              : upToHundredths(kReadsPerTimeout / advice.stick_rate);
   return advice;
 }

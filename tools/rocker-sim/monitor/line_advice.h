@@ -13,8 +13,7 @@ namespace velk::rocker_sim {
 // recommendation leaves a fifth of the line free for retries, writes and
 // jitter.
 struct LineAdvice {
-  static constexpr int kRegistryRate = 10;
-  static constexpr int kMaxStickRate = 50;
+  // The share of the line the advice may fill.
   static constexpr double kHeadroom = 0.8;
 
   bool measured = false;     // a request has been timed and groups read
