@@ -145,6 +145,7 @@ TEST(StickRateCheckTest, ATimeoutShorterThanThreeReadsIsToldOncePerChange) {
   test::LogCapture log;
   test::FakeRockerClock clock;
   double rate = 0.0;
+  double input_timeout = 0.0;
   int asked = 0;
   StickRateCheck check(log.callback(), clock.clock().monotonic);
   check.useRateSource([&] {
@@ -154,17 +155,17 @@ TEST(StickRateCheckTest, ATimeoutShorterThanThreeReadsIsToldOncePerChange) {
   auto seconds = [&](int n, double at_rate) {
     rate = at_rate;
     for (int i = 0; i < n * 100; ++i) {
-      check.update();
+      check.update(input_timeout);
       clock.advanceMs(10);
     }
   };
   seconds(2, 10.0);
   EXPECT_EQ(asked, 0) << "input_timeout 0 switches the age check off, and this with it";
-  check.setInputTimeout(0.3);
+  input_timeout = 0.3;
   seconds(2, 0.0);
   seconds(2, 9.5);  // the jitter of a healthy line at the defaults
   EXPECT_EQ(asked, 4) << "once a second";
-  check.setInputTimeout(0.08);
+  input_timeout = 0.08;
   seconds(3, 25.0);
   const std::string slow =
       "Rocker input_timeout 0.08 s is shorter than three reads of the stick at the rate the line "

@@ -128,7 +128,6 @@ void RockerService::configure(const RockerSettings& settings) {
   speeds_.configure(settings);
   decision_.configure(settings);
   input_.setInputTimeout(settings.input_timeout);
-  rate_check_.setInputTimeout(settings.input_timeout);
   input_.setStickLimit(settings.stick_limit);
   registration_.setStickRate(settings.stick_rate);
 }
@@ -172,7 +171,7 @@ void RockerService::takeJoystickData() {
     rate_check_.forget();
   }
   getRockerData();
-  rate_check_.update();
+  rate_check_.update(input_.inputTimeout());
 }
 
 // A joystick powered anew starts with its lights off, so jogging starts off

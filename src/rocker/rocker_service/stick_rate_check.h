@@ -35,20 +35,19 @@ class StickRateCheck {
 
   StickRateCheck(LogCallback log, Now now) : log_(std::move(log)), now_(std::move(now)) {}
 
-  void setInputTimeout(double seconds) { input_timeout_s_ = seconds; }
   void useRateSource(RateSource source) { rate_ = std::move(source); }
-  // Once per cycle while the joystick is registered.
-  void update();
+  // Once per cycle while the joystick is registered, with the input_timeout
+  // in force (0: the age check is off, and this with it).
+  void update(double input_timeout);
   // The joystick was removed: the next registration may be on another line.
   void forget();
 
  private:
-  void judge(double rate);
+  void judge(double rate, double input_timeout);
 
   LogCallback log_;
   Now now_;
   RateSource rate_;
-  double input_timeout_s_ = 0.0;
   Clock::time_point next_check_{};
   bool too_short_ = false;
 };
